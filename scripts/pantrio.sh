@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs Pantrio, or its tests, on Debian 12 (as root).
+#   scripts/pantrio.sh run     install what is missing, build, make a starter
+#                              Vendora.mdb if there is none, start Pantrio
+#   scripts/pantrio.sh test    the same set-up, then the whole test suite headless
+#   scripts/pantrio.sh bench   the same set-up, then the benchmark (SIZES=1000,10000,100000)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+mode=${1:-run}
+BUILD=${BUILD_DIR:-build}
+
+packages=(g++ make cmake pkg-config qt6-base-dev libqt6sql6-sqlite libsqlite3-dev sqlite3
+          fonts-dejavu-core fonts-liberation2 fonts-urw-base35)
+test_packages=(poppler-utils cups printer-driver-cups-pdf xvfb xauth)
+
+install_missing() {
+    local missing=() p
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    if [ ${#missing[@]} -gt 0 ]; then
+        echo "== installing: ${missing[*]}"
+        apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    fi
+}
+
+build() {
+    cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+    cmake --build "$BUILD" -j"$(nproc)"
+}
+
+starter_database() {
+    # Never touches an existing Vendora.mdb: it is the user's data.
+    "$BUILD/tools/pantrio-mkdb" "$BUILD/bin/Vendora.mdb"
+}
+
+start_cups() {
+    # A real printer for the printing test: cups-pdf writes each job as a PDF.
+    if ! pgrep -x cupsd >/dev/null; then
+        sed -i 's|^#\?Out .*|Out /var/spool/cups-pdf/out|' /etc/cups/cups-pdf.conf || true
+        mkdir -p /var/spool/cups-pdf/out && chmod 1777 /var/spool/cups-pdf/out
+        /usr/sbin/cupsd || true
+        for _ in $(seq 1 50); do lpstat -r >/dev/null 2>&1 && break; sleep 0.2; done
+    fi
+    if ! lpstat -p PDF >/dev/null 2>&1; then
+        lpadmin -p PDF -v cups-pdf:/ -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd -E >/dev/null 2>&1 \
+            || lpadmin -p PDF -v cups-pdf:/ -m lsb/usr/cups-pdf/CUPS-PDF_opt.ppd -E >/dev/null 2>&1 || true
+    fi
+}
+
+case "$mode" in
+run)
+    install_missing "${packages[@]}"
+    build
+    starter_database
+    exec "$BUILD/bin/Pantrio"
+    ;;
+test)
+    install_missing "${packages[@]}" "${test_packages[@]}"
+    build
+    starter_database
+    start_cups
+    export PANTRIO_CUPS_OUT=/var/spool/cups-pdf/out
+    cd "$BUILD"
+    QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2 --timeout 900
+    ;;
+bench)
+    install_missing "${packages[@]}"
+    build
+    QT_QPA_PLATFORM=offscreen "$BUILD/bench/pantrio-bench" ${SIZES:+--sizes "$SIZES"}
+    ;;
+*)
+    echo "usage: $0 run|test|bench" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,103 @@
+#include "Dialogs.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QMessageBox>
+
+#include <memory>
+
+namespace pantrio {
+
+namespace {
+std::unique_ptr<Dialogs> &current()
+{
+    static std::unique_ptr<Dialogs> d;
+    return d;
+}
+} // namespace
+
+Dialogs &Dialogs::instance()
+{
+    if (!current())
+        current() = std::make_unique<WidgetDialogs>();
+    return *current();
+}
+
+void Dialogs::setInstance(Dialogs *dialogs)
+{
+    current().reset(dialogs);
+}
+
+Dialogs::Answer WidgetDialogs::message(QWidget *parent, const QString &text, Buttons buttons)
+{
+    QMessageBox box(parent);
+    box.setWindowTitle(QStringLiteral("Pantrio"));
+    box.setIcon(QMessageBox::NoIcon);
+    box.setText(text);
+    switch (buttons) {
+    case Buttons::Ok:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    case Buttons::OkCancel:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Ok);
+        break;
+    case Buttons::YesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Cancel:
+        return Answer::Cancel;
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    default:
+        // Closing an OK/Cancel or Yes/No box with Escape means the safe answer.
+        if (buttons == Buttons::OkCancel)
+            return box.clickedButton() ? Answer::Ok : Answer::Cancel;
+        if (buttons == Buttons::YesNo)
+            return Answer::No;
+        return Answer::Ok;
+    }
+}
+
+std::optional<QFont> WidgetDialogs::chooseFont(QWidget *parent, const QFont &initial)
+{
+    bool ok = false;
+    const QFont f = QFontDialog::getFont(&ok, initial, parent, QStringLiteral("Font"));
+    if (!ok)
+        return std::nullopt;
+    return f;
+}
+
+std::optional<QColor> WidgetDialogs::chooseColor(QWidget *parent, const QColor &initial,
+                                                 const QString &title)
+{
+    const QColor c = QColorDialog::getColor(initial, parent, title);
+    if (!c.isValid())
+        return std::nullopt;
+    return c;
+}
+
+QString WidgetDialogs::openFileName(QWidget *parent, const QString &caption, const QString &filter)
+{
+    return QFileDialog::getOpenFileName(parent, caption, QString(), filter);
+}
+
+QString WidgetDialogs::saveFileName(QWidget *parent, const QString &caption,
+                                    const QString &suggested, const QString &filter)
+{
+    return QFileDialog::getSaveFileName(parent, caption, suggested, filter);
+}
+
+void WidgetDialogs::beep()
+{
+    QApplication::beep();
+}
+
+} // namespace pantrio

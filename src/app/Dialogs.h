@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QString>
+
+#include <optional>
+
+class QWidget;
+
+namespace pantrio {
+
+// Every message box, question, file and font/colour dialog of the program goes
+// through here, so tests can install scripted answers and never block on a
+// modal window. Boxes are titled "Pantrio" and show no icon.
+class Dialogs
+{
+public:
+    enum class Buttons { Ok, OkCancel, YesNo };
+    enum class Answer { Ok, Cancel, Yes, No };
+
+    virtual ~Dialogs() = default;
+
+    virtual Answer message(QWidget *parent, const QString &text, Buttons buttons) = 0;
+    // Empty when the user cancels.
+    virtual std::optional<QFont> chooseFont(QWidget *parent, const QFont &initial) = 0;
+    virtual std::optional<QColor> chooseColor(QWidget *parent, const QColor &initial,
+                                              const QString &title) = 0;
+    virtual QString openFileName(QWidget *parent, const QString &caption,
+                                 const QString &filter) = 0;
+    virtual QString saveFileName(QWidget *parent, const QString &caption, const QString &suggested,
+                                 const QString &filter) = 0;
+    virtual void beep() = 0;
+
+    static Dialogs &instance();
+    // Takes ownership; nullptr restores the real dialogs.
+    static void setInstance(Dialogs *dialogs);
+
+    // Shorthands used by the windows.
+    static void notify(QWidget *parent, const QString &text)
+    {
+        instance().message(parent, text, Buttons::Ok);
+    }
+    static bool askYesNo(QWidget *parent, const QString &text)
+    {
+        return instance().message(parent, text, Buttons::YesNo) != Answer::No;
+    }
+    static bool askOkCancel(QWidget *parent, const QString &text)
+    {
+        return instance().message(parent, text, Buttons::OkCancel) != Answer::Cancel;
+    }
+};
+
+// The real, modal dialogs of the desktop.
+class WidgetDialogs : public Dialogs
+{
+public:
+    Answer message(QWidget *parent, const QString &text, Buttons buttons) override;
+    std::optional<QFont> chooseFont(QWidget *parent, const QFont &initial) override;
+    std::optional<QColor> chooseColor(QWidget *parent, const QColor &initial,
+                                      const QString &title) override;
+    QString openFileName(QWidget *parent, const QString &caption, const QString &filter) override;
+    QString saveFileName(QWidget *parent, const QString &caption, const QString &suggested,
+                         const QString &filter) override;
+    void beep() override;
+};
+
+} // namespace pantrio

@@ -1,0 +1,28 @@
+#include "Fonts.h"
+
+#include <QFont>
+#include <QStringList>
+
+namespace pantrio::Fonts {
+
+void installSubstitutions()
+{
+    struct Pair
+    {
+        const char *face;
+        const char *standIn;
+    };
+    static const Pair pairs[] = {
+        {"Souvenir Lt BT", "URW Bookman"},   {"Benguiat Bk BT", "URW Bookman"},
+        {"BenguiatGot Bk BT", "URW Gothic"}, {"AvantGarde Bk BT", "URW Gothic"},
+        {"Arial", "Liberation Sans"},        {"Tahoma", "Liberation Sans"},
+        {"MS Sans Serif", "Liberation Sans"},
+    };
+    for (const Pair &p : pairs) {
+        QFont::insertSubstitutions(QString::fromLatin1(p.face),
+                                   QStringList() << QString::fromLatin1(p.standIn)
+                                                 << QStringLiteral("DejaVu Sans"));
+    }
+}
+
+} // namespace pantrio::Fonts

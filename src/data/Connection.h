@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+
+namespace pantrio {
+
+// One open SQLite connection to a Vendora.mdb file. Every data control, the
+// report environment and the item editor each own one, as the windows expect
+// their own connections; all share the same file. Never creates the file.
+class Connection
+{
+public:
+    Connection();
+    ~Connection();
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+
+    // Opens the existing database at path; false with a readable reason otherwise.
+    bool open(const QString &path, QString *error);
+    void close();
+    bool isOpen() const;
+    QString path() const { return m_path; }
+    QSqlDatabase database() const;
+
+    // Reads a whole result through SQLite directly: snapshots are the program's
+    // hot path at catalogue scale, and the driver's per-value cost doubles them.
+    struct Rows
+    {
+        QStringList names;
+        QVector<QVector<QVariant>> rows;
+    };
+    bool select(const QString &sql, Rows *out, QString *error) const;
+
+    // Runs a statement that returns no rows, binding values in order.
+    bool exec(const QString &sql, const QVariantList &values, QString *error);
+
+    // Runs fn inside one transaction; rolls back if fn returns false.
+    template<typename Fn> bool transaction(Fn fn, QString *error);
+    bool begin(QString *error);
+    bool commit(QString *error);
+    void rollback();
+
+private:
+    QString m_name;
+    QString m_path;
+};
+
+template<typename Fn> bool Connection::transaction(Fn fn, QString *error)
+{
+    if (!begin(error))
+        return false;
+    if (!fn()) {
+        rollback();
+        return false;
+    }
+    if (!commit(error)) {
+        rollback();
+        return false;
+    }
+    return true;
+}
+
+// Turns a driver error into the sentence a user can act on.
+QString describeSqlError(const class QSqlError &e);
+
+} // namespace pantrio

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "Connection.h"
+
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+
+#include <optional>
+
+namespace pantrio {
+
+// A two-level result: one group per distinct value of the grouping field
+// (Null and empty text are one group), each with its child rows.
+struct GroupedResult
+{
+    struct Group
+    {
+        QVariant value;
+        QVector<QVector<QVariant>> rows;
+    };
+    QString groupField;
+    QString childName; // name of the child set, e.g. "ListPrint"
+    QStringList childFields;
+    QVector<Group> groups;
+
+    int childField(const QString &name) const { return int(childFields.indexOf(name)); }
+    qsizetype rowCount() const;
+};
+
+// The report data environment: one connection and the named commands the
+// start-up, the shopping list and the reports run. Each grouped command keeps
+// its result open until it is closed or run again.
+class DEVendora
+{
+public:
+    enum Command { ListPrint_Grouping, All_Grouping, ListPrintAisle_Grouping };
+
+    // Points cnVend at the file; ignored while the connection is open, as the
+    // connection keeps the file it opened.
+    void setConnectionString(const QString &databasePath);
+    Connection &cnVend() { return m_connection; }
+
+    // The largest catalogue ID; Null for an empty catalogue.
+    bool TopListID(QVariant *highest, QString *error);
+    bool ClearList(QString *error);
+    // The number of catalogue items, whatever a window's view shows.
+    bool CatalogueCount(qlonglong *count, QString *error);
+
+    bool run(Command command, QString *error);
+    bool isOpen(Command command) const { return m_results[command].has_value(); }
+    void close(Command command) { m_results[command].reset(); }
+    const GroupedResult *result(Command command) const
+    {
+        return m_results[command] ? &*m_results[command] : nullptr;
+    }
+
+    // The grouping itself, for any rows: groups and rows in natural order, empty
+    // group last when emptyLast, first otherwise.
+    static GroupedResult group(const Connection::Rows &rows, const QString &groupField,
+                               const QString &childName, const QString &sortField,
+                               bool emptyLast);
+
+private:
+    bool ensureOpen(QString *error);
+
+    QString m_path;
+    Connection m_connection;
+    std::optional<GroupedResult> m_results[3];
+};
+
+} // namespace pantrio

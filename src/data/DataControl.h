@@ -1,0 +1,36 @@
+#pragma once
+
+#include "Connection.h"
+#include "RecordSet.h"
+
+#include <QObject>
+
+namespace pantrio {
+
+// A window's data control: one connection and one record source, opened or
+// re-read by refresh(). A new connection string takes effect at the next
+// refresh. The record set object lives as long as the control, so views bound
+// to it stay bound across refreshes.
+class DataControl : public QObject
+{
+    Q_OBJECT
+public:
+    DataControl(const QString &name, const QString &caption, const RecordSource &source,
+                QObject *parent = nullptr);
+
+    QString caption() const { return m_caption; }
+    void setConnectionString(const QString &databasePath) { m_connectionString = databasePath; }
+    QString connectionString() const { return m_connectionString; }
+
+    bool refresh(QString *error);
+    RecordSet *recordset() { return &m_recordset; }
+    Connection *connection() { return &m_connection; }
+
+private:
+    QString m_caption;
+    QString m_connectionString;
+    Connection m_connection;
+    RecordSet m_recordset;
+};
+
+} // namespace pantrio

@@ -1,0 +1,493 @@
+#include "RecordSet.h"
+
+#include "Connection.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <algorithm>
+
+namespace pantrio {
+
+RecordSource RecordSource::wholeTable(const QString &table, const QString &key)
+{
+    RecordSource s;
+    s.table = table;
+    s.key = key;
+    s.select = key == QLatin1String("rowid")
+                   ? QStringLiteral("SELECT *, rowid FROM \"%1\"").arg(table)
+                   : QStringLiteral("SELECT * FROM \"%1\"").arg(table);
+    return s;
+}
+
+bool valuesEqual(const QVariant &stored, const QVariant &wanted)
+{
+    if (stored.isNull() || wanted.isNull())
+        return false;
+    const int t = stored.typeId();
+    if (t == QMetaType::LongLong || t == QMetaType::Int || t == QMetaType::Double) {
+        bool ok = false;
+        const double w = wanted.toString().trimmed().toDouble(&ok);
+        return ok && stored.toDouble() == w;
+    }
+    return stored.toString() == wanted.toString();
+}
+
+namespace {
+
+QString quoted(const QString &identifier)
+{
+    QString s = identifier;
+    s.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + s + QLatin1Char('"');
+}
+
+} // namespace
+
+RecordSet::RecordSet(Connection *connection, RecordSource source, QObject *parent)
+    : QObject(parent), m_connection(connection), m_source(std::move(source))
+{
+}
+
+bool RecordSet::rawRead(QString *error)
+{
+    if (!m_connection) {
+        if (error)
+            *error = QStringLiteral("The database is not open.");
+        return false;
+    }
+    Connection::Rows result;
+    if (!m_connection->select(m_source.select, &result, error))
+        return false;
+    QStringList names = result.names;
+    if (m_source.hiddenKey()) {
+        // The key is selected last and stays out of the visible fields.
+        m_keyField = int(names.size()) - 1;
+        names.removeLast();
+    } else {
+        m_keyField = int(names.indexOf(m_source.key));
+    }
+    m_fields = names;
+    m_rows.clear();
+    m_rows.resize(result.rows.size());
+    for (int i = 0; i < result.rows.size(); ++i)
+        m_rows[i].values = std::move(result.rows[i]);
+    return true;
+}
+
+bool RecordSet::requery(QString *error)
+{
+    emit aboutToReset();
+    ++m_generation;
+    const bool ok = rawRead(error);
+    if (ok)
+        m_open = true;
+    m_posBeforeAdd = -1;
+    rebuildView();
+    m_pos = m_view.isEmpty() ? -1 : 0;
+    emit reset();
+    emit moveComplete();
+    return ok;
+}
+
+void RecordSet::close()
+{
+    emit aboutToReset();
+    m_rows.clear();
+    m_view.clear();
+    m_pos = -1;
+    m_open = false;
+    emit reset();
+}
+
+int RecordSet::fieldIndex(const QString &name) const
+{
+    for (int i = 0; i < m_fields.size(); ++i)
+        if (m_fields.at(i).compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+QVariant RecordSet::valueAt(int row, int field) const
+{
+    if (row < 0 || row >= m_view.size() || field < 0 || field >= m_fields.size())
+        return QVariant();
+    const Row &r = m_rows.at(m_view.at(row));
+    if (!r.pending.isEmpty())
+        return r.pending.at(field);
+    return r.values.at(field);
+}
+
+bool RecordSet::setValueAt(int row, int field, const QVariant &value)
+{
+    if (row < 0 || row >= m_view.size() || field < 0 || field >= m_fields.size()
+        || field == m_keyField)
+        return false;
+    Row &r = m_rows[m_view.at(row)];
+    if (r.pending.isEmpty())
+        r.pending = r.values;
+    r.pending[field] = value;
+    emit rowChanged(row);
+    return true;
+}
+
+bool RecordSet::isPendingAt(int row) const
+{
+    if (row < 0 || row >= m_view.size())
+        return false;
+    const Row &r = m_rows.at(m_view.at(row));
+    return r.isNew || !r.pending.isEmpty();
+}
+
+bool RecordSet::isNew() const
+{
+    return hasCurrent() && m_rows.at(m_view.at(m_pos)).isNew;
+}
+
+bool RecordSet::leaveCurrent(QString *error)
+{
+    if (m_updateOnMove && isPending())
+        return update(error);
+    return true;
+}
+
+void RecordSet::setPos(int pos)
+{
+    m_pos = pos;
+    emit moveComplete();
+}
+
+bool RecordSet::moveFirst(QString *error)
+{
+    if (!leaveCurrent(error))
+        return false;
+    setPos(m_view.isEmpty() ? -1 : 0);
+    return true;
+}
+
+bool RecordSet::moveLast(QString *error)
+{
+    if (!leaveCurrent(error))
+        return false;
+    setPos(m_view.isEmpty() ? -1 : int(m_view.size()) - 1);
+    return true;
+}
+
+bool RecordSet::moveNext(QString *error)
+{
+    if (eof()) {
+        if (error)
+            *error = QStringLiteral("Either BOF or EOF is True, or the current record has been "
+                                    "deleted.");
+        return false;
+    }
+    if (!leaveCurrent(error))
+        return false;
+    setPos(m_pos + 1);
+    return true;
+}
+
+bool RecordSet::movePrevious(QString *error)
+{
+    if (bof()) {
+        if (error)
+            *error = QStringLiteral("Either BOF or EOF is True, or the current record has been "
+                                    "deleted.");
+        return false;
+    }
+    if (!leaveCurrent(error))
+        return false;
+    setPos(m_pos - 1);
+    return true;
+}
+
+bool RecordSet::moveTo(int index, QString *error)
+{
+    if (index < 0 || index >= m_view.size()) {
+        if (error)
+            *error = QStringLiteral("No such record.");
+        return false;
+    }
+    if (index == m_pos)
+        return true;
+    if (!leaveCurrent(error))
+        return false;
+    setPos(index);
+    return true;
+}
+
+bool RecordSet::moveToBookmark(Bookmark mark, QString *error)
+{
+    const int index = (mark >> 32) == m_generation ? int(m_view.indexOf(int(mark & 0xffffffff)))
+                                                   : -1;
+    if (mark < 0 || index < 0) {
+        if (error)
+            *error = QStringLiteral("The bookmarked record is no longer there.");
+        return false;
+    }
+    return moveTo(index, error);
+}
+
+bool RecordSet::addNew(QString *error)
+{
+    if (!m_open) {
+        if (error)
+            *error = QStringLiteral("The record set is not open.");
+        return false;
+    }
+    if (!leaveCurrent(error))
+        return false;
+    Row r;
+    r.isNew = true;
+    r.values.resize(m_fields.size() + (m_source.hiddenKey() ? 1 : 0));
+    r.pending = r.values;
+    m_posBeforeAdd = m_pos;
+    m_rows.append(r);
+    m_view.append(int(m_rows.size()) - 1);
+    emit rowInserted(int(m_view.size()) - 1);
+    setPos(int(m_view.size()) - 1);
+    return true;
+}
+
+bool RecordSet::writeRow(Row &row, QString *error)
+{
+    QSqlQuery q(m_connection->database());
+    QVariantList binds;
+    QString sql;
+    if (row.isNew) {
+        QStringList cols, marks;
+        for (int i = 0; i < m_fields.size(); ++i) {
+            if (i == m_keyField)
+                continue;
+            cols << quoted(m_fields.at(i));
+            marks << QStringLiteral("?");
+            binds << row.pending.at(i);
+        }
+        sql = cols.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(m_source.table))
+                             : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                   .arg(quoted(m_source.table), cols.join(QLatin1Char(',')),
+                                        marks.join(QLatin1Char(',')));
+    } else {
+        QStringList sets;
+        for (int i = 0; i < m_fields.size(); ++i) {
+            if (i == m_keyField)
+                continue;
+            const QVariant &a = row.pending.at(i);
+            const QVariant &b = row.values.at(i);
+            if (a.isNull() == b.isNull() && a == b)
+                continue;
+            sets << quoted(m_fields.at(i)) + QStringLiteral("=?");
+            binds << a;
+        }
+        if (sets.isEmpty()) {
+            row.pending.clear();
+            return true;
+        }
+        sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3=?")
+                  .arg(quoted(m_source.table), sets.join(QLatin1Char(',')), m_source.key);
+        binds << row.values.at(m_keyField);
+    }
+    if (!q.prepare(sql)) {
+        if (error)
+            *error = describeSqlError(q.lastError());
+        return false;
+    }
+    for (const QVariant &v : std::as_const(binds))
+        q.addBindValue(v);
+    if (!q.exec()) {
+        if (error)
+            *error = describeSqlError(q.lastError());
+        return false;
+    }
+    if (row.isNew) {
+        QVector<QVariant> values = row.pending;
+        if (m_keyField >= 0)
+            values[m_keyField] = q.lastInsertId().toLongLong();
+        row.values = values;
+        row.isNew = false;
+    } else if (q.numRowsAffected() == 0) {
+        if (error)
+            *error = QStringLiteral("The record could not be saved: it is no longer in the "
+                                    "database.");
+        return false;
+    } else {
+        row.values = row.pending;
+    }
+    row.pending.clear();
+    return true;
+}
+
+bool RecordSet::updateAt(int row, QString *error)
+{
+    if (row < 0 || row >= m_view.size()) {
+        if (error)
+            *error = QStringLiteral("Either BOF or EOF is True, or the current record has been "
+                                    "deleted.");
+        return false;
+    }
+    Row &r = m_rows[m_view.at(row)];
+    if (!r.isNew && r.pending.isEmpty())
+        return true;
+    // Work on a copy so a failed write leaves the pending change in place.
+    Row copy = r;
+    if (!writeRow(copy, error))
+        return false;
+    r = std::move(copy);
+    emit rowChanged(row);
+    return true;
+}
+
+bool RecordSet::updateBatch(QString *error)
+{
+    QVector<int> dirty;
+    for (int i = 0; i < m_rows.size(); ++i)
+        if (!m_rows.at(i).deleted && (m_rows.at(i).isNew || !m_rows.at(i).pending.isEmpty()))
+            dirty << i;
+    if (dirty.isEmpty())
+        return true;
+    QVector<Row> written;
+    const bool ok = m_connection->transaction(
+        [&] {
+            for (int i : std::as_const(dirty)) {
+                Row copy = m_rows.at(i);
+                if (!writeRow(copy, error))
+                    return false;
+                written << copy;
+            }
+            return true;
+        },
+        error);
+    if (!ok)
+        return false;
+    for (int k = 0; k < dirty.size(); ++k)
+        m_rows[dirty.at(k)] = written.at(k);
+    for (int i = 0; i < m_view.size(); ++i)
+        if (dirty.contains(m_view.at(i)))
+            emit rowChanged(i);
+    return true;
+}
+
+void RecordSet::cancelUpdate()
+{
+    if (!hasCurrent())
+        return;
+    const int index = m_view.at(m_pos);
+    Row &r = m_rows[index];
+    if (r.isNew) {
+        m_rows.removeAt(index);
+        m_view.removeAt(m_pos);
+        for (int &v : m_view)
+            if (v > index)
+                --v;
+        emit rowsRemoved();
+        int back = m_posBeforeAdd;
+        if (back < 0 || back >= m_view.size())
+            back = m_view.isEmpty() ? -1 : 0;
+        setPos(back);
+        return;
+    }
+    if (!r.pending.isEmpty()) {
+        r.pending.clear();
+        emit rowChanged(m_pos);
+    }
+}
+
+bool RecordSet::deleteCurrent(QString *error)
+{
+    if (!hasCurrent()) {
+        if (error)
+            *error = QStringLiteral("Either BOF or EOF is True, or the current record has been "
+                                    "deleted. Requested operation requires a current record.");
+        return false;
+    }
+    return deleteRows({m_pos}, error);
+}
+
+bool RecordSet::deleteRows(QList<int> rows, QString *error)
+{
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    for (int r : std::as_const(rows)) {
+        if (r < 0 || r >= m_view.size()) {
+            if (error)
+                *error = QStringLiteral("No such record.");
+            return false;
+        }
+    }
+    const QString sql = QStringLiteral("DELETE FROM %1 WHERE %2=?")
+                            .arg(quoted(m_source.table), m_source.key);
+    const bool ok = m_connection->transaction(
+        [&] {
+            for (int r : std::as_const(rows)) {
+                const Row &row = m_rows.at(m_view.at(r));
+                if (row.isNew)
+                    continue;
+                if (!m_connection->exec(sql, {row.values.at(m_keyField)}, error))
+                    return false;
+            }
+            return true;
+        },
+        error);
+    if (!ok)
+        return false;
+    for (int k = int(rows.size()) - 1; k >= 0; --k) {
+        m_rows[m_view.at(rows.at(k))].deleted = true;
+        m_view.removeAt(rows.at(k));
+    }
+    emit rowsRemoved();
+    // Like a deleted record in an open record set: the position stays put and
+    // the caller moves on; past the end means EOF.
+    m_pos = std::min(m_pos, int(m_view.size()));
+    if (m_view.isEmpty())
+        m_pos = -1;
+    return true;
+}
+
+bool RecordSet::matches(const Row &row) const
+{
+    if (row.deleted)
+        return false;
+    if (!m_filter)
+        return true;
+    const int f = fieldIndex(m_filter->column);
+    if (f < 0)
+        return false;
+    return valuesEqual(row.values.at(f), m_filter->value);
+}
+
+void RecordSet::rebuildView()
+{
+    m_view.clear();
+    m_view.reserve(m_rows.size());
+    for (int i = 0; i < m_rows.size(); ++i)
+        if (matches(m_rows.at(i)))
+            m_view.append(i);
+}
+
+void RecordSet::setFilter(const std::optional<Criterion> &criterion)
+{
+    emit aboutToReset();
+    m_filter = criterion;
+    rebuildView();
+    m_pos = m_view.isEmpty() ? -1 : 0;
+    emit reset();
+    emit moveComplete();
+}
+
+bool RecordSet::find(const Criterion &criterion)
+{
+    const int f = fieldIndex(criterion.column);
+    int start = m_pos < 0 ? 0 : m_pos;
+    for (int i = start; f >= 0 && i < m_view.size(); ++i) {
+        const Row &r = m_rows.at(m_view.at(i));
+        const QVariant &v = r.pending.isEmpty() ? r.values.at(f) : r.pending.at(f);
+        if (valuesEqual(v, criterion.value)) {
+            setPos(i);
+            return true;
+        }
+    }
+    setPos(int(m_view.size()));
+    return false;
+}
+
+} // namespace pantrio

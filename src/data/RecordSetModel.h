@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QPointer>
+
+namespace pantrio {
+
+class RecordSet;
+
+// Binds a record set to a view: one row per visible record, one column per
+// field, headed by the field name. Edits become pending changes of the record;
+// the owner decides when to write them (cellEdited tells it).
+class RecordSetModel : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    explicit RecordSetModel(QObject *parent = nullptr);
+
+    void setRecordSet(RecordSet *recordset);
+    RecordSet *recordSet() const { return m_rs; }
+    void setReadOnlyFields(const QStringList &fields) { m_readOnly = fields; }
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+
+signals:
+    void cellEdited(int row, int column);
+
+private:
+    QPointer<RecordSet> m_rs;
+    QStringList m_readOnly;
+    QList<QMetaObject::Connection> m_links;
+};
+
+} // namespace pantrio

@@ -1,0 +1,111 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QVariant>
+
+#include <memory>
+#include <optional>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace pantrio {
+
+class Connection;
+class DataCombo;
+class DataControl;
+class RecordSet;
+
+// The item editor: one catalogue record at a time through its own record set
+// adoPrimaryRS, with the mode machine browse / adding / editing, the category
+// and find lists, and the way back to the main window when it closes.
+class frmAdding : public QMainWindow
+{
+    Q_OBJECT
+public:
+    frmAdding();
+    ~frmAdding() override;
+
+    void Form_Load();
+    bool loadedOk() const { return m_loadError.isEmpty(); }
+    QString loadError() const { return m_loadError; }
+    void setConnections(const QString &databasePath, const QString &helpFile);
+
+    void SetBrowseMode(bool browse);
+    void Form_KeyDown(int key, Qt::KeyboardModifiers shift);
+    void Form_Resize();
+
+    void cmdFirst_Click();
+    void cmdPrevious_Click();
+    void cmdNext_Click();
+    void cmdLast_Click();
+    void cmdAdd_Click();
+    void cmdEdit_Click();
+    void cmdUpdate_Click();
+    void cmdCancel_Click();
+    void cmdDelete_Click();
+    void cmdRefresh_Click();
+    void cmdQuit_Click();
+    void mnuExit_Click();
+    void mnuHelp_Click();
+    void cboCat_Click();
+    void cboFind_Click();
+    void cmdRefreshCombo_Click();
+    void DialogShowing(int choice);
+
+    // The field boxes by their index: 0 Aisle, 1 Category, 2 ID, 3 Item.
+    QLineEdit *txtFields(int index) const { return m_fields[index]; }
+    RecordSet *adoPrimaryRS() const { return m_rs; }
+    DataControl *adoSettings() const { return m_adoSettings; }
+    bool adding() const { return mbAdding; }
+    bool editing() const { return mbEditing; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void showRecord();
+    void fieldEdited(int index, const QString &text);
+    bool finishPendingChange(QString *error);
+    bool Form_QueryUnload();
+    void refreshFindList();
+    void trapped(const QString &error);
+
+    DataControl *m_adoCat;
+    DataControl *m_adoVend;
+    DataControl *m_adoSettings;
+    std::unique_ptr<Connection> m_connection;
+    RecordSet *m_rs = nullptr;
+
+    QLineEdit *m_fields[4] = {};
+    QLabel *m_labels[4] = {};
+    QWidget *picStatBox = nullptr;
+    QWidget *picButtons = nullptr;
+    QPushButton *cmdFirst = nullptr, *cmdPrevious = nullptr, *cmdNext = nullptr,
+                *cmdLast = nullptr;
+    QLabel *lblStatus = nullptr;
+    QPushButton *cmdAdd = nullptr, *cmdEdit = nullptr, *cmdDelete = nullptr,
+                *cmdRefresh = nullptr, *cmdUpdate = nullptr, *cmdCancel = nullptr;
+    QPushButton *cmdQuit = nullptr;
+    DataCombo *cboFind = nullptr;
+    DataCombo *cboCat = nullptr;
+    QPushButton *cmdRefreshCombo = nullptr;
+    QLabel *lblCatList = nullptr;
+    QLabel *lblSearchBox = nullptr;
+
+    QString m_databasePath;
+    QString m_helpFile;
+    QString m_loadError;
+    bool mbEditing = false;
+    bool mbAdding = false;
+    std::optional<qint64> mvReturnMark;
+    bool m_showing = false; // fields being filled from the record, not typed
+    bool m_closing = false;
+};
+
+} // namespace pantrio

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QTreeView>
+
+namespace pantrio {
+
+// The catalogue view's entries: text, two sub-items, a check box and a bold
+// mark each, in display order. Entries are copies, independent of the record
+// set they were built from; the model keeps them cheap at 100,000 rows.
+class CatalogueModel : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    struct Entry
+    {
+        QString text;
+        QString sub1;
+        QString sub2;
+        bool checked = false;
+        bool bold = false;
+    };
+
+    using QAbstractTableModel::QAbstractTableModel;
+
+    void addColumn(const QString &title);
+    int columnHeaderCount() const { return int(m_headers.size()); }
+    void setEntries(QVector<Entry> entries);
+    void clear() { setEntries({}); }
+    int count() const { return int(m_entries.size()); }
+    const Entry &entry(int i) const { return m_entries.at(i); }
+    void setChecked(int i, bool on);
+    void setBold(int i, bool on);
+    // Sets every entry's bold mark (and clears the ticks when uncheck is set)
+    // and repaints once.
+    void setAllBoldToChecked();
+    void clearAllMarks();
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation o, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role) override;
+
+private:
+    QStringList m_headers;
+    QVector<Entry> m_entries;
+};
+
+// A report-style list view with check boxes; clicked() fires on any click in
+// it, after the click has done its own work (such as toggling a check box).
+class CatalogueView : public QTreeView
+{
+    Q_OBJECT
+public:
+    explicit CatalogueView(QWidget *parent = nullptr);
+    CatalogueModel *catalogue() const { return m_model; }
+
+signals:
+    void anyClick();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent *event) override;
+
+private:
+    CatalogueModel *m_model;
+};
+
+} // namespace pantrio

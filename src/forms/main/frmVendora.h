@@ -1,0 +1,106 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QVariant>
+
+class QAction;
+class QLabel;
+class QListView;
+class QListWidget;
+class QMenu;
+class QPushButton;
+class QTableView;
+
+namespace pantrio {
+
+class CatalogueView;
+class DataControl;
+class RecordSetModel;
+
+// The main window: category list, catalogue view with check boxes, the
+// shopping-list grid and their commands. It owns its four data controls; each
+// load reads everything afresh. Module1 creates, loads and unloads it.
+class frmVendora : public QMainWindow
+{
+    Q_OBJECT
+public:
+    frmVendora();
+    ~frmVendora() override;
+
+    // The load procedure; on failure loadedOk() is false and loadError() says why.
+    void Form_Load();
+    bool loadedOk() const { return m_loadError.isEmpty(); }
+    QString loadError() const { return m_loadError; }
+
+    void setConnections(const QString &databasePath, const QString &helpFile);
+    void fillRecentList(const QVariant &highestID);
+    void AddToListView();
+
+    // Handlers, named after their controls.
+    void lstCat_Click();
+    void cmdAll_Click();
+    void lvwItems_Click();
+    void cmdSelNone_Click();
+    void cmdQuit_Click();
+    void cmdAddToList_Click();
+    void cmdRef_Click();
+    void cmdClearAll_Click();
+    void grdList_AfterColEdit(int colIndex);
+    void grdList_AfterDelete();
+    void cmdDelCat_Click();
+    void mnuAdd_Click();
+    void mnuPrint_Click();
+    void mnuPrintFull_Click();
+    void mnuAislePrint_Click();
+    void mnuHelpShow_Click();
+    void mnuVersion_Click();
+    void DialogShowing(int choice);
+
+    // Data controls, for the appearance code and the print commands.
+    DataControl *adoCat() const { return m_adoCat; }
+    DataControl *adoVendora() const { return m_adoVendora; }
+    DataControl *adoList() const { return m_adoList; }
+    DataControl *adoSettings() const { return m_adoSettings; }
+
+    // The designed font of the window, which nothing changes.
+    static QFont designedFont();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void showCount();
+    void setGridEnabledByCount();
+    void restoreGridWidths();
+    void deleteGridRows();
+    void showHelpForFocus();
+    bool fail(const QString &error);
+
+    DataControl *m_adoCat;
+    DataControl *m_adoVendora;
+    DataControl *m_adoList;
+    DataControl *m_adoSettings;
+    RecordSetModel *m_catModel;
+    RecordSetModel *m_listModel;
+
+    QListView *lstCat = nullptr;
+    CatalogueView *lvwItems = nullptr;
+    QPushButton *cmdAddToList = nullptr;
+    QTableView *grdList = nullptr;
+    QLabel *lblCount = nullptr;
+    QPushButton *cmdDelCat = nullptr;
+    QPushButton *cmdSelNone = nullptr;
+    QPushButton *cmdQuit = nullptr;
+    QPushButton *cmdClearAll = nullptr;
+    QPushButton *cmdRef = nullptr;
+    QPushButton *cmdAll = nullptr;
+    QListWidget *lstRecent = nullptr;
+
+    QString m_helpFile;
+    QString m_loadError;
+    bool bLoading = false;
+};
+
+} // namespace pantrio

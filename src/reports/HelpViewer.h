@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QMap>
+#include <QWidget>
+
+class QListWidget;
+class QTextBrowser;
+
+namespace pantrio {
+
+// The help window: the topics of Vendora.hlp, opened at a numbered topic. Not
+// modal; one window serves both program windows and follows F1.
+class HelpViewer : public QWidget
+{
+    Q_OBJECT
+public:
+    struct Topic
+    {
+        int number = 0;
+        QString title;
+        QString html;
+    };
+
+    // Reads the topics of a help file; empty with a reason when it cannot.
+    static QList<Topic> readTopics(const QString &helpFile, QString *error);
+
+    // Shows the help window at a topic (creating it when needed).
+    static HelpViewer *showTopic(const QString &helpFile, int topic);
+    static HelpViewer *instance();
+    static void closeViewer();
+
+    int currentTopic() const { return m_current; }
+
+private:
+    HelpViewer();
+    bool load(const QString &helpFile, QString *error);
+    void show(int topic);
+
+    QString m_file;
+    QList<Topic> m_topics;
+    QListWidget *m_list;
+    QTextBrowser *m_text;
+    int m_current = 0;
+};
+
+} // namespace pantrio

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "ReportDefinition.h"
+
+#include <QSizeF>
+#include <QStringList>
+
+namespace pantrio {
+
+struct GroupedResult;
+
+// Turns a grouped result into pages of bands without painting anything, so the
+// same layout feeds the preview, the printer, PDF export and the tests.
+struct PlacedBand
+{
+    const ReportSection *section = nullptr;
+    double y = 0;     // twips from the top of the printable area
+    int group = -1;   // index into the result's groups, -1 for page/report bands
+    int row = -1;     // child row within the group, detail bands only
+};
+
+struct ReportPage
+{
+    QVector<PlacedBand> bands;
+};
+
+class ReportLayout
+{
+public:
+    // pageSize in twips, the whole sheet; the definition's margins are taken off.
+    static ReportLayout build(const ReportDefinition &definition, const GroupedResult &result,
+                              const QSizeF &pageSize);
+
+    const QVector<ReportPage> &pages() const { return m_pages; }
+    int pageCount() const { return int(m_pages.size()); }
+
+    // The text a text box or label shows for a band.
+    static QString textOf(const ReportControl &control, const GroupedResult &result,
+                          const PlacedBand &band);
+
+    // One line per control: "page y section control text", for golden tests.
+    QStringList dump(const ReportDefinition &definition, const GroupedResult &result) const;
+
+private:
+    QVector<ReportPage> m_pages;
+};
+
+} // namespace pantrio

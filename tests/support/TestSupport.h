@@ -1,0 +1,64 @@
+#pragma once
+
+#include "Dialogs.h"
+
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QVariant>
+
+#include <deque>
+
+namespace pantrio::test {
+
+// Answers every dialog from a script and records what was shown, so no test
+// blocks on a modal window. An unscripted question is answered with the safe
+// choice (No / Cancel) and noted as unexpected.
+class ScriptedDialogs : public Dialogs
+{
+public:
+    std::deque<Answer> answers;
+    std::deque<std::optional<QFont>> fonts;
+    std::deque<std::optional<QColor>> colors;
+    std::deque<QString> fileNames;
+    QStringList messages;
+    QStringList colorTitles;
+    QFont lastFontPreset;
+    int beeps = 0;
+    int unexpected = 0;
+
+    Answer message(QWidget *, const QString &text, Buttons buttons) override;
+    std::optional<QFont> chooseFont(QWidget *, const QFont &initial) override;
+    std::optional<QColor> chooseColor(QWidget *, const QColor &, const QString &title) override;
+    QString openFileName(QWidget *, const QString &, const QString &) override;
+    QString saveFileName(QWidget *, const QString &, const QString &, const QString &) override;
+    void beep() override { ++beeps; }
+
+    // Installs a fresh instance and returns it (owned by Dialogs).
+    static ScriptedDialogs *install();
+};
+
+// A program directory of its own: a new Vendora.mdb (starter data or empty
+// tables) and the help file, made the program's directory for the test.
+class ProgramDir
+{
+public:
+    explicit ProgramDir(bool starterData = true);
+    ~ProgramDir();
+    QString path() const { return m_dir.path(); }
+    QString database() const;
+    bool ok() const { return m_ok; }
+
+    // Direct access to the file for arranging and checking, outside the program.
+    QVariant scalar(const QString &sql, const QVariantList &binds = {}) const;
+    bool exec(const QString &sql, const QVariantList &binds = {}) const;
+    QList<QVariantList> rows(const QString &sql) const;
+
+private:
+    QTemporaryDir m_dir;
+    bool m_ok = false;
+};
+
+// Fonts, the app name: what main() sets up before the windows.
+void initApplication();
+
+} // namespace pantrio::test

@@ -1,0 +1,414 @@
+// The data layer on its own: schema and file checks, the record set, the
+// grouped report commands and the natural order.
+#include "Connection.h"
+#include "DEVendora.h"
+#include "DataControl.h"
+#include "NaturalOrder.h"
+#include "RecordSet.h"
+#include "RecordSetModel.h"
+#include "RecordSources.h"
+#include "Schema.h"
+#include "TestSupport.h"
+
+#include <QAbstractItemModelTester>
+#include <QFile>
+#include <QSignalSpy>
+#include <QtTest>
+
+using namespace pantrio;
+using namespace pantrio::test;
+
+class TstData : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void starterDatabase();
+    void damagedFilesAreRefused_data();
+    void damagedFilesAreRefused();
+    void navigationOnEmptyAndFullSets();
+    void filterAndFindBindValues();
+    void addUpdateCancelDelete();
+    void failedWritesKeepPendingAndBatchIsAllOrNothing();
+    void bookmarksAndUpdateOnMove();
+    void hostileTextRoundTrips();
+    void groupedCommands();
+    void naturalOrder();
+    void modelFollowsRecordSet();
+};
+
+void TstData::starterDatabase()
+{
+    ProgramDir dir;
+    QVERIFY(dir.ok());
+    QVERIFY(dir.scalar("SELECT COUNT(*) FROM Vendora").toInt() >= 150);
+    QVERIFY(dir.scalar("SELECT COUNT(*) FROM Categories").toInt() >= 12);
+    // Every item's category is offered in the category list.
+    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Vendora WHERE Category NOT IN "
+                        "(SELECT Categories FROM Categories)")
+                 .toInt(),
+             0);
+    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Selected").toInt(), 0);
+    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Settings").toInt(), 1);
+    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Settings2").toInt(), 1);
+    QString error;
+    QVERIFY(Schema::checkFile(dir.database(), &error));
+    // An existing file is never overwritten.
+    const qint64 before = QFileInfo(dir.database()).size();
+    QVERIFY(!Schema::createDatabase(dir.database(), true, &error));
+    QCOMPARE(QFileInfo(dir.database()).size(), before);
+    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Settings").toInt(), 1);
+}
+
+void TstData::damagedFilesAreRefused_data()
+{
+    QTest::addColumn<QByteArray>("damage");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing") << QByteArray("missing") << "does not exist";
+    QTest::newRow("empty") << QByteArray("empty") << "empty";
+    QTest::newRow("random bytes") << QByteArray("random") << "not a";
+    QTest::newRow("jet file") << QByteArray("jet") << "not a";
+    QTest::newRow("truncated") << QByteArray("truncated") << "";
+    QTest::newRow("missing table") << QByteArray("notable") << "table Selected is missing";
+    QTest::newRow("missing column") << QByteArray("nocolumn") << "has no column Aisle";
+}
+
+void TstData::damagedFilesAreRefused()
+{
+    QFETCH(QByteArray, damage);
+    QFETCH(QString, reason);
+    ProgramDir dir;
+    const QString path = dir.database();
+    if (damage == "missing") {
+        QFile::remove(path);
+    } else if (damage == "empty") {
+        QFile(path).open(QIODevice::WriteOnly | QIODevice::Truncate);
+    } else if (damage == "random" || damage == "jet") {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QByteArray bytes = damage == "jet" ? QByteArray("\x00\x01\x00\x00Standard Jet DB\x00", 20)
+                                           : QByteArray();
+        for (int i = 0; i < 8192; ++i)
+            bytes.append(char((i * 7919) % 251));
+        f.write(bytes);
+    } else if (damage == "truncated") {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.resize(f.size() / 3));
+    } else if (damage == "notable") {
+        QVERIFY(dir.exec("DROP TABLE Selected"));
+    } else if (damage == "nocolumn") {
+        QVERIFY(dir.exec("ALTER TABLE Vendora DROP COLUMN Aisle"));
+    }
+    QString error;
+    const bool ok = Schema::checkFile(path, &error);
+    if (damage == "truncated") {
+        // A cut file may still hold the schema page; it must never pass silently
+        // as whole when reading fails, and reading it must not crash.
+        if (ok) {
+            DataControl c("adoVendora", "Vendora", Sources::catalogue());
+            c.setConnectionString(path);
+            c.refresh(&error);
+        }
+        return;
+    }
+    QVERIFY(!ok);
+    QVERIFY2(error.contains(reason), qPrintable(error));
+}
+
+void TstData::navigationOnEmptyAndFullSets()
+{
+    ProgramDir dir(false);
+    DataControl c("adoVendora", "Vendora", Sources::catalogue());
+    c.setConnectionString(dir.database());
+    QString error;
+    QVERIFY2(c.refresh(&error), qPrintable(error));
+    RecordSet *rs = c.recordset();
+    QCOMPARE(rs->recordCount(), 0);
+    QVERIFY(rs->bof() && rs->eof());
+    QCOMPARE(rs->absolutePosition(), 0);
+    QVERIFY(!rs->moveNext(&error));
+    QVERIFY(!rs->deleteCurrent(&error));
+    QVERIFY(!error.isEmpty());
+
+    for (const char *name : {"Cherries", "apples", "Bananas"})
+        QVERIFY(dir.exec("INSERT INTO Vendora (Item) VALUES (?)", {QString::fromLatin1(name)}));
+    QVERIFY(c.refresh(&error));
+    QCOMPARE(rs->recordCount(), 3);
+    QCOMPARE(rs->absolutePosition(), 1);
+    QVERIFY(rs->moveLast());
+    QCOMPARE(rs->absolutePosition(), 3);
+    QVERIFY(rs->moveNext());
+    QVERIFY(rs->eof() && !rs->bof());
+    QVERIFY(rs->moveFirst());
+    QVERIFY(rs->movePrevious());
+    QVERIFY(rs->bof() && !rs->eof());
+}
+
+void TstData::filterAndFindBindValues()
+{
+    ProgramDir dir(false);
+    const QStringList names = {"Kid's Snacks", "'; DROP TABLE Vendora; --", "100% _juice_",
+                               "Back\\slash \"quoted\"", "Dairy"};
+    for (const QString &n : names)
+        QVERIFY(dir.exec("INSERT INTO Vendora (Item, Category) VALUES (?, ?)", {n + " item", n}));
+    QVERIFY(dir.exec("INSERT INTO Vendora (Item, Category) VALUES ('no category', NULL)"));
+    DataControl c("adoVendora", "Vendora", Sources::catalogue());
+    c.setConnectionString(dir.database());
+    QString error;
+    QVERIFY(c.refresh(&error));
+    RecordSet *rs = c.recordset();
+    for (const QString &n : names) {
+        rs->setFilter(Criterion{"Category", n});
+        QCOMPARE(rs->recordCount(), 1);
+        QCOMPARE(rs->value("Item").toString(), n + " item");
+    }
+    // Null never matches; an unknown name matches nothing; no filter shows all.
+    rs->setFilter(Criterion{"Category", QVariant()});
+    QCOMPARE(rs->recordCount(), 0);
+    rs->setFilter(Criterion{"Category", "dairy"});
+    QCOMPARE(rs->recordCount(), 0);
+    rs->setFilter(std::nullopt);
+    QCOMPARE(rs->recordCount(), 6);
+    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Vendora").toInt(), 6);
+
+    // Find by ID compares the number with its text, from the current row on.
+    const qlonglong id = dir.scalar("SELECT ID FROM Vendora WHERE Category = 'Dairy'").toLongLong();
+    QVERIFY(rs->moveFirst());
+    QVERIFY(rs->find(Criterion{"ID", QString::number(id)}));
+    QCOMPARE(rs->value("Category").toString(), QString("Dairy"));
+    QVERIFY(rs->moveLast());
+    QVERIFY(!rs->find(Criterion{"ID", QString::number(id)}) || rs->value("ID").toLongLong() == id);
+    QVERIFY(!rs->find(Criterion{"ID", "no such"}));
+    QVERIFY(rs->eof());
+}
+
+void TstData::addUpdateCancelDelete()
+{
+    ProgramDir dir(false);
+    DataControl c("adoList", "List", Sources::shoppingList());
+    c.setConnectionString(dir.database());
+    QString error;
+    QVERIFY(c.refresh(&error));
+    RecordSet *rs = c.recordset();
+    QCOMPARE(rs->fieldNames(),
+             QStringList({"Item", "Category", "Aisle", "Quantity", "ID"}));
+    QVERIFY(rs->addNew(&error));
+    QVERIFY(rs->isNew());
+    rs->setValue("Item", "Milk");
+    rs->setValue("Quantity", "2 kg");
+    QVERIFY2(rs->update(&error), qPrintable(error));
+    QVERIFY(!rs->isPending());
+    QVERIFY(rs->value("ID").toLongLong() > 0);
+    QCOMPARE(dir.scalar("SELECT Quantity FROM Selected WHERE Item='Milk'").toString(),
+             QString("2 kg"));
+
+    // Cancelling a new row drops it and returns to the row before.
+    QVERIFY(rs->addNew(&error));
+    rs->setValue("Item", "dropped");
+    rs->cancelUpdate();
+    QCOMPARE(rs->recordCount(), 1);
+    QCOMPARE(rs->value("Item").toString(), QString("Milk"));
+
+    // Editing then cancelling restores the stored value.
+    rs->setValue("Quantity", "9");
+    QCOMPARE(rs->value("Quantity").toString(), QString("9"));
+    rs->cancelUpdate();
+    QCOMPARE(rs->value("Quantity").toString(), QString("2 kg"));
+
+    // IDs are never reused, even for the highest row once deleted.
+    const qlonglong firstId = rs->value("ID").toLongLong();
+    QVERIFY(rs->deleteCurrent(&error));
+    QCOMPARE(rs->recordCount(), 0);
+    QVERIFY(rs->addNew(&error));
+    rs->setValue("Item", "Eggs");
+    QVERIFY(rs->update(&error));
+    QVERIFY(rs->value("ID").toLongLong() > firstId);
+    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Selected").toInt(), 1);
+}
+
+void TstData::failedWritesKeepPendingAndBatchIsAllOrNothing()
+{
+    ProgramDir dir(false);
+    QVERIFY(dir.exec("CREATE TRIGGER refuse BEFORE INSERT ON Selected WHEN NEW.Item = 'boom' "
+                     "BEGIN SELECT RAISE(ABORT, 'refused by test'); END"));
+    DataControl c("adoList", "List", Sources::shoppingList());
+    c.setConnectionString(dir.database());
+    QString error;
+    QVERIFY(c.refresh(&error));
+    RecordSet *rs = c.recordset();
+    QVERIFY(rs->addNew(&error));
+    rs->setValue("Item", "boom");
+    QVERIFY(!rs->update(&error));
+    QVERIFY(error.contains("refused by test"));
+    QVERIFY(rs->isPending()); // the user can correct it and try again
+    rs->setValue("Item", "fine");
+    QVERIFY(rs->update(&error));
+
+    // Two new rows in one batch, the second refused: neither is stored.
+    QVERIFY(rs->addNew(&error));
+    rs->setValue("Item", "first of batch");
+    QVERIFY(rs->addNew(nullptr) || true);
+    rs->setValue("Item", "boom");
+    QVERIFY(!rs->updateBatch(&error));
+    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Selected").toInt(), 1);
+    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Selected WHERE Item='first of batch'").toInt(), 0);
+}
+
+void TstData::bookmarksAndUpdateOnMove()
+{
+    ProgramDir dir;
+    RecordSet rs(nullptr, Sources::editorItems());
+    Connection conn;
+    QString error;
+    QVERIFY(conn.open(dir.database(), &error));
+    rs.setConnection(&conn);
+    QVERIFY(rs.open(&error));
+    QVERIFY(rs.moveTo(4));
+    const auto mark = rs.bookmark();
+    const QString fifth = rs.value("Item").toString();
+    QVERIFY(rs.moveLast());
+    QVERIFY(rs.moveToBookmark(mark));
+    QCOMPARE(rs.value("Item").toString(), fifth);
+    // A bookmark does not outlive a requery.
+    QVERIFY(rs.requery(&error));
+    QVERIFY(!rs.moveToBookmark(mark, &error));
+
+    // With updateOnMove, leaving a changed record writes it.
+    rs.setUpdateOnMove(true);
+    const qlonglong id = rs.value("ID").toLongLong();
+    rs.setValue("Aisle", "Aisle 99");
+    QVERIFY(rs.moveNext(&error));
+    QCOMPARE(dir.scalar("SELECT Aisle FROM Vendora WHERE ID=?", {id}).toString(),
+             QString("Aisle 99"));
+}
+
+void TstData::hostileTextRoundTrips()
+{
+    ProgramDir dir(false);
+    DataControl c("adoVendora", "Vendora", Sources::catalogue());
+    c.setConnectionString(dir.database());
+    QString error;
+    QVERIFY(c.refresh(&error));
+    RecordSet *rs = c.recordset();
+    const QStringList texts = {
+        QString(10000, QChar('x')) + "end",
+        QString::fromUtf8("Crème brûlée 🍮 حليب"),
+        QString("nul") + QChar(0) + "inside",
+        "O'Brien's \"best\" \\ 50% off_",
+        "SELECT * FROM Vendora; DELETE FROM Vendora",
+    };
+    for (const QString &t : texts) {
+        QVERIFY(rs->addNew(&error));
+        rs->setValue("Item", t);
+        rs->setValue("Category", t);
+        QVERIFY2(rs->update(&error), qPrintable(error));
+    }
+    QVERIFY(c.refresh(&error));
+    QCOMPARE(rs->recordCount(), texts.size());
+    QStringList read;
+    for (int i = 0; i < rs->recordCount(); ++i)
+        read << rs->valueAt(i, "Item").toString();
+    for (const QString &t : texts)
+        QVERIFY(read.contains(t));
+    rs->setFilter(Criterion{"Category", texts.at(2)});
+    QCOMPARE(rs->recordCount(), 1);
+}
+
+void TstData::groupedCommands()
+{
+    ProgramDir dir(false);
+    DEVendora de;
+    de.setConnectionString(dir.database());
+    QVariant highest;
+    QString error;
+    QVERIFY(de.TopListID(&highest, &error));
+    QVERIFY(highest.isNull());
+
+    const QList<QVariantList> lines = {
+        {"Milk", "Dairy", "Aisle 10", "1"}, {"apples", "Produce", "Aisle 2", "3"},
+        {"Bread", "", "", "1"},             {"Butter", "Dairy", "Aisle 10", "2 kg"},
+        {"Cheese", "dairy", "Aisle 10", "1"}, {"Zest", QVariant(), "Aisle 2", "1"},
+    };
+    for (const QVariantList &l : lines)
+        QVERIFY(dir.exec("INSERT INTO Selected (Item, Category, Aisle, Quantity) VALUES (?,?,?,?)",
+                         l));
+    QVERIFY(de.run(DEVendora::ListPrint_Grouping, &error));
+    const GroupedResult *r = de.result(DEVendora::ListPrint_Grouping);
+    QStringList groups;
+    for (const auto &g : r->groups)
+        groups << g.value.toString() + ":" + QString::number(g.rows.size());
+    // Groups in natural, case-insensitive order; Null and empty one group, last.
+    QCOMPARE(groups, QStringList({"Dairy:2", "dairy:1", "Produce:1", ":2"}));
+    QCOMPARE(r->groups.first().rows.at(0).at(r->childField("Item")).toString(), QString("Butter"));
+    QCOMPARE(r->rowCount(), 6);
+
+    QVERIFY(de.run(DEVendora::ListPrintAisle_Grouping, &error));
+    groups.clear();
+    for (const auto &g : de.result(DEVendora::ListPrintAisle_Grouping)->groups)
+        groups << g.value.toString();
+    QCOMPARE(groups, QStringList({"Aisle 2", "Aisle 10", ""}));
+    de.close(DEVendora::ListPrintAisle_Grouping);
+    QVERIFY(!de.isOpen(DEVendora::ListPrintAisle_Grouping));
+
+    // The full list collapses exact duplicates only.
+    for (const QVariantList &l : QList<QVariantList>{{"Tea", "Drinks", "Aisle 9"},
+                                                     {"Tea", "Drinks", "Aisle 9"},
+                                                     {"Tea", "Drinks", "Aisle 3"},
+                                                     {"Coffee", "Drinks", "Aisle 9"}})
+        QVERIFY(dir.exec("INSERT INTO Vendora (Item, Category, Aisle) VALUES (?,?,?)", l));
+    QVERIFY(de.run(DEVendora::All_Grouping, &error));
+    const GroupedResult *all = de.result(DEVendora::All_Grouping);
+    QCOMPARE(all->groups.size(), 1);
+    QCOMPARE(all->groups.first().rows.size(), 3);
+    QCOMPARE(all->groups.first().rows.first().at(all->childField("Item")).toString(),
+             QString("Coffee"));
+    QVERIFY(de.TopListID(&highest, &error));
+    QCOMPARE(highest.toInt(), 4);
+    qlonglong count = 0;
+    QVERIFY(de.CatalogueCount(&count, &error));
+    QCOMPARE(count, 4);
+    QVERIFY(de.ClearList(&error));
+    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Selected").toInt(), 0);
+}
+
+void TstData::naturalOrder()
+{
+    QVERIFY(naturalCompare("Aisle 2", "Aisle 10") < 0);
+    QVERIFY(naturalCompare("2", "10") < 0);
+    QVERIFY(naturalCompare("apple", "Banana") < 0);
+    QVERIFY(naturalCompare("a007", "a7") != 0);
+    QVERIFY(naturalCompare("a07", "a7b") < 0);
+    QVERIFY(naturalCompare("Aisle 10", "Aisle 10") == 0);
+    QVERIFY(naturalCompare("item", "Item") != 0); // total order for stable output
+    QVERIFY(naturalCompare("", "a") < 0);
+}
+
+void TstData::modelFollowsRecordSet()
+{
+    ProgramDir dir;
+    DataControl c("adoList", "List", Sources::shoppingList());
+    c.setConnectionString(dir.database());
+    QString error;
+    QVERIFY(c.refresh(&error));
+    RecordSetModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.setRecordSet(c.recordset());
+    model.setReadOnlyFields({"ID"});
+    QCOMPARE(model.columnCount(), 5);
+    QCOMPARE(model.headerData(3, Qt::Horizontal).toString(), QString("Quantity"));
+    RecordSet *rs = c.recordset();
+    QVERIFY(rs->addNew(&error));
+    rs->setValue("Item", "Milk");
+    QVERIFY(rs->update(&error));
+    QCOMPARE(model.rowCount(), 1);
+    QSignalSpy edited(&model, &RecordSetModel::cellEdited);
+    QVERIFY(model.setData(model.index(0, 3), "4"));
+    QCOMPARE(edited.count(), 1);
+    QVERIFY(!model.setData(model.index(0, 4), "77")); // the ID is the database's
+    QVERIFY(c.refresh(&error));
+    QCOMPARE(model.rowCount(), 1);
+}
+
+QTEST_GUILESS_MAIN(TstData)
+#include "tst_data.moc"
