@@ -18,7 +18,6 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QShortcut>
 
 namespace pantrio {
 
@@ -45,10 +44,6 @@ frmAdding::frmAdding()
     setFont(f);
     buildControls();
     buildMenus();
-    auto *help = new QShortcut(QKeySequence(Qt::Key_F1), this);
-    connect(help, &QShortcut::activated, this, [this] {
-        HelpViewer::showTopic(m_helpFile, helpTopicOf(focusWidget(), kWindowTopic));
-    });
 }
 
 frmAdding::~frmAdding() = default;
@@ -420,6 +415,15 @@ bool frmAdding::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void frmAdding::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_F1) {
+        HelpViewer::showTopic(m_helpFile, helpTopicOf(focusWidget(), kWindowTopic));
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 void frmAdding::Form_Resize()

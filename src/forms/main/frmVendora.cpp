@@ -21,7 +21,6 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QShortcut>
 #include <QStyle>
 #include <QTableView>
 
@@ -50,8 +49,6 @@ frmVendora::frmVendora()
     setFont(designedFont());
     buildControls();
     buildMenus();
-    auto *help = new QShortcut(QKeySequence(Qt::Key_F1), this);
-    connect(help, &QShortcut::activated, this, &frmVendora::showHelpForFocus);
 }
 
 frmVendora::~frmVendora() = default;
@@ -451,6 +448,16 @@ void frmVendora::grdList_AfterDelete()
 {
     showCount();
     setGridEnabledByCount();
+}
+
+void frmVendora::keyPressEvent(QKeyEvent *event)
+{
+    // F1 reaches the window from any control that does not use it itself.
+    if (event->key() == Qt::Key_F1) {
+        showHelpForFocus();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 bool frmVendora::eventFilter(QObject *watched, QEvent *event)

@@ -66,6 +66,7 @@ public:
     static QFont designedFont();
 
 protected:
+    void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
