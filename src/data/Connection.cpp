@@ -188,7 +188,8 @@ QSqlDatabase Connection::database() const
     return QSqlDatabase::database(m_name, false);
 }
 
-bool Connection::exec(const QString &sql, const QVariantList &values, QString *error)
+bool Connection::exec(const QString &sql, const QVariantList &values, QString *error,
+                      int *rowsAffected)
 {
     if (!isOpen()) {
         if (error)
@@ -208,6 +209,8 @@ bool Connection::exec(const QString &sql, const QVariantList &values, QString *e
             *error = describeSqlError(q.lastError());
         return false;
     }
+    if (rowsAffected)
+        *rowsAffected = q.numRowsAffected();
     return true;
 }
 

@@ -36,7 +36,8 @@ public:
     bool select(const QString &sql, Rows *out, QString *error) const;
 
     // Runs a statement that returns no rows, binding values in order.
-    bool exec(const QString &sql, const QVariantList &values, QString *error);
+    bool exec(const QString &sql, const QVariantList &values, QString *error,
+              int *rowsAffected = nullptr);
 
     // Runs fn inside one transaction; rolls back if fn returns false.
     template<typename Fn> bool transaction(Fn fn, QString *error);

@@ -422,8 +422,16 @@ bool RecordSet::deleteRows(QList<int> rows, QString *error)
                 const Row &row = m_rows.at(m_view.at(r));
                 if (row.isNew)
                     continue;
-                if (!m_connection->exec(sql, {row.values.at(m_keyField)}, error))
+                int affected = 0;
+                if (!m_connection->exec(sql, {row.values.at(m_keyField)}, error, &affected))
                     return false;
+                if (affected == 0) {
+                    // Already gone: delete nothing else and say so.
+                    if (error)
+                        *error = QStringLiteral("The record is no longer in the database; "
+                                                "nothing was deleted.");
+                    return false;
+                }
             }
             return true;
         },

@@ -273,9 +273,11 @@ void frmAdding::Form_Load()
         // Leaving a record writes its pending change, as the fields are bound to it.
         m_rs->setUpdateOnMove(true);
         connect(m_rs, &RecordSet::moveComplete, this, &frmAdding::showRecord);
+        // A written or dropped change shows in the fields; the status line
+        // follows moves only ("Edit record" stays after Update).
         connect(m_rs, &RecordSet::rowChanged, this, [this](int row) {
             if (row == m_rs->currentIndex())
-                showRecord();
+                showFields();
         });
         ok = m_rs->open(&error);
     }
@@ -299,6 +301,12 @@ void frmAdding::showRecord()
 {
     if (!m_rs)
         return;
+    showFields();
+    lblStatus->setText(QStringLiteral("Record: ") + QString::number(m_rs->absolutePosition()));
+}
+
+void frmAdding::showFields()
+{
     m_showing = true;
     for (int i = 0; i < 4; ++i) {
         const QVariant v = m_rs->hasCurrent() ? m_rs->value(QLatin1String(kFieldNames[i]))
@@ -307,7 +315,6 @@ void frmAdding::showRecord()
             m_fields[i]->setText(v.toString());
     }
     m_showing = false;
-    lblStatus->setText(QStringLiteral("Record: ") + QString::number(m_rs->absolutePosition()));
 }
 
 void frmAdding::fieldEdited(int index, const QString &text)

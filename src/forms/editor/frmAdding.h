@@ -71,6 +71,7 @@ private:
     void buildControls();
     void buildMenus();
     void showRecord();
+    void showFields();
     void fieldEdited(int index, const QString &text);
     bool finishPendingChange(QString *error);
     bool Form_QueryUnload();

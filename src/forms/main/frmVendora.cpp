@@ -506,10 +506,9 @@ void frmVendora::cmdDelCat_Click()
         return;
     }
     QString error;
-    if (!rs->deleteCurrent(&error)) {
-        fail(error);
-        return;
-    }
+    if (!rs->deleteCurrent(&error))
+        fail(QStringLiteral("The category ") + name + QStringLiteral(" could not be deleted: ")
+             + error);
     if (!m_adoCat->refresh(&error))
         fail(error);
 }
