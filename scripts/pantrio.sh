@@ -38,12 +38,14 @@ starter_database() {
 
 start_cups() {
     # A real printer for the printing test: cups-pdf writes each job as a PDF.
-    if ! pgrep -x cupsd >/dev/null; then
-        sed -i 's|^#\?Out .*|Out /var/spool/cups-pdf/out|' /etc/cups/cups-pdf.conf || true
-        mkdir -p /var/spool/cups-pdf/out && chmod 1777 /var/spool/cups-pdf/out
-        /usr/sbin/cupsd || true
-        for _ in $(seq 1 50); do lpstat -r >/dev/null 2>&1 && break; sleep 0.2; done
-    fi
+    sed -i 's|^#\?Out .*|Out /var/spool/cups-pdf/out|' /etc/cups/cups-pdf.conf || true
+    mkdir -p /var/spool/cups-pdf/out && chmod 1777 /var/spool/cups-pdf/out
+    local try
+    for try in 1 2 3; do
+        lpstat -r >/dev/null 2>&1 && break
+        pgrep -x cupsd >/dev/null || /usr/sbin/cupsd || true
+        for _ in $(seq 1 25); do lpstat -r >/dev/null 2>&1 && break; sleep 0.2; done
+    done
     if ! lpstat -p PDF >/dev/null 2>&1; then
         lpadmin -p PDF -v cups-pdf:/ -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd -E >/dev/null 2>&1 \
             || lpadmin -p PDF -v cups-pdf:/ -m lsb/usr/cups-pdf/CUPS-PDF_opt.ppd -E >/dev/null 2>&1 || true

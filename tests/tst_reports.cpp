@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QLineEdit>
+#include <QAction>
 #include <QtTest>
 
 using namespace pantrio;
@@ -90,6 +91,7 @@ private slots:
     void printEntriesSaveFirstAndRefresh();
     void nothingToPrint();
     void printsThroughCups();
+    void previewPagesZoomsAndPrints();
     void helpOpensAtTopics();
     void versionText();
 };
@@ -276,6 +278,41 @@ void TstReports::printsThroughCups()
     // With no such printer, printing says so instead of failing silently.
     QVERIFY(!w->printTo("No Such Printer", &error));
     QVERIFY(error.contains("not available"));
+}
+
+void TstReports::previewPagesZoomsAndPrints()
+{
+    for (int i = 0; i < 400; ++i)
+        QVERIFY(m_dir->exec("INSERT INTO Selected (Item, Category, Aisle, Quantity) VALUES "
+                            "(?, ?, 'Aisle 3', '1')",
+                            {QString("Item %1").arg(i), QString("Cat %1").arg(i % 9)}));
+    QVERIFY(Module1::Main());
+    Module1::frmVendoraIfLoaded()->mnuPrint_Click();
+    ReportPreview *w = PrintCommands::window(PrintCommands::Entry::Pantrio);
+    QVERIFY(w && w->pageCount() > 5);
+    QCOMPARE(w->currentPage(), 1);
+    w->findChild<QAction *>("actLastPage")->trigger();
+    QCOMPARE(w->currentPage(), w->pageCount());
+    w->findChild<QAction *>("actPreviousPage")->trigger();
+    QCOMPARE(w->currentPage(), w->pageCount() - 1);
+    w->goToPage(3);
+    w->findChild<QAction *>("actZoomIn")->trigger();
+    QVERIFY(w->zoom() > 1.0);
+    QCOMPARE(w->currentPage(), 3); // zooming keeps the page in view
+    QVERIFY(!w->grab().isNull());  // pages paint
+
+    // Print from the window: the scripted print dialog picks a PDF file.
+    QTemporaryDir out;
+    m_dialogs->printFile = out.filePath("printed.pdf");
+    w->findChild<QAction *>("actPrint")->trigger();
+    QVERIFY(QFile::exists(m_dialogs->printFile));
+    if (havePoppler())
+        QCOMPARE(pdfPages(m_dialogs->printFile), w->pageCount());
+    // Cancelled: nothing printed, nothing said.
+    m_dialogs->printFile.clear();
+    const int said = m_dialogs->messages.size();
+    w->findChild<QAction *>("actPrint")->trigger();
+    QVERIFY(m_dialogs->messages.size() <= said + 1); // at most the "no printer" notice
 }
 
 void TstReports::helpOpensAtTopics()

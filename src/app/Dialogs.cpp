@@ -5,6 +5,8 @@
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 
 #include <memory>
 
@@ -98,6 +100,25 @@ QString WidgetDialogs::saveFileName(QWidget *parent, const QString &caption,
 void WidgetDialogs::beep()
 {
     QApplication::beep();
+}
+
+} // namespace pantrio
+
+namespace pantrio {
+
+bool WidgetDialogs::choosePrinter(QWidget *parent, QPrinter *printer, int pageCount, int *from,
+                                  int *to)
+{
+    QPrintDialog dialog(printer, parent);
+    dialog.setMinMax(1, std::max(1, pageCount));
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    *from = *to = 0;
+    if (dialog.printRange() == QAbstractPrintDialog::PageRange) {
+        *from = dialog.fromPage();
+        *to = dialog.toPage();
+    }
+    return true;
 }
 
 } // namespace pantrio

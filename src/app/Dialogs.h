@@ -6,6 +6,7 @@
 
 #include <optional>
 
+class QPrinter;
 class QWidget;
 
 namespace pantrio {
@@ -31,6 +32,9 @@ public:
     virtual QString saveFileName(QWidget *parent, const QString &caption, const QString &suggested,
                                  const QString &filter) = 0;
     virtual void beep() = 0;
+    // The print dialog: printer, copies and page range (from/to 0 for all pages).
+    virtual bool choosePrinter(QWidget *parent, QPrinter *printer, int pageCount, int *from,
+                               int *to) = 0;
 
     static Dialogs &instance();
     // Takes ownership; nullptr restores the real dialogs.
@@ -63,6 +67,8 @@ public:
     QString saveFileName(QWidget *parent, const QString &caption, const QString &suggested,
                          const QString &filter) override;
     void beep() override;
+    bool choosePrinter(QWidget *parent, QPrinter *printer, int pageCount, int *from,
+                       int *to) override;
 };
 
 } // namespace pantrio

@@ -1,56 +1,187 @@
 #include "ReportPreview.h"
 
 #include "Dialogs.h"
-#include "ReportLayout.h"
 #include "ReportPainter.h"
 
 #include <QAction>
+#include <QLabel>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QPrinterInfo>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSpinBox>
 #include <QToolBar>
 
 namespace pantrio {
 
+namespace {
+constexpr int kGap = 16; // pixels between pages
+} // namespace
+
+// Paints the pages that intersect the exposed area, straight from the layout.
+class ReportPageView : public QWidget
+{
+public:
+    explicit ReportPageView(ReportPreview *owner) : QWidget(nullptr), m_owner(owner)
+    {
+        setObjectName(QStringLiteral("reportPages"));
+        setAccessibleName(QStringLiteral("Report pages"));
+    }
+
+    QSize pagePixels() const
+    {
+        const QSizeF twips = m_owner->pageLayout().fullRect(QPageLayout::Inch).size() * 1440.0;
+        const double scale = logicalDpiX() / 1440.0 * m_owner->zoom();
+        return QSize(qRound(twips.width() * scale), qRound(twips.height() * scale));
+    }
+    int pageTop(int page) const { return kGap + page * (pagePixels().height() + kGap); }
+    void updateSize()
+    {
+        const QSize p = pagePixels();
+        const int n = std::max(1, m_owner->pageCount());
+        resize(p.width() + 2 * kGap, kGap + n * (p.height() + kGap));
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        QPainter painter(this);
+        painter.fillRect(event->rect(), palette().color(QPalette::Dark));
+        const QSize p = pagePixels();
+        const int step = p.height() + kGap;
+        const int first = std::max(0, (event->rect().top() - kGap) / step);
+        const int last = std::min(m_owner->pageCount() - 1, event->rect().bottom() / step);
+        const double scale = logicalDpiX() / 1440.0 * m_owner->zoom();
+        for (int i = first; i <= last; ++i) {
+            const QRect sheet(kGap, pageTop(i), p.width(), p.height());
+            painter.fillRect(sheet.translated(3, 3), QColor(0, 0, 0, 60));
+            painter.fillRect(sheet, Qt::white);
+            painter.save();
+            painter.setClipRect(sheet);
+            painter.translate(sheet.topLeft());
+            painter.scale(scale, scale);
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setRenderHint(QPainter::TextAntialiasing);
+            ReportPainter::paintPage(painter, m_owner->definition(), m_owner->data(),
+                                     m_owner->layout().pages().at(i));
+            painter.restore();
+        }
+    }
+
+private:
+    ReportPreview *m_owner;
+};
+
 ReportPreview::ReportPreview(const ReportDefinition &definition, QWidget *parent)
-    : QPrintPreviewDialog(parent, Qt::Window), m_definition(definition)
+    : QMainWindow(parent), m_definition(definition), m_scroll(new QScrollArea(this)),
+      m_view(new ReportPageView(this)), m_page(new QSpinBox(this)), m_pages(new QLabel(this))
 {
     setObjectName(definition.name);
     setWindowTitle(definition.caption);
-    setModal(false);
-    printer()->setDocName(definition.caption);
-    printer()->setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
-    connect(this, &QPrintPreviewDialog::paintRequested, this, &ReportPreview::paint);
-    if (QToolBar *bar = findChild<QToolBar *>()) {
-        bar->addSeparator();
-        QAction *pdf = bar->addAction(QStringLiteral("Export PDF…"));
-        pdf->setObjectName(QStringLiteral("actExportPdf"));
-        pdf->setToolTip(QStringLiteral("Save the report as a PDF file"));
-        connect(pdf, &QAction::triggered, this, &ReportPreview::exportPdfInteractive);
-    }
-    resize(900, 1000);
+    // The system's default paper (A4 or Letter), margins drawn by the report.
+    QPrinter defaults;
+    m_pageLayout = defaults.pageLayout();
+    m_pageLayout.setMargins(QMarginsF(0, 0, 0, 0));
+
+    m_scroll->setWidget(m_view);
+    m_scroll->setAlignment(Qt::AlignHCenter);
+    m_scroll->setBackgroundRole(QPalette::Dark);
+    setCentralWidget(m_scroll);
+
+    QToolBar *bar = addToolBar(QStringLiteral("Report"));
+    bar->setObjectName(QStringLiteral("reportTools"));
+    bar->setMovable(false);
+    auto action = [&](const char *name, const QString &text, const QKeySequence &key, auto fn) {
+        QAction *a = bar->addAction(text);
+        a->setObjectName(QLatin1String(name));
+        a->setShortcut(key);
+        connect(a, &QAction::triggered, this, fn);
+        return a;
+    };
+    action("actFirstPage", QStringLiteral("First"), QKeySequence(Qt::CTRL | Qt::Key_Home),
+           [this] { goToPage(1); });
+    action("actPreviousPage", QStringLiteral("Previous"), QKeySequence(Qt::Key_PageUp),
+           [this] { goToPage(currentPage() - 1); });
+    m_page->setObjectName(QStringLiteral("pageNumber"));
+    m_page->setAccessibleName(QStringLiteral("Page"));
+    m_page->setMinimum(1);
+    bar->addWidget(m_page);
+    bar->addWidget(m_pages);
+    connect(m_page, &QSpinBox::editingFinished, this, [this] { goToPage(m_page->value()); });
+    action("actNextPage", QStringLiteral("Next"), QKeySequence(Qt::Key_PageDown),
+           [this] { goToPage(currentPage() + 1); });
+    action("actLastPage", QStringLiteral("Last"), QKeySequence(Qt::CTRL | Qt::Key_End),
+           [this] { goToPage(pageCount()); });
+    bar->addSeparator();
+    action("actZoomOut", QStringLiteral("Zoom Out"), QKeySequence::ZoomOut,
+           [this] { setZoom(m_zoom / 1.25); });
+    action("actZoomIn", QStringLiteral("Zoom In"), QKeySequence::ZoomIn,
+           [this] { setZoom(m_zoom * 1.25); });
+    action("actFitWidth", QStringLiteral("Fit Width"), QKeySequence(), [this] {
+        const double w = m_view->pagePixels().width() / m_zoom;
+        setZoom((m_scroll->viewport()->width() - 2 * kGap) / w);
+    });
+    bar->addSeparator();
+    action("actPrint", QStringLiteral("Print…"), QKeySequence::Print,
+           &ReportPreview::printInteractive);
+    action("actExportPdf", QStringLiteral("Export PDF…"), QKeySequence(),
+           &ReportPreview::exportPdfInteractive);
+    action("actClose", QStringLiteral("Close"), QKeySequence::Close, [this] { close(); });
+
+    connect(m_scroll->verticalScrollBar(), &QScrollBar::valueChanged, this,
+            &ReportPreview::updatePageLabel);
+    resize(860, 980);
 }
+
+ReportPreview::~ReportPreview() = default;
 
 void ReportPreview::setData(const GroupedResult &result)
 {
     m_result = result;
-    // Re-render only when the window already shows pages; the first show() does it.
-    if (auto *preview = isVisible() ? findChild<QPrintPreviewWidget *>() : nullptr)
-        preview->updatePreview();
+    relayout();
+    goToPage(1);
 }
 
-int ReportPreview::pageCount()
+void ReportPreview::relayout()
 {
-    return ReportLayout::build(m_definition, m_result, ReportPainter::pageSizeTwips(printer()))
-        .pageCount();
+    const QSizeF twips = m_pageLayout.fullRect(QPageLayout::Inch).size() * 1440.0;
+    m_layout = ReportLayout::build(m_definition, m_result, twips);
+    m_page->setMaximum(std::max(1, pageCount()));
+    m_pages->setText(QStringLiteral(" of %1 ").arg(pageCount()));
+    m_view->updateSize();
+    updatePageLabel();
 }
 
-void ReportPreview::paint(QPrinter *target)
+int ReportPreview::currentPage() const
 {
-    QString error;
-    if (!ReportPainter::print(m_definition, m_result, target, &error))
-        Dialogs::notify(this, error);
+    const int step = m_view->pagePixels().height() + kGap;
+    const int y = m_scroll->verticalScrollBar()->value() + step / 3;
+    return std::clamp(y / std::max(1, step) + 1, 1, std::max(1, pageCount()));
+}
+
+void ReportPreview::goToPage(int page)
+{
+    page = std::clamp(page, 1, std::max(1, pageCount()));
+    m_scroll->verticalScrollBar()->setValue(m_view->pageTop(page - 1) - kGap / 2);
+    updatePageLabel();
+}
+
+void ReportPreview::setZoom(double zoom)
+{
+    const int page = currentPage();
+    m_zoom = std::clamp(zoom, 0.2, 5.0);
+    m_view->updateSize();
+    goToPage(page);
+}
+
+void ReportPreview::updatePageLabel()
+{
+    const QSignalBlocker block(m_page);
+    m_page->setValue(currentPage());
 }
 
 bool ReportPreview::exportPdf(const QString &path, QString *error)
@@ -59,23 +190,41 @@ bool ReportPreview::exportPdf(const QString &path, QString *error)
     writer.setTitle(m_definition.caption);
     writer.setCreator(QStringLiteral("Pantrio"));
     writer.setResolution(600);
-    writer.setPageLayout(printer()->pageLayout());
-    writer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+    writer.setPageLayout(m_pageLayout);
     return ReportPainter::print(m_definition, m_result, &writer, error);
 }
 
 bool ReportPreview::printTo(const QString &printerName, QString *error)
 {
-    QPrinter p(QPrinter::HighResolution);
-    p.setPrinterName(printerName);
-    if (p.printerName() != printerName || !p.isValid()) {
+    if (!QPrinterInfo::availablePrinterNames().contains(printerName)) {
         if (error)
             *error = QStringLiteral("The printer %1 is not available.").arg(printerName);
         return false;
     }
+    QPrinter p(QPrinter::HighResolution);
+    p.setPrinterName(printerName);
     p.setDocName(m_definition.caption);
-    p.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+    p.setFullPage(true);
+    p.setPageSize(m_pageLayout.pageSize());
     return ReportPainter::print(m_definition, m_result, &p, error);
+}
+
+void ReportPreview::printInteractive()
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(m_definition.caption);
+    printer.setFullPage(true);
+    printer.setPageSize(m_pageLayout.pageSize());
+    if (QPrinterInfo::availablePrinterNames().isEmpty())
+        Dialogs::notify(this, QStringLiteral("No printer is set up on this computer. You can "
+                                             "print to a PDF file in the next window, or use "
+                                             "Export PDF."));
+    int from = 0, to = 0;
+    if (!Dialogs::instance().choosePrinter(this, &printer, pageCount(), &from, &to))
+        return;
+    QString error;
+    if (!ReportPainter::print(m_definition, m_result, &printer, &error, from, to))
+        Dialogs::notify(this, error);
 }
 
 void ReportPreview::exportPdfInteractive()

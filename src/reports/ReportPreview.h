@@ -2,35 +2,63 @@
 
 #include "DEVendora.h"
 #include "ReportDefinition.h"
+#include "ReportLayout.h"
 
-#include <QPrintPreviewDialog>
+#include <QMainWindow>
+#include <QPageLayout>
+
+class QLabel;
+class QPrinter;
+class QScrollArea;
+class QSpinBox;
 
 namespace pantrio {
 
-// A report's own window: pages, zoom, print on any printer, export to PDF. It
-// shows a snapshot of its data; setData() replaces it with a fresh one.
-class ReportPreview : public QPrintPreviewDialog
+class ReportPageView;
+
+// A report's own window: pages through the report, zooms, prints on any
+// printer of the system and exports PDF. Pages are painted only when they come
+// into view, so a report of thousands of pages opens at once. It shows a
+// snapshot of its data; setData() replaces it with a fresh one.
+class ReportPreview : public QMainWindow
 {
     Q_OBJECT
 public:
-    ReportPreview(const ReportDefinition &definition, QWidget *parent = nullptr);
+    explicit ReportPreview(const ReportDefinition &definition, QWidget *parent = nullptr);
+    ~ReportPreview() override;
 
     void setData(const GroupedResult &result);
     const GroupedResult &data() const { return m_result; }
     const ReportDefinition &definition() const { return m_definition; }
-    int pageCount();
+    const ReportLayout &layout() const { return m_layout; }
+    int pageCount() const { return m_layout.pageCount(); }
+    QPageLayout pageLayout() const { return m_pageLayout; }
+
+    int currentPage() const;
+    void goToPage(int page);
+    void setZoom(double zoom);
+    double zoom() const { return m_zoom; }
 
     bool exportPdf(const QString &path, QString *error);
     // Prints every page on the named printer of the system.
     bool printTo(const QString &printerName, QString *error);
 
+    void printInteractive();
     void exportPdfInteractive();
 
 private:
-    void paint(QPrinter *printer);
+    void relayout();
+    void updatePageLabel();
 
     ReportDefinition m_definition;
     GroupedResult m_result;
+    ReportLayout m_layout;
+    QPageLayout m_pageLayout;
+    double m_zoom = 1.0;
+    QScrollArea *m_scroll;
+    ReportPageView *m_view;
+    QSpinBox *m_page;
+    QLabel *m_pages;
 };
 
 } // namespace pantrio

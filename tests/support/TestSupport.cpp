@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QPrinter>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
@@ -64,6 +65,16 @@ QString ScriptedDialogs::saveFileName(QWidget *w, const QString &c, const QStrin
                                       const QString &f)
 {
     return openFileName(w, c, f);
+}
+
+bool ScriptedDialogs::choosePrinter(QWidget *, QPrinter *printer, int, int *from, int *to)
+{
+    if (printFile.isEmpty())
+        return false;
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    printer->setOutputFileName(printFile);
+    *from = *to = 0;
+    return true;
 }
 
 ScriptedDialogs *ScriptedDialogs::install()

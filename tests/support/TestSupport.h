@@ -32,6 +32,9 @@ public:
     QString openFileName(QWidget *, const QString &, const QString &) override;
     QString saveFileName(QWidget *, const QString &, const QString &, const QString &) override;
     void beep() override { ++beeps; }
+    // Prints to the file given in printFile (PDF), or cancels when it is empty.
+    QString printFile;
+    bool choosePrinter(QWidget *, QPrinter *printer, int, int *from, int *to) override;
 
     // Installs a fresh instance and returns it (owned by Dialogs).
     static ScriptedDialogs *install();
