@@ -162,6 +162,9 @@ bool Connection::open(const QString &path, QString *error)
         QSqlQuery q(db);
         q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
         q.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+        // Catalogue queries in item order walk the index; a cache that holds a
+        // large catalogue keeps them from re-reading the file page by page.
+        q.exec(QStringLiteral("PRAGMA cache_size=-32768"));
     }
     m_path = info.absoluteFilePath();
     return true;

@@ -49,6 +49,11 @@ RecordSet::RecordSet(Connection *connection, RecordSource source, QObject *paren
 {
 }
 
+RecordSet::~RecordSet()
+{
+    m_statements.clear();
+}
+
 bool RecordSet::rawRead(QString *error)
 {
     if (!m_connection) {
@@ -79,6 +84,7 @@ bool RecordSet::requery(QString *error)
 {
     emit aboutToReset();
     ++m_generation;
+    m_dirty.clear();
     const bool ok = rawRead(error);
     if (ok)
         m_open = true;
@@ -95,6 +101,8 @@ void RecordSet::close()
     emit aboutToReset();
     m_rows.clear();
     m_view.clear();
+    m_dirty.clear();
+    m_statements.clear();
     m_pos = -1;
     m_open = false;
     emit reset();
@@ -127,6 +135,7 @@ bool RecordSet::setValueAt(int row, int field, const QVariant &value)
     if (r.pending.isEmpty())
         r.pending = r.values;
     r.pending[field] = value;
+    m_dirty.insert(m_view.at(row));
     emit rowChanged(row);
     return true;
 }
@@ -244,14 +253,31 @@ bool RecordSet::addNew(QString *error)
     m_posBeforeAdd = m_pos;
     m_rows.append(r);
     m_view.append(int(m_rows.size()) - 1);
+    m_dirty.insert(int(m_rows.size()) - 1);
     emit rowInserted(int(m_view.size()) - 1);
     setPos(int(m_view.size()) - 1);
     return true;
 }
 
+// Statements are prepared once per record set: adding a thousand lines runs
+// the same INSERT a thousand times.
+QSqlQuery *RecordSet::prepared(const QString &sql, QString *error)
+{
+    auto it = m_statements.find(sql);
+    if (it == m_statements.end()) {
+        auto q = QSharedPointer<QSqlQuery>::create(m_connection->database());
+        if (!q->prepare(sql)) {
+            if (error)
+                *error = describeSqlError(q->lastError());
+            return nullptr;
+        }
+        it = m_statements.insert(sql, q);
+    }
+    return it->data();
+}
+
 bool RecordSet::writeRow(Row &row, QString *error)
 {
-    QSqlQuery q(m_connection->database());
     QVariantList binds;
     QString sql;
     if (row.isNew) {
@@ -287,13 +313,12 @@ bool RecordSet::writeRow(Row &row, QString *error)
                   .arg(quoted(m_source.table), sets.join(QLatin1Char(',')), m_source.key);
         binds << row.values.at(m_keyField);
     }
-    if (!q.prepare(sql)) {
-        if (error)
-            *error = describeSqlError(q.lastError());
+    QSqlQuery *statement = prepared(sql, error);
+    if (!statement)
         return false;
-    }
-    for (const QVariant &v : std::as_const(binds))
-        q.addBindValue(v);
+    QSqlQuery &q = *statement;
+    for (int i = 0; i < binds.size(); ++i)
+        q.bindValue(i, binds.at(i));
     if (!q.exec()) {
         if (error)
             *error = describeSqlError(q.lastError());
@@ -305,6 +330,7 @@ bool RecordSet::writeRow(Row &row, QString *error)
             values[m_keyField] = q.lastInsertId().toLongLong();
         row.values = values;
         row.isNew = false;
+        q.finish();
     } else if (q.numRowsAffected() == 0) {
         if (error)
             *error = QStringLiteral("The record could not be saved: it is no longer in the "
@@ -313,6 +339,7 @@ bool RecordSet::writeRow(Row &row, QString *error)
     } else {
         row.values = row.pending;
     }
+    q.finish();
     row.pending.clear();
     return true;
 }
@@ -333,6 +360,7 @@ bool RecordSet::updateAt(int row, QString *error)
     if (!writeRow(copy, error))
         return false;
     r = std::move(copy);
+    m_dirty.remove(m_view.at(row));
     emit rowChanged(row);
     return true;
 }
@@ -340,11 +368,12 @@ bool RecordSet::updateAt(int row, QString *error)
 bool RecordSet::updateBatch(QString *error)
 {
     QVector<int> dirty;
-    for (int i = 0; i < m_rows.size(); ++i)
+    for (int i : std::as_const(m_dirty))
         if (!m_rows.at(i).deleted && (m_rows.at(i).isNew || !m_rows.at(i).pending.isEmpty()))
             dirty << i;
     if (dirty.isEmpty())
         return true;
+    std::sort(dirty.begin(), dirty.end());
     QVector<Row> written;
     const bool ok = m_connection->transaction(
         [&] {
@@ -359,11 +388,18 @@ bool RecordSet::updateBatch(QString *error)
         error);
     if (!ok)
         return false;
-    for (int k = 0; k < dirty.size(); ++k)
+    for (int k = 0; k < dirty.size(); ++k) {
         m_rows[dirty.at(k)] = written.at(k);
-    for (int i = 0; i < m_view.size(); ++i)
-        if (dirty.contains(m_view.at(i)))
+        m_dirty.remove(dirty.at(k));
+    }
+    // Pending rows are few and usually at the end of the view.
+    for (int i = int(m_view.size()) - 1; i >= 0 && !dirty.isEmpty(); --i) {
+        const qsizetype k = dirty.indexOf(m_view.at(i));
+        if (k >= 0) {
+            dirty.removeAt(k);
             emit rowChanged(i);
+        }
+    }
     return true;
 }
 
@@ -373,7 +409,13 @@ void RecordSet::cancelUpdate()
         return;
     const int index = m_view.at(m_pos);
     Row &r = m_rows[index];
+    m_dirty.remove(index);
     if (r.isNew) {
+        // Renumber the rows after it: dirty marks and the view follow.
+        QSet<int> shifted;
+        for (int d : std::as_const(m_dirty))
+            shifted.insert(d > index ? d - 1 : d);
+        m_dirty = shifted;
         m_rows.removeAt(index);
         m_view.removeAt(m_pos);
         for (int &v : m_view)
@@ -451,25 +493,30 @@ bool RecordSet::deleteRows(QList<int> rows, QString *error)
     return true;
 }
 
-bool RecordSet::matches(const Row &row) const
-{
-    if (row.deleted)
-        return false;
-    if (!m_filter)
-        return true;
-    const int f = fieldIndex(m_filter->column);
-    if (f < 0)
-        return false;
-    return valuesEqual(row.values.at(f), m_filter->value);
-}
-
 void RecordSet::rebuildView()
 {
     m_view.clear();
     m_view.reserve(m_rows.size());
-    for (int i = 0; i < m_rows.size(); ++i)
-        if (matches(m_rows.at(i)))
-            m_view.append(i);
+    const int f = m_filter ? fieldIndex(m_filter->column) : -1;
+    const bool textual = m_filter && m_filter->value.typeId() == QMetaType::QString;
+    const QString wanted = textual ? m_filter->value.toString() : QString();
+    for (int i = 0; i < m_rows.size(); ++i) {
+        const Row &row = m_rows.at(i);
+        if (row.deleted)
+            continue;
+        if (m_filter) {
+            if (f < 0)
+                continue;
+            const QVariant &v = row.values.at(f);
+            // Text against text is the common case: compare without conversions.
+            const bool hit = textual && v.typeId() == QMetaType::QString
+                                 ? *static_cast<const QString *>(v.constData()) == wanted
+                                 : valuesEqual(v, m_filter->value);
+            if (!hit)
+                continue;
+        }
+        m_view.append(i);
+    }
 }
 
 void RecordSet::setFilter(const std::optional<Criterion> &criterion)

@@ -1,11 +1,16 @@
 #pragma once
 
+#include <QHash>
 #include <QObject>
+#include <QSet>
+#include <QSharedPointer>
 #include <QStringList>
 #include <QVariant>
 #include <QVector>
 
 #include <optional>
+
+class QSqlQuery;
 
 namespace pantrio {
 
@@ -44,8 +49,13 @@ public:
     using Bookmark = qint64;
 
     RecordSet(Connection *connection, RecordSource source, QObject *parent = nullptr);
+    ~RecordSet() override;
 
-    void setConnection(Connection *connection) { m_connection = connection; }
+    void setConnection(Connection *connection)
+    {
+        m_statements.clear();
+        m_connection = connection;
+    }
     const RecordSource &source() const { return m_source; }
 
     bool open(QString *error) { return requery(error); }
@@ -136,10 +146,10 @@ private:
 
     bool leaveCurrent(QString *error);
     void setPos(int pos);
-    bool matches(const Row &row) const;
     void rebuildView();
     bool writeRow(Row &row, QString *error);
     bool rawRead(QString *error);
+    QSqlQuery *prepared(const QString &sql, QString *error);
 
     Connection *m_connection;
     RecordSource m_source;
@@ -153,6 +163,8 @@ private:
     int m_generation = 0;
     bool m_updateOnMove = false;
     std::optional<Criterion> m_filter;
+    QSet<int> m_dirty; // rows (of m_rows) with a pending change or new
+    QHash<QString, QSharedPointer<QSqlQuery>> m_statements;
 };
 
 // Equality as the filters and finds mean it: Null equals nothing; a numeric

@@ -46,7 +46,11 @@ frmAdding::frmAdding()
     buildMenus();
 }
 
-frmAdding::~frmAdding() = default;
+frmAdding::~frmAdding()
+{
+    // The record set's statements go before the connection they run on.
+    delete m_rs;
+}
 
 void frmAdding::buildControls()
 {

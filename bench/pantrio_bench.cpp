@@ -1,0 +1,433 @@
+// pantrio-bench: times the program's main jobs through its real code paths
+// (windows on the offscreen platform) against the same work done raw with the
+// SQLite C API in the same run, and prints one table with the ratios.
+//
+//   pantrio-bench [--sizes 1000,10000,100000] [--runs N]
+//
+// Each catalogue size runs in a child process of its own, so its peak memory
+// is its own.
+#include "CatalogueView.h"
+#include "Connection.h"
+#include "DEVendora.h"
+#include "DataControl.h"
+#include "Dialogs.h"
+#include "Fonts.h"
+#include "Module1.h"
+#include "PrintCommands.h"
+#include "RecordSet.h"
+#include "ReportPainter.h"
+#include "ReportPreview.h"
+#include "Schema.h"
+#include "frmAdding.h"
+#include "frmVendora.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QListView>
+#include <QMainWindow>
+#include <QPdfWriter>
+#include <QProcess>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+using namespace pantrio;
+
+namespace {
+
+int g_runs = 5;
+QTextStream out(stdout);
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// Median milliseconds of fn over runs; prep runs untimed before each.
+double timeIt(const std::function<void()> &fn, int runs = g_runs,
+              const std::function<void()> &prep = {})
+{
+    std::vector<double> t;
+    for (int i = 0; i < runs; ++i) {
+        if (prep)
+            prep();
+        QElapsedTimer timer;
+        timer.start();
+        fn();
+        t.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    return median(t);
+}
+
+void row(const QString &op, int size, double ours, double raw)
+{
+    out << op << '\t' << size << '\t' << ours << '\t' << raw << '\n';
+    out.flush();
+}
+
+// The raw work: a query read into memory with the plain C API.
+struct Raw
+{
+    sqlite3 *db = nullptr;
+    explicit Raw(const QString &path)
+    {
+        // The same journal and sync settings as the program, for a fair race.
+        sqlite3_open(path.toUtf8().constData(), &db);
+        sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA cache_size=-32768", nullptr, nullptr,
+                     nullptr);
+    }
+    ~Raw() { sqlite3_close(db); }
+    size_t read(const char *sql, const char *bind = nullptr)
+    {
+        sqlite3_stmt *st = nullptr;
+        sqlite3_prepare_v2(db, sql, -1, &st, nullptr);
+        if (bind)
+            sqlite3_bind_text(st, 1, bind, -1, SQLITE_TRANSIENT);
+        std::vector<std::vector<std::string>> rows;
+        const int n = sqlite3_column_count(st);
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            std::vector<std::string> r(n);
+            for (int i = 0; i < n; ++i) {
+                const unsigned char *t = sqlite3_column_text(st, i);
+                if (t)
+                    r[i].assign(reinterpret_cast<const char *>(t), sqlite3_column_bytes(st, i));
+            }
+            rows.push_back(std::move(r));
+        }
+        sqlite3_finalize(st);
+        return rows.size();
+    }
+    void exec(const char *sql) { sqlite3_exec(db, sql, nullptr, nullptr, nullptr); }
+};
+
+const char *const kBrands[] = {"Golden Acre", "Hillside", "Blue Harbor", "Maple Ridge", "Sunfield",
+                               "Northwind", "Green Valley", "Old Mill", "Riverbend", "Cedar Lane"};
+const char *const kKinds[] = {"Organic", "Low Fat", "Whole", "Classic", "Family Size", "Light",
+                              "Extra", "Fresh", "Smoked", "Sweet", "Spicy", "Unsalted"};
+const char *const kGoods[] = {
+    "Milk", "Yogurt", "Cheddar", "Butter", "Bread", "Bagels", "Apples", "Bananas", "Carrots",
+    "Potatoes", "Rice", "Pasta", "Tomato Sauce", "Beans", "Tuna", "Chicken Breast", "Ground Beef",
+    "Salmon", "Coffee", "Tea", "Orange Juice", "Cereal", "Oatmeal", "Crackers", "Chips", "Cookies",
+    "Ice Cream", "Frozen Peas", "Pizza", "Flour", "Sugar", "Olive Oil", "Vinegar", "Ketchup",
+    "Mustard", "Soap", "Shampoo", "Paper Towels", "Detergent", "Sponges"};
+const char *const kSizes[] = {"250 g", "500 g", "1 kg", "1 L", "2 L", "6 pack", "12 pack", "large",
+                              "small"};
+
+void makeCatalogue(const QString &path, int items, int listLines)
+{
+    QString error;
+    Schema::createDatabase(path, false, &error);
+    Raw raw(path);
+    raw.exec("BEGIN");
+    sqlite3_stmt *st = nullptr;
+    sqlite3_prepare_v2(raw.db, "INSERT INTO Vendora (Item, Category, Aisle) VALUES (?,?,?)", -1,
+                       &st, nullptr);
+    for (int i = 0; i < items; ++i) {
+        const std::string name = std::string(kBrands[i % 10]) + " " + kKinds[(i / 10) % 12] + " "
+                                 + kGoods[(i / 120) % 40] + " " + kSizes[(i / 4800) % 9] + " #"
+                                 + std::to_string(i);
+        const std::string cat = "Category " + std::to_string(i % 30 + 1);
+        const std::string aisle = "Aisle " + std::to_string(i % 25 + 1);
+        sqlite3_bind_text(st, 1, name.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 2, cat.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 3, aisle.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_step(st);
+        sqlite3_reset(st);
+    }
+    sqlite3_finalize(st);
+    for (int c = 1; c <= 30; ++c)
+        raw.exec(("INSERT INTO Categories (Categories) VALUES ('Category " + std::to_string(c)
+                  + "')")
+                     .c_str());
+    raw.exec(("INSERT INTO Selected (Item, Category, Aisle, Quantity) SELECT Item, Category, "
+              "Aisle, '1' FROM Vendora LIMIT "
+              + std::to_string(listLines))
+                 .c_str());
+    raw.exec("INSERT INTO Settings (FontName, FontSize) VALUES ('Souvenir Lt BT', 9.75)");
+    raw.exec("INSERT INTO Settings2 (FontName, FontSize) VALUES ('AvantGarde Bk BT', 12)");
+    raw.exec("COMMIT");
+}
+
+long peakKiB()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+void setList(const QString &path, int lines)
+{
+    Raw raw(path);
+    raw.exec("DELETE FROM Selected");
+    raw.exec(("INSERT INTO Selected (Item, Category, Aisle, Quantity) SELECT Item, Category, "
+              "Aisle, '1' FROM Vendora ORDER BY ID LIMIT "
+              + std::to_string(lines))
+                 .c_str());
+}
+
+frmVendora *startMain()
+{
+    Module1::Main();
+    return Module1::frmVendoraIfLoaded();
+}
+
+void one(int size)
+{
+    QTemporaryDir dir;
+    const QString db = dir.filePath(QStringLiteral("Vendora.mdb"));
+    makeCatalogue(db, size, 100);
+    Module1::setProgramDirectory(dir.path());
+    Raw raw(db);
+
+    // 1. Start-up, with an empty Qt window on its own line.
+    const double empty = timeIt([] {
+        QMainWindow w;
+        w.show();
+        QCoreApplication::processEvents();
+    });
+    row(QStringLiteral("qt: empty window shown"), size, empty, 0);
+    const double start = timeIt([] { startMain(); }, g_runs, [] { Module1::shutdown(); });
+    const long peak = peakKiB();
+    const double rawStart = timeIt([&] {
+        Raw r(db);
+        r.read("SELECT * FROM Selected");
+        r.read("SELECT Categories, ID FROM Categories ORDER BY Categories");
+        r.read("Select * From Vendora Order By Item");
+    });
+    row(QStringLiteral("start-up to main window shown"), size, start, rawStart);
+    row(QStringLiteral("start-up less empty window"), size, start - empty, rawStart);
+    row(QStringLiteral("peak memory MiB / file MiB"), size, peak / 1024.0,
+        QFileInfo(db).size() / 1048576.0);
+
+    // 2. Category filter and View All.
+    frmVendora *f = Module1::frmVendoraIfLoaded();
+    auto *lst = f->findChild<QListView *>(QStringLiteral("lstCat"));
+    lst->setCurrentIndex(lst->model()->index(6, 0));
+    row(QStringLiteral("category click"), size, timeIt([&] { f->lstCat_Click(); }),
+        timeIt([&] {
+            raw.read("SELECT * FROM Vendora WHERE Category = ? ORDER BY Item", "Category 7");
+        }));
+    row(QStringLiteral("View All"), size, timeIt([&] { f->cmdAll_Click(); }),
+        timeIt([&] { raw.read("SELECT * FROM Vendora ORDER BY Item"); }));
+
+    // 3. Adding ticked items onto a 10,000-line list.
+    setList(db, 10000);
+    Module1::shutdown();
+    f = startMain();
+    auto *model = f->findChild<CatalogueView *>(QStringLiteral("lvwItems"))->catalogue();
+    const int many = std::min(1000, model->count());
+    auto tick = [&](int n) {
+        for (int i = 0; i < n; ++i)
+            model->setChecked(i, true);
+    };
+    auto rawInsert = [&](int n) {
+        sqlite3_stmt *st = nullptr;
+        sqlite3_prepare_v2(raw.db,
+                           "INSERT INTO Selected (Quantity, Item, Category, Aisle) VALUES "
+                           "('1', ?, ?, ?)",
+                           -1, &st, nullptr);
+        for (int i = 0; i < n; ++i) {
+            const QByteArray t = model->entry(i).text.toUtf8();
+            sqlite3_bind_text(st, 1, t.constData(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_text(st, 2, "Category 1", -1, SQLITE_STATIC);
+            sqlite3_bind_text(st, 3, "Aisle 1", -1, SQLITE_STATIC);
+            sqlite3_step(st);
+            sqlite3_reset(st);
+        }
+        sqlite3_finalize(st);
+    };
+    row(QStringLiteral("add 1 ticked item (10,000-line list)"), size,
+        timeIt([&] { f->cmdAddToList_Click(); }, g_runs, [&] { tick(1); }),
+        timeIt([&] { rawInsert(1); }));
+    row(QStringLiteral("add 1,000 ticked items (10,000-line list)"), size,
+        timeIt([&] { f->cmdAddToList_Click(); }, std::min(g_runs, 3), [&] { tick(many); }),
+        timeIt([&] { rawInsert(many); }, std::min(g_runs, 3)));
+
+    // 4. A quantity edit stored from the grid.
+    auto *grid = f->findChild<QTableView *>(QStringLiteral("grdList"));
+    int n = 0;
+    row(QStringLiteral("quantity edit stored"), size,
+        timeIt([&] {
+            const QModelIndex q = grid->model()->index(5, 3);
+            grid->setCurrentIndex(q);
+            grid->model()->setData(q, QStringLiteral("%1 kg").arg(++n));
+        }),
+        timeIt([&] { raw.exec(("UPDATE Selected SET Quantity='" + std::to_string(++n)
+                               + "' WHERE ID=6").c_str()); }));
+
+    // 5. Reports: command and all pages to PDF, and the preview's first page.
+    struct Rep
+    {
+        const char *name;
+        PrintCommands::Entry entry;
+        DEVendora::Command command;
+        ReportDefinition (*def)();
+        const char *raw;
+    } reps[] = {
+        {"report by category (10,000 lines)", PrintCommands::Entry::Pantrio,
+         DEVendora::ListPrint_Grouping, &ReportDefinition::rptPrint,
+         "SELECT Item, Category, Aisle, Quantity, ID FROM Selected ORDER BY Category, Item"},
+        {"report by aisle (10,000 lines)", PrintCommands::Entry::ByAisle,
+         DEVendora::ListPrintAisle_Grouping, &ReportDefinition::rptAisle,
+         "SELECT Item, Category, Aisle, Quantity, ID FROM Selected ORDER BY Aisle, Item"},
+        {"full list report", PrintCommands::Entry::FullList, DEVendora::All_Grouping,
+         &ReportDefinition::rptAll,
+         "SELECT Category, Item, Aisle FROM Vendora GROUP BY Category, Item, Aisle ORDER BY "
+         "Category, Item"},
+    };
+    setList(db, 10000);
+    for (const Rep &r : reps) {
+        DEVendora &de = Module1::de();
+        int pages = 0;
+        const double pdf = timeIt(
+            [&] {
+                de.run(r.command, nullptr);
+                QPdfWriter w(dir.filePath(QStringLiteral("r.pdf")));
+                w.setResolution(600);
+                ReportPainter::print(r.def(), *de.result(r.command), &w, nullptr);
+                pages = ReportLayout::build(r.def(), *de.result(r.command),
+                                            ReportPainter::pageSizeTwips(&w))
+                            .pageCount();
+                de.close(r.command);
+            },
+            1);
+        row(QStringLiteral("%1: command + %2 pages to PDF").arg(QLatin1String(r.name)).arg(pages),
+            size, pdf, timeIt([&] { raw.read(r.raw); }));
+        Module1::shutdown();
+        f = startMain();
+        const double open = timeIt(
+            [&] {
+                if (r.entry == PrintCommands::Entry::FullList)
+                    f->mnuPrintFull_Click();
+                else if (r.entry == PrintCommands::Entry::Pantrio)
+                    f->mnuPrint_Click();
+                else
+                    f->mnuAislePrint_Click();
+                ReportPreview *w = PrintCommands::window(r.entry);
+                QCoreApplication::processEvents();
+                w->grab(); // the first page painted
+            },
+            std::min(g_runs, 3), [] { PrintCommands::closeAll(); });
+        row(QStringLiteral("%1: preview first page shown").arg(QLatin1String(r.name)), size, open,
+            timeIt([&] { raw.read(r.raw); }));
+        PrintCommands::closeAll();
+    }
+
+    // 6. The item editor.
+    Module1::shutdown();
+    const double load = timeIt(
+        [] {
+            frmAdding *e = Module1::frmAddingInstance();
+            e->show();
+            QCoreApplication::processEvents();
+        },
+        g_runs, [] { Module1::shutdown(); });
+    row(QStringLiteral("item editor load"), size, load,
+        timeIt([&] {
+            raw.read("select Aisle,Category,ID,Item from Vendora Order by Item");
+            raw.read("SELECT * FROM Vendora ORDER BY Item");
+            raw.read("SELECT Categories FROM Categories ORDER BY Categories");
+        }));
+    frmAdding *e = Module1::frmAddingIfLoaded();
+    const int steps = std::min(1000, size - 1);
+    const double nav = timeIt([&] {
+        e->cmdFirst_Click();
+        for (int i = 0; i < steps; ++i)
+            e->cmdNext_Click();
+    });
+    row(QStringLiteral("editor: one navigation step (of 1,000)"), size, nav / steps, 0);
+    row(QStringLiteral("editor: Add + Update"), size,
+        timeIt([&] {
+            e->cmdAdd_Click();
+            e->txtFields(3)->setText(QStringLiteral("Bench item"));
+            emit e->txtFields(3)->textEdited(QStringLiteral("Bench item"));
+            e->cmdUpdate_Click();
+        }),
+        timeIt([&] {
+            raw.exec("INSERT INTO Vendora (Item) VALUES ('Bench raw')");
+            raw.read("SELECT * FROM Vendora ORDER BY Item");
+        }));
+    Module1::shutdown();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // The offscreen platform's notes about window hints are noise here.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &msg) {
+        if (type >= QtCriticalMsg)
+            QTextStream(stderr) << msg << '\n';
+    });
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen"
+                                                                   : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    Fonts::installSubstitutions();
+    QStringList args = app.arguments();
+    QList<int> sizes = {1000, 10000, 100000};
+    int oneSize = 0;
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--sizes") && i + 1 < args.size()) {
+            sizes.clear();
+            for (const QString &s : args[++i].split(QLatin1Char(',')))
+                sizes << s.toInt();
+        } else if (args[i] == QLatin1String("--runs") && i + 1 < args.size()) {
+            g_runs = std::max(1, args[++i].toInt());
+        } else if (args[i] == QLatin1String("--one") && i + 1 < args.size()) {
+            oneSize = args[++i].toInt();
+        }
+    }
+    if (oneSize > 0) {
+        one(oneSize);
+        return 0;
+    }
+    QTextStream table(stdout);
+    table << QStringLiteral("%1 %2 %3 %4 %5\n")
+                 .arg(QStringLiteral("operation"), -58)
+                 .arg(QStringLiteral("size"), 7)
+                 .arg(QStringLiteral("ours ms"), 10)
+                 .arg(QStringLiteral("raw ms"), 10)
+                 .arg(QStringLiteral("ratio"), 7);
+    bool ok = true;
+    for (int size : std::as_const(sizes)) {
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--one"), QString::number(size), QStringLiteral("--runs"),
+                     QString::number(g_runs)});
+        child.waitForFinished(-1);
+        ok = ok && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0;
+        for (const QString &line : QString::fromUtf8(child.readAllStandardOutput()).split('\n')) {
+            const QStringList c = line.split(QLatin1Char('\t'));
+            if (c.size() != 4)
+                continue;
+            const double ours = c[2].toDouble(), raw = c[3].toDouble();
+            table << QStringLiteral("%1 %2 %3 %4 %5\n")
+                         .arg(c[0], -58)
+                         .arg(c[1], 7)
+                         .arg(ours, 10, 'f', 2)
+                         .arg(raw, 10, 'f', 2)
+                         .arg(raw > 0 ? QString::number(ours / raw, 'f', 2) : QStringLiteral("-"),
+                              7);
+        }
+        table.flush();
+    }
+    if (!ok)
+        table << "a size failed to run\n";
+    return ok ? 0 : 1;
+}
