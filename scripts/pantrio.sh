@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 mode=${1:-run}
 BUILD=${BUILD_DIR:-build}
 
-packages=(g++ make cmake pkg-config qt6-base-dev libqt6sql6-sqlite libsqlite3-dev sqlite3
+packages=(g++ make cmake pkg-config qt6-base-dev libqt6sql6-sqlite libsqlite3-dev sqlite3 libcsv-dev
           fonts-dejavu-core fonts-liberation2 fonts-urw-base35)
 test_packages=(poppler-utils cups printer-driver-cups-pdf xvfb xauth)
 

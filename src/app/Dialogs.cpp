@@ -6,6 +6,7 @@
 #include <QFontDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
+#include <QProgressDialog>
 #include <QPrinter>
 
 #include <memory>
@@ -119,6 +120,38 @@ bool WidgetDialogs::choosePrinter(QWidget *parent, QPrinter *printer, int pageCo
         *to = dialog.toPage();
     }
     return true;
+}
+
+} // namespace pantrio
+
+namespace pantrio {
+
+namespace {
+class WidgetProgress : public Dialogs::Progress
+{
+public:
+    WidgetProgress(QWidget *parent, const QString &text) : m_dialog(text, QStringLiteral("Cancel"), 0, 0, parent)
+    {
+        m_dialog.setWindowTitle(QStringLiteral("Pantrio"));
+        m_dialog.setWindowModality(Qt::WindowModal);
+        m_dialog.setMinimumDuration(300);
+    }
+    bool setValue(int value, int maximum) override
+    {
+        if (m_dialog.maximum() != maximum)
+            m_dialog.setMaximum(maximum);
+        m_dialog.setValue(value); // a modal progress dialog keeps the window painting
+        return !m_dialog.wasCanceled();
+    }
+
+private:
+    QProgressDialog m_dialog;
+};
+} // namespace
+
+std::unique_ptr<Dialogs::Progress> WidgetDialogs::progress(QWidget *parent, const QString &text)
+{
+    return std::make_unique<WidgetProgress>(parent, text);
 }
 
 } // namespace pantrio

@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 class QPrinter;
@@ -18,6 +19,14 @@ class Dialogs
 {
 public:
     enum class Buttons { Ok, OkCancel, YesNo };
+
+    // A long job's progress; setValue() returns false once the user cancels.
+    class Progress
+    {
+    public:
+        virtual ~Progress() = default;
+        virtual bool setValue(int value, int maximum) = 0;
+    };
     enum class Answer { Ok, Cancel, Yes, No };
 
     virtual ~Dialogs() = default;
@@ -35,6 +44,7 @@ public:
     // The print dialog: printer, copies and page range (from/to 0 for all pages).
     virtual bool choosePrinter(QWidget *parent, QPrinter *printer, int pageCount, int *from,
                                int *to) = 0;
+    virtual std::unique_ptr<Progress> progress(QWidget *parent, const QString &text) = 0;
 
     static Dialogs &instance();
     // Takes ownership; nullptr restores the real dialogs.
@@ -69,6 +79,7 @@ public:
     void beep() override;
     bool choosePrinter(QWidget *parent, QPrinter *printer, int pageCount, int *from,
                        int *to) override;
+    std::unique_ptr<Progress> progress(QWidget *parent, const QString &text) override;
 };
 
 } // namespace pantrio

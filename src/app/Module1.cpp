@@ -1,5 +1,6 @@
 #include "Module1.h"
 
+#include "Backup.h"
 #include "DEVendora.h"
 #include "Schema.h"
 #include "Dialogs.h"
@@ -93,6 +94,13 @@ bool Main()
                                      .arg(QDir::toNativeSeparators(strConnect()), error));
         return false;
     }
+    // A copy of the file as it was, before anything is written.
+    if (Backup::automatic(strConnect(), &error).isEmpty())
+        Dialogs::notify(nullptr, QStringLiteral("Pantrio could not keep its start-up backup in "
+                                                "%1:\n%2\n\nYour data is untouched; Pantrio "
+                                                "goes on without the backup.")
+                                     .arg(QDir::toNativeSeparators(Backup::folderFor(strConnect())),
+                                          error));
     SetConnections(1);
     frmVendora *f = frmVendoraIfLoaded();
     if (!f || !f->loadedOk()) {

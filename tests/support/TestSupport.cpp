@@ -77,6 +77,27 @@ bool ScriptedDialogs::choosePrinter(QWidget *, QPrinter *printer, int, int *from
     return true;
 }
 
+namespace {
+class ScriptedProgress : public Dialogs::Progress
+{
+public:
+    explicit ScriptedProgress(ScriptedDialogs *owner) : m_owner(owner) {}
+    bool setValue(int value, int) override
+    {
+        ++m_owner->progressSteps;
+        return m_owner->cancelAt < 0 || value < m_owner->cancelAt;
+    }
+
+private:
+    ScriptedDialogs *m_owner;
+};
+} // namespace
+
+std::unique_ptr<Dialogs::Progress> ScriptedDialogs::progress(QWidget *, const QString &)
+{
+    return std::make_unique<ScriptedProgress>(this);
+}
+
 ScriptedDialogs *ScriptedDialogs::install()
 {
     auto *d = new ScriptedDialogs;

@@ -35,6 +35,10 @@ public:
     // Prints to the file given in printFile (PDF), or cancels when it is empty.
     QString printFile;
     bool choosePrinter(QWidget *, QPrinter *printer, int, int *from, int *to) override;
+    // A progress that cancels once it reaches cancelAt (never when negative).
+    int cancelAt = -1;
+    int progressSteps = 0;
+    std::unique_ptr<Progress> progress(QWidget *, const QString &) override;
 
     // Installs a fresh instance and returns it (owned by Dialogs).
     static ScriptedDialogs *install();

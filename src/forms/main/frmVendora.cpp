@@ -4,6 +4,7 @@
 #include "CatalogueView.h"
 #include "DEVendora.h"
 #include "DataControl.h"
+#include "FileCommands.h"
 #include "Dialogs.h"
 #include "HelpViewer.h"
 #include "Module1.h"
@@ -189,6 +190,25 @@ void frmVendora::buildMenus()
         connect(a, &QAction::triggered, this, slot);
         return a;
     };
+    // File comes first, before the menus the window has always had.
+    QMenu *file = bar->addMenu(QStringLiteral("File"));
+    file->setObjectName(QStringLiteral("mnuFile"));
+    entry(file, "mnuBackUp", QStringLiteral("Back Up Now…"),
+          [this] { FileCommands::backUpNow(this); });
+    entry(file, "mnuRestore", QStringLiteral("Restore…"), [this] {
+        if (FileCommands::restore(this))
+            reloadAfterRestore();
+    });
+    file->addSeparator();
+    entry(file, "mnuImport", QStringLiteral("Import Catalogue…"), [this] {
+        if (FileCommands::importCatalogue(this))
+            rereadCatalogue();
+    });
+    entry(file, "mnuExportCatalogue", QStringLiteral("Export Catalogue…"),
+          [this] { FileCommands::exportCatalogue(this); });
+    entry(file, "mnuExportList", QStringLiteral("Export Shopping List…"),
+          [this] { FileCommands::exportShoppingList(this); });
+
     QAction *add = bar->addAction(QStringLiteral("Add"));
     add->setObjectName(QStringLiteral("mnuAdd"));
     connect(add, &QAction::triggered, this, &frmVendora::mnuAdd_Click);
@@ -533,6 +553,26 @@ void frmVendora::mnuAdd_Click()
     }
     editor->show();
     Module1::unloadVendora();
+}
+
+void frmVendora::rereadCatalogue()
+{
+    QString error;
+    if (!m_adoVendora->refresh(&error) || !m_adoCat->refresh(&error)) {
+        fail(error);
+        return;
+    }
+    AddToListView();
+}
+
+void frmVendora::reloadAfterRestore()
+{
+    // Everything the window shows came from the old data: load it afresh.
+    Module1::unloadVendora();
+    frmVendora *fresh = Module1::frmVendoraInstance();
+    if (!fresh->loadedOk())
+        Dialogs::notify(nullptr, fresh->loadError());
+    fresh->show();
 }
 
 void frmVendora::mnuPrint_Click()

@@ -77,6 +77,8 @@ private:
     void restoreGridWidths();
     void deleteGridRows();
     void showHelpForFocus();
+    void rereadCatalogue();
+    void reloadAfterRestore();
     bool fail(const QString &error);
 
     DataControl *m_adoCat;

@@ -1,0 +1,191 @@
+#include "FileCommands.h"
+
+#include "Backup.h"
+#include "CatalogueTransfer.h"
+#include "Connection.h"
+#include "Csv.h"
+#include "Dialogs.h"
+#include "Module1.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace pantrio::FileCommands {
+
+namespace {
+
+QString native(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+bool sameFile(const QString &a, const QString &b)
+{
+    return QFileInfo(a).absoluteFilePath() == QFileInfo(b).absoluteFilePath();
+}
+
+bool openDatabase(QWidget *parent, Connection &c)
+{
+    QString error;
+    if (!c.open(Module1::strConnect(), &error)) {
+        Dialogs::notify(parent, error);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void backUpNow(QWidget *parent)
+{
+    const QString suggested =
+        QDir(Backup::folderFor(Module1::strConnect()))
+            .filePath(QStringLiteral("Vendora-copy-%1.mdb")
+                          .arg(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))));
+    const QString target = Dialogs::instance().saveFileName(
+        parent, QStringLiteral("Back Up Now"), suggested,
+        QStringLiteral("Pantrio databases (*.mdb);;All files (*)"));
+    if (target.isEmpty())
+        return;
+    if (sameFile(target, Module1::strConnect())) {
+        Dialogs::notify(parent, QStringLiteral("The backup cannot replace the database itself."));
+        return;
+    }
+    QDir().mkpath(QFileInfo(target).absolutePath());
+    // The save dialog has already asked before replacing an existing file.
+    const QString temp = target + QStringLiteral(".part");
+    QFile::remove(temp);
+    QString error;
+    if (!Backup::copy(Module1::strConnect(), temp, &error)
+        || (QFile::exists(target) && !QFile::remove(target)) || !QFile::rename(temp, target)) {
+        QFile::remove(temp);
+        Dialogs::notify(parent, QStringLiteral("The backup could not be written:\n") + error);
+        return;
+    }
+    Dialogs::notify(parent, QStringLiteral("Backed up to %1.").arg(native(target)));
+}
+
+bool restore(QWidget *parent)
+{
+    const QString source = Dialogs::instance().openFileName(
+        parent, QStringLiteral("Restore"), QStringLiteral("Pantrio databases (*.mdb);;All files (*)"));
+    if (source.isEmpty())
+        return false;
+    QString error;
+    if (sameFile(source, Module1::strConnect())) {
+        Dialogs::notify(parent, QStringLiteral("That is the database in use; choose a backup."));
+        return false;
+    }
+    if (!Backup::verify(source, &error)) {
+        Dialogs::notify(parent, QStringLiteral("%1 is not an intact Pantrio database, so nothing "
+                                               "was changed.\n\n%2")
+                                    .arg(native(source), error));
+        return false;
+    }
+    if (!Dialogs::askYesNo(parent, QStringLiteral("Replace your catalogue, shopping list and "
+                                                  "settings with the backup %1?\n\nYour current "
+                                                  "data is backed up first.")
+                                       .arg(native(source))))
+        return false;
+    if (!Backup::restore(Module1::strConnect(), source, &error)) {
+        Dialogs::notify(parent, QStringLiteral("The backup could not be restored; your data is "
+                                               "as it was.\n\n")
+                                    + error);
+        return false;
+    }
+    return true;
+}
+
+bool importCatalogue(QWidget *parent)
+{
+    const QString path = Dialogs::instance().openFileName(
+        parent, QStringLiteral("Import Catalogue"),
+        QStringLiteral("CSV files (*.csv *.txt *.tsv);;All files (*)"));
+    if (path.isEmpty())
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        Dialogs::notify(parent, QStringLiteral("%1 cannot be read: %2")
+                                    .arg(native(path), file.errorString()));
+        return false;
+    }
+    Csv::Table table;
+    QString error;
+    if (!Csv::parse(file.readAll(), &table, &error)) {
+        Dialogs::notify(parent, QStringLiteral("%1 cannot be imported; nothing was added.\n\n%2")
+                                    .arg(native(path), error));
+        return false;
+    }
+    Connection c;
+    if (!openDatabase(parent, c))
+        return false;
+    CatalogueTransfer::ImportPlan plan;
+    if (!CatalogueTransfer::plan(c, table, &plan, &error)) {
+        Dialogs::notify(parent, QStringLiteral("%1 cannot be imported; nothing was added.\n\n%2")
+                                    .arg(native(path), error));
+        return false;
+    }
+    if (plan.items.isEmpty()) {
+        Dialogs::notify(parent, QStringLiteral("Every item in %1 is already in the catalogue "
+                                               "(%2 skipped); nothing was added.")
+                                    .arg(native(path))
+                                    .arg(plan.duplicates));
+        return false;
+    }
+    if (!Dialogs::askOkCancel(parent,
+                              QStringLiteral("Add %1 items from %2?\n%3 exact duplicates of items "
+                                             "already in the catalogue will be skipped.")
+                                  .arg(plan.items.size())
+                                  .arg(native(path))
+                                  .arg(plan.duplicates)))
+        return false;
+    auto progress = Dialogs::instance().progress(parent, QStringLiteral("Importing items…"));
+    if (!CatalogueTransfer::apply(
+            c, plan, [&](int done, int total) { return progress->setValue(done, total); },
+            &error)) {
+        progress.reset();
+        Dialogs::notify(parent, error);
+        return false;
+    }
+    progress.reset();
+    Dialogs::notify(parent, QStringLiteral("%1 items were added to the catalogue.")
+                                .arg(plan.items.size()));
+    return true;
+}
+
+namespace {
+void exportTo(QWidget *parent, const QString &caption, const QString &name,
+              bool (*write)(Connection &, const QString &, int *, QString *))
+{
+    const QString path = Dialogs::instance().saveFileName(parent, caption, name,
+                                                          QStringLiteral("CSV files (*.csv)"));
+    if (path.isEmpty())
+        return;
+    Connection c;
+    if (!openDatabase(parent, c))
+        return;
+    QString error;
+    int count = 0;
+    if (!write(c, path, &count, &error)) {
+        Dialogs::notify(parent, QStringLiteral("%1 could not be written:\n%2").arg(native(path), error));
+        return;
+    }
+    Dialogs::notify(parent, QStringLiteral("%1 lines written to %2.").arg(count).arg(native(path)));
+}
+} // namespace
+
+void exportCatalogue(QWidget *parent)
+{
+    exportTo(parent, QStringLiteral("Export Catalogue"), QStringLiteral("Catalogue.csv"),
+             &CatalogueTransfer::exportCatalogue);
+}
+
+void exportShoppingList(QWidget *parent)
+{
+    exportTo(parent, QStringLiteral("Export Shopping List"), QStringLiteral("Shopping List.csv"),
+             &CatalogueTransfer::exportShoppingList);
+}
+
+} // namespace pantrio::FileCommands
