@@ -15,6 +15,7 @@ struct State
     QVector<int> starts;
     int line = 1;       // physical line being fed
     int recordLine = 1; // where the current record began
+    int nextStart = 1;  // where the next record begins
     bool inRecord = false;
     QString error;
 };
@@ -24,7 +25,7 @@ void onField(void *data, size_t len, void *p)
     auto *s = static_cast<State *>(p);
     if (!s->inRecord) {
         s->inRecord = true;
-        s->recordLine = s->line;
+        s->recordLine = s->nextStart;
     }
     const QByteArray bytes(static_cast<const char *>(data), qsizetype(len));
     QStringDecoder decode(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
@@ -38,11 +39,12 @@ void onRecord(int, void *p)
 {
     auto *s = static_cast<State *>(p);
     if (!s->inRecord) // a field-less record: an empty line
-        s->recordLine = s->line;
+        s->recordLine = s->nextStart;
     s->records << s->current;
     s->starts << s->recordLine;
     s->current.clear();
     s->inRecord = false;
+    s->nextStart = s->line + 1; // records end at the line break of the line being read
 }
 
 int noSpace(unsigned char)
@@ -97,7 +99,7 @@ bool parse(const QByteArray &input, Table *table, QString *error)
             ++s.line;
     }
     if (ok && csv_fini(&parser, onField, onRecord, &s) != 0) {
-        s.error = QStringLiteral("line %1: a quoted field is not closed").arg(s.recordLine);
+        s.error = QStringLiteral("line %1: a quoted field is not closed").arg(s.nextStart);
         ok = false;
     }
     csv_free(&parser);

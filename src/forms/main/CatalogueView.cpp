@@ -36,22 +36,38 @@ void CatalogueModel::setBold(int i, bool on)
     emit dataChanged(index(i, 0), index(i, columnCount() - 1), {Qt::FontRole});
 }
 
+// Only the span of entries that changed is repainted: with a large catalogue a
+// change notice for every row costs more than the change itself.
+template<typename Fn> void CatalogueModel::changeAll(Fn change)
+{
+    int first = -1, last = -1;
+    for (int i = 0; i < m_entries.size(); ++i) {
+        if (change(m_entries[i])) {
+            if (first < 0)
+                first = i;
+            last = i;
+        }
+    }
+    if (first >= 0)
+        emit dataChanged(index(first, 0), index(last, columnCount() - 1));
+}
+
 void CatalogueModel::setAllBoldToChecked()
 {
-    for (Entry &e : m_entries)
+    changeAll([](Entry &e) {
+        const bool changed = e.bold != e.checked;
         e.bold = e.checked;
-    if (!m_entries.isEmpty())
-        emit dataChanged(index(0, 0), index(count() - 1, columnCount() - 1), {Qt::FontRole});
+        return changed;
+    });
 }
 
 void CatalogueModel::clearAllMarks()
 {
-    for (Entry &e : m_entries) {
-        e.checked = false;
-        e.bold = false;
-    }
-    if (!m_entries.isEmpty())
-        emit dataChanged(index(0, 0), index(count() - 1, columnCount() - 1));
+    changeAll([](Entry &e) {
+        const bool changed = e.checked || e.bold;
+        e.checked = e.bold = false;
+        return changed;
+    });
 }
 
 int CatalogueModel::rowCount(const QModelIndex &parent) const

@@ -44,6 +44,8 @@ public:
     bool setData(const QModelIndex &index, const QVariant &value, int role) override;
 
 private:
+    template<typename Fn> void changeAll(Fn change);
+
     QStringList m_headers;
     QVector<Entry> m_entries;
 };
