@@ -1,6 +1,8 @@
 #include "Connection.h"
 
 #include <QAtomicInt>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -8,6 +10,7 @@
 #include <QUrl>
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 namespace pantrio {
 
@@ -167,7 +170,26 @@ bool Connection::open(const QString &path, QString *error)
         q.exec(QStringLiteral("PRAGMA cache_size=-32768"));
     }
     m_path = info.absoluteFilePath();
+    struct stat st;
+    if (::stat(QFile::encodeName(m_path).constData(), &st) == 0) {
+        m_device = quint64(st.st_dev);
+        m_inode = quint64(st.st_ino);
+    }
     return true;
+}
+
+bool Connection::fileIsStillThere(QString *error) const
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(m_path).constData(), &st) == 0 && quint64(st.st_dev) == m_device
+        && quint64(st.st_ino) == m_inode)
+        return true;
+    if (error)
+        *error = QStringLiteral("The database file %1 was removed or replaced while Pantrio was "
+                                "running, so nothing more can be saved to it. Close Pantrio and "
+                                "restore the file from the backups folder.")
+                     .arg(QDir::toNativeSeparators(m_path));
+    return false;
 }
 
 void Connection::close()
@@ -219,6 +241,8 @@ bool Connection::exec(const QString &sql, const QVariantList &values, QString *e
 
 bool Connection::begin(QString *error)
 {
+    if (!fileIsStillThere(error))
+        return false;
     // IMMEDIATE takes the write lock up front, so a second writer waits for the
     // busy timeout here instead of failing half way through.
     return exec(QStringLiteral("BEGIN IMMEDIATE"), {}, error);

@@ -42,12 +42,17 @@ public:
     // Runs fn inside one transaction; rolls back if fn returns false.
     template<typename Fn> bool transaction(Fn fn, QString *error);
     bool begin(QString *error);
+    // False when the file was removed or replaced since it was opened: SQLite
+    // would go on writing into the unlinked file, and the change would be lost.
+    bool fileIsStillThere(QString *error) const;
     bool commit(QString *error);
     void rollback();
 
 private:
     QString m_name;
     QString m_path;
+    quint64 m_device = 0;
+    quint64 m_inode = 0;
 };
 
 template<typename Fn> bool Connection::transaction(Fn fn, QString *error)

@@ -44,7 +44,8 @@ bool DEVendora::ClearList(QString *error)
 {
     if (!ensureOpen(error))
         return false;
-    return m_connection.exec(QStringLiteral("DELETE FROM Selected"), {}, error);
+    return m_connection.fileIsStillThere(error)
+           && m_connection.exec(QStringLiteral("DELETE FROM Selected"), {}, error);
 }
 
 bool DEVendora::CatalogueCount(qlonglong *count, QString *error)

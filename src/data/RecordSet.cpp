@@ -278,6 +278,8 @@ QSqlQuery *RecordSet::prepared(const QString &sql, QString *error)
 
 bool RecordSet::writeRow(Row &row, QString *error)
 {
+    if (!m_connection->fileIsStillThere(error))
+        return false;
     QVariantList binds;
     QString sql;
     if (row.isNew) {

@@ -1,0 +1,271 @@
+// Faults from outside while the program runs: a second program holding the
+// file, the file removed, the disk full, hostile and damaged text; and a
+// monkey of random clicks and keys over both windows.
+#include "CatalogueView.h"
+#include "Connection.h"
+#include "DataControl.h"
+#include "HelpViewer.h"
+#include "Module1.h"
+#include "PrintCommands.h"
+#include "RecordSet.h"
+#include "ReportPreview.h"
+#include "TestSupport.h"
+#include "frmAdding.h"
+#include "frmVendora.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QTableView>
+#include <QtConcurrent/QtConcurrentRun>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace pantrio;
+using namespace pantrio::test;
+
+class TstReliability : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<ProgramDir> m_dir;
+    ScriptedDialogs *m_dialogs = nullptr;
+    frmVendora *start()
+    {
+        Module1::Main();
+        return Module1::frmVendoraIfLoaded();
+    }
+    void tickAndAdd(frmVendora *f, int n)
+    {
+        auto *model = f->findChild<CatalogueView *>("lvwItems")->catalogue();
+        for (int i = 0; i < n && i < model->count(); ++i)
+            model->setChecked(i, true);
+        f->cmdAddToList_Click();
+    }
+    int count(const QString &sql) { return m_dir->scalar(sql).toInt(); }
+
+private slots:
+    void initTestCase()
+    {
+        initApplication();
+        Module1::setEndProgramHandler([] {});
+    }
+    void init()
+    {
+        m_dir = std::make_unique<ProgramDir>();
+        m_dialogs = ScriptedDialogs::install();
+    }
+    void cleanup()
+    {
+        PrintCommands::closeAll();
+        HelpViewer::closeViewer();
+        m_dir.reset();
+    }
+    void secondProgramHoldsTheFile();
+    void fileRemovedWhileRunning();
+    void diskFullKeepsWholeLines();
+    void hostileTextIsStoredShownAndPrinted();
+    void monkey();
+};
+
+void TstReliability::secondProgramHoldsTheFile()
+{
+    frmVendora *f = start();
+    QVERIFY(f);
+    auto hold = [this](int ms) {
+        return QtConcurrent::run([this, ms] {
+            Connection c;
+            c.open(m_dir->database(), nullptr);
+            c.exec("BEGIN EXCLUSIVE", {}, nullptr);
+            c.exec("INSERT INTO Selected (Item, Quantity) VALUES ('other program', '1')", {},
+                   nullptr);
+            QThread::msleep(ms);
+            c.rollback();
+        });
+    };
+    // Held longer than Pantrio waits: a clear message, nothing written.
+    auto longHold = hold(7000);
+    QThread::msleep(300);
+    tickAndAdd(f, 3);
+    QVERIFY2(m_dialogs->messages.last().contains("locked"), qPrintable(m_dialogs->messages.last()));
+    longHold.waitForFinished();
+    QCOMPARE(count("SELECT COUNT(*) FROM Selected"), 0);
+    QCOMPARE(f->findChild<QLabel *>("lblCount")->text(), QString("0"));
+    // Held briefly: Pantrio waits for it and then stores.
+    auto shortHold = hold(1200);
+    QThread::msleep(300);
+    m_dialogs->messages.clear();
+    tickAndAdd(f, 3);
+    shortHold.waitForFinished();
+    QVERIFY(m_dialogs->messages.isEmpty());
+    QCOMPARE(count("SELECT COUNT(*) FROM Selected"), 3);
+}
+
+void TstReliability::fileRemovedWhileRunning()
+{
+    frmVendora *f = start();
+    QVERIFY(f);
+    const QString moved = m_dir->database() + ".moved";
+    QVERIFY(QFile::rename(m_dir->database(), moved));
+    tickAndAdd(f, 2);
+    QVERIFY(m_dialogs->messages.last().contains("removed or replaced"));
+    f->DialogShowing(2); // unscripted colour: cancelled, nothing to store
+    QVERIFY(f->isVisible());
+    QVERIFY(!QFile::exists(m_dir->database())); // and nothing made in its place
+}
+
+void TstReliability::diskFullKeepsWholeLines()
+{
+    frmVendora *f = start();
+    QVERIFY(f);
+    // The file may grow only a little: a full disk, as far as SQLite can tell.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    const qint64 size = QFileInfo(m_dir->database()).size();
+    rlimit small = old;
+    small.rlim_cur = rlim_t(size + 48 * 1024);
+    setrlimit(RLIMIT_FSIZE, &small);
+    for (int round = 0; round < 30 && m_dialogs->messages.isEmpty(); ++round)
+        tickAndAdd(f, 150);
+    setrlimit(RLIMIT_FSIZE, &old);
+    QVERIFY(!m_dialogs->messages.isEmpty());
+    QVERIFY2(m_dialogs->messages.last().contains("full", Qt::CaseInsensitive)
+                 || m_dialogs->messages.last().contains("disk", Qt::CaseInsensitive)
+                 || m_dialogs->messages.last().contains("I/O", Qt::CaseInsensitive),
+             qPrintable(m_dialogs->messages.last()));
+    // Whole lines only, the count tells the truth, and writing works again.
+    QCOMPARE(count("SELECT COUNT(*) FROM Selected WHERE Item IS NULL OR Quantity IS NULL"), 0);
+    QCOMPARE(f->findChild<QLabel *>("lblCount")->text(),
+             QString::number(count("SELECT COUNT(*) FROM Selected")));
+    Connection c;
+    QVERIFY(c.open(m_dir->database(), nullptr));
+    Connection::Rows rows;
+    QVERIFY(c.select("PRAGMA integrity_check", &rows, nullptr));
+    QCOMPARE(rows.rows.first().first().toString(), QString("ok"));
+    m_dialogs->messages.clear();
+    const int before = count("SELECT COUNT(*) FROM Selected");
+    tickAndAdd(f, 1);
+    QCOMPARE(count("SELECT COUNT(*) FROM Selected"), before + 1);
+}
+
+void TstReliability::hostileTextIsStoredShownAndPrinted()
+{
+    const QStringList names = {
+        QString(100000, QChar('W')),
+        QString::fromUtf8("\u202Eعكس right-to-left \u202C"),
+        QString::fromUtf8("🍕🍺 emoji 👨‍👩‍👧"),
+        QString("nul") + QChar(0) + "byte",
+        "'); DROP TABLE Selected; --",
+        "%_\\ \"quoted\" 'single'",
+    };
+    for (const QString &n : names)
+        QVERIFY(m_dir->exec("INSERT INTO Vendora (Item, Category, Aisle) VALUES (?, ?, ?)",
+                            {n, n, n}));
+    // Bytes that are not UTF-8, as another program might leave them.
+    QVERIFY(m_dir->exec("INSERT INTO Vendora (Item, Category, Aisle) VALUES "
+                        "(CAST(X'41FF42C3' AS TEXT), 'Bad bytes', CAST(X'FE' AS TEXT))"));
+    frmVendora *f = start();
+    QVERIFY(f);
+    auto *model = f->findChild<CatalogueView *>("lvwItems")->catalogue();
+    QStringList shown;
+    for (int i = 0; i < model->count(); ++i)
+        shown << model->entry(i).text;
+    for (const QString &n : names)
+        QVERIFY(shown.contains(n));
+    for (int i = 0; i < model->count(); ++i)
+        model->setChecked(i, true);
+    f->cmdAddToList_Click();
+    for (const QString &n : names)
+        QCOMPARE(m_dir->scalar("SELECT COUNT(*) FROM Selected WHERE Item = ?", {n}).toInt(), 1);
+    f->mnuPrint_Click();
+    f->mnuAislePrint_Click();
+    f->mnuPrintFull_Click();
+    QTemporaryDir out;
+    QString error;
+    for (auto e : {PrintCommands::Entry::Pantrio, PrintCommands::Entry::ByAisle,
+                   PrintCommands::Entry::FullList}) {
+        ReportPreview *w = PrintCommands::window(e);
+        QVERIFY(w);
+        QVERIFY(!w->grab().isNull());
+        QVERIFY2(w->exportPdf(out.filePath("r.pdf"), &error), qPrintable(error));
+    }
+    // The editor shows and steps through them.
+    f->mnuAdd_Click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    frmAdding *e = Module1::frmAddingIfLoaded();
+    QVERIFY(e);
+    for (int i = 0; i < e->adoPrimaryRS()->recordCount(); ++i)
+        e->cmdNext_Click();
+    QCOMPARE(m_dir->scalar("SELECT COUNT(*) FROM Vendora").toInt(), e->adoPrimaryRS()->recordCount());
+}
+
+void TstReliability::monkey()
+{
+    start();
+    QRandomGenerator rng(7);
+    const int steps = qEnvironmentVariableIntValue("PANTRIO_MONKEY_STEPS") > 0
+                          ? qEnvironmentVariableIntValue("PANTRIO_MONKEY_STEPS")
+                          : 3000;
+    const QList<Qt::Key> keys = {Qt::Key_Up,    Qt::Key_Down,   Qt::Key_Home,  Qt::Key_End,
+                                 Qt::Key_Space, Qt::Key_Return, Qt::Key_Delete, Qt::Key_PageDown,
+                                 Qt::Key_A,     Qt::Key_7,      Qt::Key_Tab,   Qt::Key_Escape};
+    for (int step = 0; step < steps; ++step) {
+        // Scripted answers for whatever asks, at random.
+        m_dialogs->answers.push_back(rng.bounded(2) ? Dialogs::Answer::Yes : Dialogs::Answer::No);
+        m_dialogs->answers.push_back(rng.bounded(2) ? Dialogs::Answer::Ok : Dialogs::Answer::Cancel);
+        QMainWindow *w = Module1::frmAddingIfLoaded()
+                             ? static_cast<QMainWindow *>(Module1::frmAddingIfLoaded())
+                             : Module1::frmVendoraIfLoaded();
+        QVERIFY2(w, "no window left");
+        const int kind = int(rng.bounded(10));
+        if (kind < 5) {
+            QList<QWidget *> targets;
+            for (QWidget *c : w->findChildren<QWidget *>())
+                if (c->isVisible() && c->isEnabled() && !c->objectName().isEmpty()
+                    && c->objectName() != "cmdQuit")
+                    targets << c;
+            QWidget *t = targets.at(int(rng.bounded(targets.size())));
+            QWidget *target = t;
+            if (auto *view = qobject_cast<QAbstractScrollArea *>(t))
+                target = view->viewport();
+            const QPoint p(int(rng.bounded(std::max(1, target->width()))),
+                           int(rng.bounded(std::max(1, target->height()))));
+            QTest::mouseClick(target, Qt::LeftButton, {}, p);
+        } else if (kind < 8) {
+            QWidget *focus = QApplication::focusWidget();
+            if (!focus || focus->window() != w)
+                focus = w;
+            QTest::keyClick(focus, keys.at(int(rng.bounded(keys.size()))),
+                            rng.bounded(4) == 0 ? Qt::ControlModifier : Qt::NoModifier);
+        } else {
+            QList<QAction *> actions;
+            for (QAction *a : w->findChildren<QAction *>())
+                if (!a->objectName().isEmpty() && a->objectName() != "mnuRestore")
+                    actions << a;
+            if (!actions.isEmpty())
+                actions.at(int(rng.bounded(actions.size())))->trigger();
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        if (rng.bounded(50) == 0) {
+            PrintCommands::closeAll();
+            HelpViewer::closeViewer();
+        }
+        if (frmVendora *f = Module1::frmVendoraIfLoaded(); f && !Module1::frmAddingIfLoaded()) {
+            QCOMPARE(f->findChild<QLabel *>("lblCount")->text(),
+                     QString::number(count("SELECT COUNT(*) FROM Selected")));
+        }
+        m_dialogs->answers.clear();
+        m_dialogs->unexpected = 0;
+    }
+}
+
+QTEST_MAIN(TstReliability)
+#include "tst_reliability.moc"
