@@ -4,6 +4,7 @@
 #                              Vendora.mdb if there is none, start Pantrio
 #   scripts/pantrio.sh test    the same set-up, then the whole test suite headless
 #   scripts/pantrio.sh bench   the same set-up, then the benchmark (SIZES=1000,10000,100000)
+#   scripts/pantrio.sh fuzz    build and run the libFuzzer target (FUZZ_SECONDS, default 600)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,7 +13,7 @@ BUILD=${BUILD_DIR:-build}
 
 packages=(g++ make cmake pkg-config qt6-base-dev libqt6sql6-sqlite libsqlite3-dev sqlite3 libcsv-dev
           fonts-dejavu-core fonts-liberation2 fonts-urw-base35)
-test_packages=(poppler-utils cups printer-driver-cups-pdf xvfb xauth)
+test_packages=(poppler-utils cups printer-driver-cups-pdf xvfb xauth clang-14 libclang-rt-14-dev)
 
 install_missing() {
     local missing=() p
@@ -29,6 +30,18 @@ install_missing() {
 build() {
     cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
     cmake --build "$BUILD" -j"$(nproc)"
+}
+
+build_fuzz() {
+    cmake -S . -B "$BUILD-fuzz" -DPANTRIO_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++-14 \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    cmake --build "$BUILD-fuzz" -j"$(nproc)"
+}
+
+run_fuzz() {
+    local corpus="$BUILD-fuzz/corpus"
+    mkdir -p "$corpus" && cp -n fuzz/corpus/* "$corpus"/ 2>/dev/null || true
+    "$BUILD-fuzz/fuzz/fuzz_records" -max_total_time="$1" -max_len=4096 -print_final_stats=1 "$corpus"
 }
 
 starter_database() {
@@ -64,9 +77,23 @@ test)
     build
     starter_database
     start_cups
-    export PANTRIO_CUPS_OUT=/var/spool/cups-pdf/out
+    export PANTRIO_CUPS_OUT=/var/spool/cups-pdf/out QT_QPA_PLATFORM=offscreen
+    echo "== fuzzing the record set, grouping and layout for 30 s"
+    build_fuzz
+    run_fuzz 30
+    echo "== the whole suite with AddressSanitizer and UndefinedBehaviorSanitizer"
+    cmake -S . -B "$BUILD-asan" -DCMAKE_BUILD_TYPE=Debug -DPANTRIO_SANITIZE=ON
+    cmake --build "$BUILD-asan" -j"$(nproc)"
+    (cd "$BUILD-asan" && UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+        ctest --output-on-failure -j2 --timeout 900)
+    echo "== the whole suite"
     cd "$BUILD"
-    QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2 --timeout 900
+    ctest --output-on-failure -j2 --timeout 900
+    ;;
+fuzz)
+    install_missing "${packages[@]}" clang-14 libclang-rt-14-dev
+    build_fuzz
+    run_fuzz "${FUZZ_SECONDS:-600}"
     ;;
 bench)
     install_missing "${packages[@]}"

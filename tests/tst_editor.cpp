@@ -97,7 +97,8 @@ frmAdding *TstEditor::openEditor()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     frmAdding *e = Module1::frmAddingIfLoaded();
     if (e)
-        QTest::qWaitForWindowExposed(e);
+        if (!QTest::qWaitForWindowExposed(e))
+            qWarning("the editor was not shown");
     return e;
 }
 

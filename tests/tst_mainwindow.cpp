@@ -81,7 +81,8 @@ frmVendora *TstMainWindow::start()
         qWarning() << m_dialogs->messages;
     frmVendora *f = Module1::frmVendoraIfLoaded();
     if (f)
-        QTest::qWaitForWindowExposed(f);
+        if (!QTest::qWaitForWindowExposed(f))
+            qWarning("the main window was not shown");
     return f;
 }
 
@@ -214,7 +215,7 @@ void TstMainWindow::ticksBoldAndClear()
     // A category click rebuilds the view and drops every tick.
     tick(0);
     clickCategory("Produce");
-    QCOMPARE(QTest::toString(model->count() > 0), QTest::toString(true));
+    QVERIFY(model->count() > 0);
     for (int i = 0; i < model->count(); ++i)
         QVERIFY(!model->entry(i).checked);
 }
