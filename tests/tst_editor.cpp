@@ -85,6 +85,7 @@ private slots:
     void findList();
     void closingWritesPendingChanges();
     void recentListAcrossVisits();
+    void recentListFromAnEmptyCatalogue();
     void deleteCategory();
     void resizeRule();
 };
@@ -453,6 +454,19 @@ void TstEditor::recentListAcrossVisits()
     click("cmdQuit");
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCOMPARE(recent(), QStringList({"-", "Apricots Dried", "Yuzu"}));
+}
+
+void TstEditor::recentListFromAnEmptyCatalogue()
+{
+    // With nothing in the catalogue at start-up, every item added is recent.
+    QVERIFY(m_dir->exec("DELETE FROM Vendora"));
+    frmAdding *e = openEditor();
+    QVERIFY(e);
+    click("cmdAdd");
+    typeInto(e->txtFields(3), "First Ever");
+    click("cmdUpdate");
+    closeEditor();
+    QCOMPARE(recent(), QStringList({"First Ever"}));
 }
 
 void TstEditor::deleteCategory()

@@ -4,11 +4,12 @@
 #include "Connection.h"
 #include "DataCombo.h"
 #include "DataControl.h"
+#include "EditorStrips.h"
 #include "Dialogs.h"
 #include "HelpViewer.h"
 #include "Module1.h"
 #include "RecordSources.h"
-#include "Twips.h"
+#include "Design.h"
 #include "frmVendora.h"
 
 #include <QApplication>
@@ -37,11 +38,7 @@ frmAdding::frmAdding()
 {
     setObjectName(QStringLiteral("frmAdding"));
     setWindowTitle(QStringLiteral("Enter Info"));
-    QFont f(QStringLiteral("Souvenir Lt BT"));
-    f.setPointSizeF(9.75);
-    f.setItalic(false);
-    f.setBold(false);
-    setFont(f);
+    setFont(designFont(QStringLiteral("Souvenir Lt BT"), 9.75));
     buildControls();
     buildMenus();
 }
@@ -60,17 +57,8 @@ void frmAdding::buildControls()
     setCentralWidget(client);
     resize(twips(9795), twips(9090) + menuBar()->sizeHint().height());
 
-    QFont fieldFont(QStringLiteral("AvantGarde Bk BT"));
-    fieldFont.setPointSizeF(14.25);
-    fieldFont.setItalic(false);
-    fieldFont.setBold(false);
-    QFont tahoma(QStringLiteral("Tahoma"));
-    tahoma.setPointSizeF(9.75);
-    tahoma.setItalic(false);
-    tahoma.setBold(false);
-    QFont comboFont(QStringLiteral("Souvenir Lt BT"));
-    comboFont.setPointSizeF(11.25);
-    comboFont.setItalic(true);
+    const QFont fieldFont = designFont(QStringLiteral("AvantGarde Bk BT"), 14.25);
+    const QFont comboFont = designFont(QStringLiteral("Souvenir Lt BT"), 11.25, true);
 
     auto field = [&](int index, double top, double width, int topic) {
         auto *t = new QLineEdit(client);
@@ -92,13 +80,7 @@ void frmAdding::buildControls()
         placeTwips(l, 0, top, width, 465);
         m_labels[index] = l;
     };
-    auto button = [&](QWidget *parent, const char *name, const QString &caption, int topic) {
-        auto *b = new QPushButton(caption, parent);
-        b->setObjectName(QLatin1String(name));
-        b->setAccessibleName(QString(caption).remove(QLatin1Char('&')));
-        setHelpTopic(b, topic);
-        return b;
-    };
+    auto button = &editorButton;
 
     // In tab order.
     field(3, 60, 3375, 31);
@@ -114,59 +96,21 @@ void frmAdding::buildControls()
     m_fields[2]->setFocusPolicy(Qt::ClickFocus);
     label(3, QStringLiteral("Item:"), 60, 1695);
 
-    picStatBox = new QWidget(client);
-    picStatBox->setObjectName(QStringLiteral("picStatBox"));
-    placeTwips(picStatBox, 0, 8430, 9795, 660);
-    auto arrow = [&](const char *name, const char *image, const QString &what, double left,
-                     int topic) {
-        QPushButton *b = button(picStatBox, name, QString(), topic);
-        b->setAccessibleName(what);
-        b->setIcon(QIcon(QStringLiteral(":/pantrio/%1.png").arg(QLatin1String(image))));
-        b->setIconSize(QSize(16, 16));
-        placeTwips(b, left, 0, 345, 300);
-        return b;
-    };
-    cmdFirst = arrow("cmdFirst", "first", QStringLiteral("First record"), 0, 41);
-    cmdPrevious = arrow("cmdPrevious", "previous", QStringLiteral("Previous record"), 345, 44);
-    cmdNext = arrow("cmdNext", "next", QStringLiteral("Next record"), 4200, 43);
-    cmdLast = arrow("cmdLast", "last", QStringLiteral("Last record"), 4545, 42);
-    lblStatus = new QLabel(picStatBox);
-    lblStatus->setObjectName(QStringLiteral("lblStatus"));
-    lblStatus->setAccessibleName(QStringLiteral("Record status"));
-    lblStatus->setAutoFillBackground(true);
-    QPalette white = lblStatus->palette();
-    white.setColor(QPalette::Window, Qt::white);
-    lblStatus->setPalette(white);
-    QFont small(QStringLiteral("MS Sans Serif"));
-    small.setPointSizeF(8.25);
-    small.setItalic(false);
-    small.setBold(false);
-    lblStatus->setFont(small);
-    placeTwips(lblStatus, 690, 0, 3360, 525);
-
-    picButtons = new QWidget(client);
-    picButtons->setObjectName(QStringLiteral("picButtons"));
-    placeTwips(picButtons, 0, 7890, 9795, 540);
-    cmdAdd = button(picButtons, "cmdAdd", QStringLiteral("&Add"), 38);
-    placeTwips(cmdAdd, 59, 0, 1095, 400);
-    cmdEdit = button(picButtons, "cmdEdit", QStringLiteral("&Edit"), 48);
-    placeTwips(cmdEdit, 1213, 0, 1110, 400);
-    cmdDelete = button(picButtons, "cmdDelete", QStringLiteral("&Delete"), 39);
-    placeTwips(cmdDelete, 2367, 0, 1215, 400);
-    cmdRefresh = button(picButtons, "cmdRefresh", QStringLiteral("&Refresh"), 45);
-    placeTwips(cmdRefresh, 3720, 0, 1095, 400);
-    cmdUpdate = button(picButtons, "cmdUpdate", QStringLiteral("&Update"), 40);
-    placeTwips(cmdUpdate, 59, 0, 1095, 400);
-    cmdCancel = button(picButtons, "cmdCancel", QStringLiteral("&Cancel"), 47);
-    placeTwips(cmdCancel, 1213, 0, 1095, 400);
-    for (QPushButton *b : {cmdAdd, cmdEdit, cmdDelete, cmdRefresh, cmdUpdate, cmdCancel}) {
-        b->setFont(tahoma);
-        QPalette p = b->palette();
-        p.setColor(QPalette::Button, QColor(0xC0, 0xC0, 0xC0));
-        b->setPalette(p);
-    }
-    cmdUpdate->hide();
-    cmdCancel->hide();
+    auto *status = new StatusStrip(client);
+    picStatBox = status;
+    cmdFirst = status->cmdFirst;
+    cmdPrevious = status->cmdPrevious;
+    cmdNext = status->cmdNext;
+    cmdLast = status->cmdLast;
+    lblStatus = status->lblStatus;
+    auto *strip = new ButtonStrip(client);
+    picButtons = strip;
+    cmdAdd = strip->cmdAdd;
+    cmdEdit = strip->cmdEdit;
+    cmdDelete = strip->cmdDelete;
+    cmdRefresh = strip->cmdRefresh;
+    cmdUpdate = strip->cmdUpdate;
+    cmdCancel = strip->cmdCancel;
 
     cmdQuit = button(client, "cmdQuit", QString(), 35);
     cmdQuit->setAccessibleName(QStringLiteral("Exit"));

@@ -11,7 +11,7 @@
 #include "PrintCommands.h"
 #include "RecordSetModel.h"
 #include "RecordSources.h"
-#include "Twips.h"
+#include "Design.h"
 #include "frmAdding.h"
 
 #include <QEvent>
@@ -56,10 +56,7 @@ frmVendora::~frmVendora() = default;
 
 QFont frmVendora::designedFont()
 {
-    QFont f(QStringLiteral("Souvenir Lt BT"));
-    f.setPointSizeF(9.75);
-    f.setItalic(true);
-    return f;
+    return designFont(QStringLiteral("Souvenir Lt BT"), 9.75, true);
 }
 
 void frmVendora::buildControls()
@@ -69,10 +66,7 @@ void frmVendora::buildControls()
     central->setFixedSize(twips(11985), twips(8940));
     setCentralWidget(central);
 
-    QFont tahoma(QStringLiteral("Tahoma"));
-    tahoma.setPointSizeF(9.75);
-    tahoma.setItalic(false); // set, so the window's italic is not inherited
-    tahoma.setBold(false);
+    const QFont tahoma = designFont(QStringLiteral("Tahoma"), 9.75);
     auto button = [&](const char *name, const QString &caption, bool ownFont) {
         auto *b = new QPushButton(caption, central);
         b->setObjectName(QLatin1String(name));

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <QFont>
 #include <QRect>
 #include <QWidget>
 
 namespace pantrio {
+
+// What the windows share of their design: twips, fonts, help topics.
 
 // The windows are laid out in twips, at 15 twips to the pixel.
 constexpr int twips(double t)
@@ -14,6 +17,18 @@ constexpr int twips(double t)
 inline void placeTwips(QWidget *w, double left, double top, double width, double height)
 {
     w->setGeometry(twips(left), twips(top), twips(width), twips(height));
+}
+
+// A designed font. Every attribute is set, so nothing is inherited from the
+// window's font (such as its italic).
+inline QFont designFont(const QString &family, double points, bool italic = false,
+                        bool bold = false)
+{
+    QFont f(family);
+    f.setPointSizeF(points);
+    f.setItalic(italic);
+    f.setBold(bold);
+    return f;
 }
 
 // F1 finds the topic of the focused control, or of the nearest parent that has one.
