@@ -122,13 +122,31 @@ bool Main()
     return true;
 }
 
+namespace {
+// A window is created and loaded on first use, and unloaded by hiding it and
+// letting the event loop delete it once its own handler has returned.
+template<typename Form> Form *instance(QPointer<Form> &slot)
+{
+    if (!slot) {
+        slot = new Form;
+        slot->Form_Load();
+    }
+    return slot;
+}
+
+template<typename Form> void unload(QPointer<Form> &slot)
+{
+    if (Form *f = slot) {
+        slot = nullptr;
+        f->hide();
+        f->deleteLater();
+    }
+}
+} // namespace
+
 frmVendora *frmVendoraInstance()
 {
-    if (!g_main) {
-        g_main = new frmVendora;
-        g_main->Form_Load();
-    }
-    return g_main;
+    return instance(g_main);
 }
 
 frmVendora *frmVendoraIfLoaded()
@@ -138,21 +156,12 @@ frmVendora *frmVendoraIfLoaded()
 
 void unloadVendora()
 {
-    if (g_main) {
-        frmVendora *f = g_main;
-        g_main = nullptr;
-        f->hide();
-        f->deleteLater();
-    }
+    unload(g_main);
 }
 
 frmAdding *frmAddingInstance()
 {
-    if (!g_editor) {
-        g_editor = new frmAdding;
-        g_editor->Form_Load();
-    }
-    return g_editor;
+    return instance(g_editor);
 }
 
 frmAdding *frmAddingIfLoaded()
@@ -162,12 +171,7 @@ frmAdding *frmAddingIfLoaded()
 
 void unloadAdding()
 {
-    if (g_editor) {
-        frmAdding *f = g_editor;
-        g_editor = nullptr;
-        f->hide();
-        f->deleteLater();
-    }
+    unload(g_editor);
 }
 
 void endProgram()
