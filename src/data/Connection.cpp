@@ -4,17 +4,19 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSqlDriver>
 #include <QUrl>
 
 #include <sqlite3.h>
 #include <sys/stat.h>
 
-namespace pantrio {
+namespace pantrio
+{
 
-namespace {
+namespace
+{
 QAtomicInt g_counter;
 
 QString uniqueName()
@@ -131,7 +133,7 @@ Connection::~Connection()
     close();
 }
 
-bool Connection::open(const QString &path, QString *error)
+bool Connection::open(const QString &path, QString *error, Mode mode)
 {
     close();
     const QFileInfo info(path);
@@ -163,11 +165,13 @@ bool Connection::open(const QString &path, QString *error)
         // lets the windows' several connections read while one writes. NORMAL
         // syncing is enough for that and keeps one-row commits cheap.
         QSqlQuery q(db);
-        q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
-        q.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
-        // Catalogue queries in item order walk the index; a cache that holds a
-        // large catalogue keeps them from re-reading the file page by page.
-        q.exec(QStringLiteral("PRAGMA cache_size=-32768"));
+        if (mode == Mode::Configure) {
+            q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+            q.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+            // Catalogue queries in item order walk the index; a cache that holds a
+            // large catalogue keeps them from re-reading the file page by page.
+            q.exec(QStringLiteral("PRAGMA cache_size=-32768"));
+        }
     }
     m_path = info.absoluteFilePath();
     struct stat st;
@@ -181,8 +185,8 @@ bool Connection::open(const QString &path, QString *error)
 bool Connection::fileIsStillThere(QString *error) const
 {
     struct stat st;
-    if (::stat(QFile::encodeName(m_path).constData(), &st) == 0 && quint64(st.st_dev) == m_device
-        && quint64(st.st_ino) == m_inode)
+    if (::stat(QFile::encodeName(m_path).constData(), &st) == 0 && quint64(st.st_dev) == m_device &&
+        quint64(st.st_ino) == m_inode)
         return true;
     if (error)
         *error = QStringLiteral("The database file %1 was removed or replaced while Pantrio was "

@@ -20,7 +20,9 @@ public:
     Connection &operator=(const Connection &) = delete;
 
     // Opens the existing database at path; false with a readable reason otherwise.
-    bool open(const QString &path, QString *error);
+    // A plain open only reads: it sets neither the journal mode nor the cache.
+    enum class Mode { Configure, Plain };
+    bool open(const QString &path, QString *error, Mode mode = Mode::Configure);
     void close();
     bool isOpen() const;
     QString path() const { return m_path; }
