@@ -278,6 +278,18 @@ void TstMainWindow::gridEditsDeletesAndRefresh()
     QTRY_COMPARE(m_dir->scalar("SELECT Quantity FROM Selected WHERE Item='Milk'").toString(),
              QString("2 kg"));
 
+    // An edit ended by moving to another row stores the row that was edited.
+    const QModelIndex q2 = grid->model()->index(1, 3);
+    grid->setCurrentIndex(q2);
+    grid->edit(q2);
+    editor = grid->findChild<QLineEdit *>();
+    QVERIFY(editor);
+    editor->selectAll();
+    QTest::keyClicks(editor, "a dozen");
+    grid->setCurrentIndex(grid->model()->index(0, 0));
+    QTRY_COMPARE(m_dir->scalar("SELECT Quantity FROM Selected WHERE Item='Eggs'").toString(),
+                 QString("a dozen"));
+
     // The ID column is the database's.
     QVERIFY(!(grid->model()->flags(grid->model()->index(0, 4)) & Qt::ItemIsEditable));
 

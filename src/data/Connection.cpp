@@ -174,8 +174,9 @@ bool Connection::open(const QString &path, QString *error, Mode mode)
         }
     }
     m_path = info.absoluteFilePath();
+    m_nativePath = QFile::encodeName(m_path);
     struct stat st;
-    if (::stat(QFile::encodeName(m_path).constData(), &st) == 0) {
+    if (::stat(m_nativePath.constData(), &st) == 0) {
         m_device = quint64(st.st_dev);
         m_inode = quint64(st.st_ino);
     }
@@ -185,7 +186,7 @@ bool Connection::open(const QString &path, QString *error, Mode mode)
 bool Connection::fileIsStillThere(QString *error) const
 {
     struct stat st;
-    if (::stat(QFile::encodeName(m_path).constData(), &st) == 0 && quint64(st.st_dev) == m_device &&
+    if (::stat(m_nativePath.constData(), &st) == 0 && quint64(st.st_dev) == m_device &&
         quint64(st.st_ino) == m_inode)
         return true;
     if (error)

@@ -53,6 +53,7 @@ public:
 private:
     QString m_name;
     QString m_path;
+    QByteArray m_nativePath;
     quint64 m_device = 0;
     quint64 m_inode = 0;
 };

@@ -103,6 +103,7 @@ void RecordSet::close()
     m_view.clear();
     m_dirty.clear();
     m_statements.clear();
+    m_updateSql.clear();
     m_pos = -1;
     m_open = false;
     emit reset();
@@ -136,7 +137,7 @@ bool RecordSet::setValueAt(int row, int field, const QVariant &value)
         r.pending = r.values;
     r.pending[field] = value;
     m_dirty.insert(m_view.at(row));
-    emit rowChanged(row);
+    emit valueChanged(row, field);
     return true;
 }
 
@@ -296,23 +297,33 @@ bool RecordSet::writeRow(Row &row, QString *error)
                                    .arg(quoted(m_source.table), cols.join(QLatin1Char(',')),
                                         marks.join(QLatin1Char(',')));
     } else {
-        QStringList sets;
-        for (int i = 0; i < m_fields.size(); ++i) {
+        // The statement depends only on which fields changed: made once per set.
+        quint64 changed = 0;
+        for (int i = 0; i < m_fields.size() && i < 64; ++i) {
             if (i == m_keyField)
                 continue;
             const QVariant &a = row.pending.at(i);
             const QVariant &b = row.values.at(i);
             if (a.isNull() == b.isNull() && a == b)
                 continue;
-            sets << quoted(m_fields.at(i)) + QStringLiteral("=?");
+            changed |= quint64(1) << i;
             binds << a;
         }
-        if (sets.isEmpty()) {
+        if (!changed) {
             row.pending.clear();
             return true;
         }
-        sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3=?")
-                  .arg(quoted(m_source.table), sets.join(QLatin1Char(',')), m_source.key);
+        auto it = m_updateSql.constFind(changed);
+        if (it == m_updateSql.constEnd()) {
+            QStringList sets;
+            for (int i = 0; i < m_fields.size() && i < 64; ++i)
+                if (changed & (quint64(1) << i))
+                    sets << quoted(m_fields.at(i)) + QStringLiteral("=?");
+            it = m_updateSql.insert(changed, QStringLiteral("UPDATE %1 SET %2 WHERE %3=?")
+                                                 .arg(quoted(m_source.table),
+                                                      sets.join(QLatin1Char(',')), m_source.key));
+        }
+        sql = *it;
         binds << row.values.at(m_keyField);
     }
     QSqlQuery *statement = prepared(sql, error);
@@ -359,11 +370,14 @@ bool RecordSet::updateAt(int row, QString *error)
         return true;
     // Work on a copy so a failed write leaves the pending change in place.
     Row copy = r;
+    const bool wasNew = r.isNew;
     if (!writeRow(copy, error))
         return false;
     r = std::move(copy);
     m_dirty.remove(m_view.at(row));
-    emit rowChanged(row);
+    // The row already shows what was written; only a new row's key is news.
+    if (wasNew)
+        emit rowChanged(row);
     return true;
 }
 

@@ -133,6 +133,7 @@ signals:
     void rowInserted(int row);
     void rowsRemoved();
     void rowChanged(int row);
+    void valueChanged(int row, int field); // a pending change of one field
     void moveComplete();
 
 private:
@@ -165,6 +166,7 @@ private:
     std::optional<Criterion> m_filter;
     QSet<int> m_dirty; // rows (of m_rows) with a pending change or new
     QHash<QString, QSharedPointer<QSqlQuery>> m_statements;
+    QHash<quint64, QString> m_updateSql; // by the set of changed fields
 };
 
 // Equality as the filters and finds mean it: Null equals nothing; a numeric

@@ -29,6 +29,9 @@ void RecordSetModel::setRecordSet(RecordSet *recordset)
         m_links << connect(m_rs, &RecordSet::rowChanged, this, [this](int row) {
             emit dataChanged(index(row, 0), index(row, columnCount() - 1));
         });
+        m_links << connect(m_rs, &RecordSet::valueChanged, this, [this](int row, int field) {
+            emit dataChanged(index(row, field), index(row, field));
+        });
     }
     endResetModel();
 }

@@ -227,6 +227,10 @@ void frmAdding::Form_Load()
             if (row == m_rs->currentIndex())
                 showFields();
         });
+        connect(m_rs, &RecordSet::valueChanged, this, [this](int row, int) {
+            if (row == m_rs->currentIndex())
+                showFields();
+        });
         ok = m_rs->open(&error);
     }
     ok = ok && m_adoCat->refresh(&error) && m_adoVend->refresh(&error);

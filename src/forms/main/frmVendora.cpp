@@ -171,8 +171,12 @@ void frmVendora::buildControls()
     connect(cmdRef, &QPushButton::clicked, this, &frmVendora::cmdRef_Click);
     connect(cmdClearAll, &QPushButton::clicked, this, &frmVendora::cmdClearAll_Click);
     connect(cmdDelCat, &QPushButton::clicked, this, &frmVendora::cmdDelCat_Click);
-    connect(m_listModel, &RecordSetModel::cellEdited, this,
-            [this](int, int column) { grdList_AfterColEdit(column); });
+    // A cell's edit ends when the grid moves on, so by then the current row may
+    // be another one: the edited row is kept for the handler.
+    connect(m_listModel, &RecordSetModel::cellEdited, this, [this](int row, int column) {
+        m_editedRow = row;
+        grdList_AfterColEdit(column);
+    });
 }
 
 void frmVendora::buildMenus()
@@ -426,17 +430,15 @@ void frmVendora::cmdClearAll_Click()
 void frmVendora::grdList_AfterColEdit(int)
 {
     RecordSet *rs = m_adoList->recordset();
-    const int row = grdList->currentIndex().isValid() ? grdList->currentIndex().row() : -1;
+    const int row = m_editedRow;
+    if (row < 0 || !rs->isPendingAt(row))
+        return;
     QString error;
-    for (int r : {row}) {
-        if (r < 0 || !rs->isPendingAt(r))
-            continue;
-        if (!rs->updateAt(r, &error)) {
-            // Nothing half-stored: the cell goes back to what the database holds.
-            rs->moveTo(r);
-            rs->cancelUpdate();
-            fail(error);
-        }
+    if (!rs->updateAt(row, &error)) {
+        // Nothing half-stored: the cell goes back to what the database holds.
+        rs->moveTo(row);
+        rs->cancelUpdate();
+        fail(error);
     }
 }
 

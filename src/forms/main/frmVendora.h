@@ -104,6 +104,7 @@ private:
     QString m_helpFile;
     QString m_loadError;
     bool bLoading = false;
+    int m_editedRow = -1;
 };
 
 } // namespace pantrio
