@@ -53,13 +53,51 @@ QVariant columnValue(sqlite3_stmt *stmt, int i)
 
 QString sqliteError(sqlite3 *db)
 {
-    const int code = sqlite3_errcode(db);
+    const int code = sqlite3_errcode(db) & 0xFF;
     const QString text = QString::fromUtf8(sqlite3_errmsg(db));
-    if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
+    switch (code) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
         return QStringLiteral("The database is locked by another program (%1). Try again when it "
                               "has finished.")
             .arg(text);
-    return text;
+    case SQLITE_READONLY:
+        return QStringLiteral("The database is read-only (%1).").arg(text);
+    case SQLITE_FULL:
+        return QStringLiteral("The disk is full (%1).").arg(text);
+    case SQLITE_IOERR:
+        return QStringLiteral("The disk could not be written (%1).").arg(text);
+    default:
+        return text;
+    }
+}
+
+bool bind(sqlite3_stmt *st, int i, const QVariant &v)
+{
+    if (v.isNull())
+        return sqlite3_bind_null(st, i) == SQLITE_OK;
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+    case QMetaType::Bool:
+        return sqlite3_bind_int64(st, i, v.toLongLong()) == SQLITE_OK;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return sqlite3_bind_double(st, i, v.toDouble()) == SQLITE_OK;
+    case QMetaType::QByteArray: {
+        const QByteArray b = v.toByteArray();
+        return sqlite3_bind_blob(st, i, b.constData(), int(b.size()), SQLITE_TRANSIENT)
+               == SQLITE_OK;
+    }
+    default: {
+        // With its length, so a NUL inside the text is kept.
+        const QByteArray t = v.toString().toUtf8();
+        return sqlite3_bind_text(st, i, t.constData(), int(t.size()), SQLITE_TRANSIENT)
+               == SQLITE_OK;
+    }
+    }
 }
 } // namespace
 
@@ -199,6 +237,7 @@ bool Connection::fileIsStillThere(QString *error) const
 
 void Connection::close()
 {
+    finalizeStatements(); // before the database they belong to goes
     if (!QSqlDatabase::contains(m_name))
         return;
     {
@@ -219,29 +258,51 @@ QSqlDatabase Connection::database() const
 }
 
 bool Connection::exec(const QString &sql, const QVariantList &values, QString *error,
-                      int *rowsAffected)
+                      int *rowsAffected, qlonglong *lastInsertId)
 {
-    if (!isOpen()) {
+    sqlite3 *db = isOpen() ? handleOf(database()) : nullptr;
+    if (!db) {
         if (error)
             *error = QStringLiteral("The database is not open.");
         return false;
     }
-    QSqlQuery q(database());
-    if (!q.prepare(sql)) {
-        if (error)
-            *error = describeSqlError(q.lastError());
-        return false;
+    sqlite3_stmt *st = m_statements.value(sql);
+    if (!st) {
+        const QByteArray text = sql.toUtf8();
+        if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &st, nullptr) != SQLITE_OK) {
+            if (error)
+                *error = sqliteError(db);
+            sqlite3_finalize(st);
+            return false;
+        }
+        m_statements.insert(sql, st);
     }
-    for (const QVariant &v : values)
-        q.addBindValue(v);
-    if (!q.exec()) {
-        if (error)
-            *error = describeSqlError(q.lastError());
-        return false;
+    for (int i = 0; i < values.size(); ++i) {
+        if (!bind(st, i + 1, values.at(i))) {
+            if (error)
+                *error = sqliteError(db);
+            sqlite3_reset(st);
+            return false;
+        }
     }
-    if (rowsAffected)
-        *rowsAffected = q.numRowsAffected();
-    return true;
+    const int rc = sqlite3_step(st);
+    const bool ok = rc == SQLITE_DONE || rc == SQLITE_ROW;
+    if (!ok && error)
+        *error = sqliteError(db);
+    if (ok && rowsAffected)
+        *rowsAffected = sqlite3_changes(db);
+    if (ok && lastInsertId)
+        *lastInsertId = sqlite3_last_insert_rowid(db);
+    sqlite3_reset(st);
+    sqlite3_clear_bindings(st);
+    return ok;
+}
+
+void Connection::finalizeStatements()
+{
+    for (sqlite3_stmt *st : std::as_const(m_statements))
+        sqlite3_finalize(st);
+    m_statements.clear();
 }
 
 bool Connection::begin(QString *error)

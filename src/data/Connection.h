@@ -1,10 +1,13 @@
 #pragma once
 
+#include <QHash>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 #include <QVector>
+
+struct sqlite3_stmt;
 
 namespace pantrio {
 
@@ -37,9 +40,11 @@ public:
     };
     bool select(const QString &sql, Rows *out, QString *error) const;
 
-    // Runs a statement that returns no rows, binding values in order.
+    // Runs a statement that returns no rows, binding values in order. The
+    // statement is prepared once and kept until the connection closes, so a
+    // thousand inserts parse their SQL once.
     bool exec(const QString &sql, const QVariantList &values, QString *error,
-              int *rowsAffected = nullptr);
+              int *rowsAffected = nullptr, qlonglong *lastInsertId = nullptr);
 
     // Runs fn inside one transaction; rolls back if fn returns false.
     template<typename Fn> bool transaction(Fn fn, QString *error);
@@ -51,8 +56,11 @@ public:
     void rollback();
 
 private:
+    void finalizeStatements();
+
     QString m_name;
     QString m_path;
+    QHash<QString, sqlite3_stmt *> m_statements;
     QByteArray m_nativePath;
     quint64 m_device = 0;
     quint64 m_inode = 0;

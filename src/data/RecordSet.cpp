@@ -2,8 +2,6 @@
 
 #include "Connection.h"
 
-#include <QSqlError>
-#include <QSqlQuery>
 
 #include <algorithm>
 
@@ -49,10 +47,7 @@ RecordSet::RecordSet(Connection *connection, RecordSource source, QObject *paren
 {
 }
 
-RecordSet::~RecordSet()
-{
-    m_statements.clear();
-}
+RecordSet::~RecordSet() = default;
 
 bool RecordSet::rawRead(QString *error)
 {
@@ -102,7 +97,6 @@ void RecordSet::close()
     m_rows.clear();
     m_view.clear();
     m_dirty.clear();
-    m_statements.clear();
     m_updateSql.clear();
     m_pos = -1;
     m_open = false;
@@ -260,23 +254,6 @@ bool RecordSet::addNew(QString *error)
     return true;
 }
 
-// Statements are prepared once per record set: adding a thousand lines runs
-// the same INSERT a thousand times.
-QSqlQuery *RecordSet::prepared(const QString &sql, QString *error)
-{
-    auto it = m_statements.find(sql);
-    if (it == m_statements.end()) {
-        auto q = QSharedPointer<QSqlQuery>::create(m_connection->database());
-        if (!q->prepare(sql)) {
-            if (error)
-                *error = describeSqlError(q->lastError());
-            return nullptr;
-        }
-        it = m_statements.insert(sql, q);
-    }
-    return it->data();
-}
-
 bool RecordSet::writeRow(Row &row, QString *error)
 {
     if (!m_connection->fileIsStillThere(error))
@@ -326,25 +303,17 @@ bool RecordSet::writeRow(Row &row, QString *error)
         sql = *it;
         binds << row.values.at(m_keyField);
     }
-    QSqlQuery *statement = prepared(sql, error);
-    if (!statement)
+    int changes = 0;
+    qlonglong id = 0;
+    if (!m_connection->exec(sql, binds, error, &changes, &id))
         return false;
-    QSqlQuery &q = *statement;
-    for (int i = 0; i < binds.size(); ++i)
-        q.bindValue(i, binds.at(i));
-    if (!q.exec()) {
-        if (error)
-            *error = describeSqlError(q.lastError());
-        return false;
-    }
     if (row.isNew) {
         QVector<QVariant> values = row.pending;
         if (m_keyField >= 0)
-            values[m_keyField] = q.lastInsertId().toLongLong();
+            values[m_keyField] = id;
         row.values = values;
         row.isNew = false;
-        q.finish();
-    } else if (q.numRowsAffected() == 0) {
+    } else if (changes == 0) {
         if (error)
             *error = QStringLiteral("The record could not be saved: it is no longer in the "
                                     "database.");
@@ -352,7 +321,6 @@ bool RecordSet::writeRow(Row &row, QString *error)
     } else {
         row.values = row.pending;
     }
-    q.finish();
     row.pending.clear();
     return true;
 }

@@ -10,8 +10,6 @@
 
 #include <optional>
 
-class QSqlQuery;
-
 namespace pantrio {
 
 class Connection;
@@ -51,11 +49,7 @@ public:
     RecordSet(Connection *connection, RecordSource source, QObject *parent = nullptr);
     ~RecordSet() override;
 
-    void setConnection(Connection *connection)
-    {
-        m_statements.clear();
-        m_connection = connection;
-    }
+    void setConnection(Connection *connection) { m_connection = connection; }
     const RecordSource &source() const { return m_source; }
 
     bool open(QString *error) { return requery(error); }
@@ -150,7 +144,6 @@ private:
     void rebuildView();
     bool writeRow(Row &row, QString *error);
     bool rawRead(QString *error);
-    QSqlQuery *prepared(const QString &sql, QString *error);
 
     Connection *m_connection;
     RecordSource m_source;
@@ -165,7 +158,6 @@ private:
     bool m_updateOnMove = false;
     std::optional<Criterion> m_filter;
     QSet<int> m_dirty; // rows (of m_rows) with a pending change or new
-    QHash<QString, QSharedPointer<QSqlQuery>> m_statements;
     QHash<quint64, QString> m_updateSql; // by the set of changed fields
 };
 
