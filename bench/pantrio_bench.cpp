@@ -8,8 +8,8 @@
 // is its own.
 #include "CatalogueTransfer.h"
 #include "CatalogueView.h"
-#include "Csv.h"
 #include "Connection.h"
+#include "Csv.h"
 #include "DEVendora.h"
 #include "DataControl.h"
 #include "Dialogs.h"
@@ -45,7 +45,8 @@
 
 using namespace pantrio;
 
-namespace {
+namespace
+{
 
 int g_runs = 5;
 QTextStream out(stdout);
@@ -79,15 +80,15 @@ void row(const QString &op, int size, double ours, double raw)
 }
 
 // The raw work: a query read into memory with the plain C API.
-struct Raw
-{
+struct Raw {
     sqlite3 *db = nullptr;
     explicit Raw(const QString &path)
     {
         // The same journal and sync settings as the program, for a fair race.
         sqlite3_open(path.toUtf8().constData(), &db);
-        sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA cache_size=-32768", nullptr, nullptr,
-                     nullptr);
+        sqlite3_exec(db,
+                     "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA cache_size=-32768",
+                     nullptr, nullptr, nullptr);
     }
     ~Raw() { sqlite3_close(db); }
     size_t read(const char *sql, const char *bind = nullptr)
@@ -113,18 +114,21 @@ struct Raw
     void exec(const char *sql) { sqlite3_exec(db, sql, nullptr, nullptr, nullptr); }
 };
 
-const char *const kBrands[] = {"Golden Acre", "Hillside", "Blue Harbor", "Maple Ridge", "Sunfield",
-                               "Northwind", "Green Valley", "Old Mill", "Riverbend", "Cedar Lane"};
-const char *const kKinds[] = {"Organic", "Low Fat", "Whole", "Classic", "Family Size", "Light",
-                              "Extra", "Fresh", "Smoked", "Sweet", "Spicy", "Unsalted"};
+const char *const kBrands[] = {"Golden Acre", "Hillside",  "Blue Harbor",  "Maple Ridge",
+                               "Sunfield",    "Northwind", "Green Valley", "Old Mill",
+                               "Riverbend",   "Cedar Lane"};
+const char *const kKinds[] = {"Organic", "Low Fat", "Whole",  "Classic", "Family Size", "Light",
+                              "Extra",   "Fresh",   "Smoked", "Sweet",   "Spicy",       "Unsalted"};
 const char *const kGoods[] = {
-    "Milk", "Yogurt", "Cheddar", "Butter", "Bread", "Bagels", "Apples", "Bananas", "Carrots",
-    "Potatoes", "Rice", "Pasta", "Tomato Sauce", "Beans", "Tuna", "Chicken Breast", "Ground Beef",
-    "Salmon", "Coffee", "Tea", "Orange Juice", "Cereal", "Oatmeal", "Crackers", "Chips", "Cookies",
-    "Ice Cream", "Frozen Peas", "Pizza", "Flour", "Sugar", "Olive Oil", "Vinegar", "Ketchup",
-    "Mustard", "Soap", "Shampoo", "Paper Towels", "Detergent", "Sponges"};
-const char *const kSizes[] = {"250 g", "500 g", "1 kg", "1 L", "2 L", "6 pack", "12 pack", "large",
-                              "small"};
+    "Milk",         "Yogurt",       "Cheddar",      "Butter",         "Bread",       "Bagels",
+    "Apples",       "Bananas",      "Carrots",      "Potatoes",       "Rice",        "Pasta",
+    "Tomato Sauce", "Beans",        "Tuna",         "Chicken Breast", "Ground Beef", "Salmon",
+    "Coffee",       "Tea",          "Orange Juice", "Cereal",         "Oatmeal",     "Crackers",
+    "Chips",        "Cookies",      "Ice Cream",    "Frozen Peas",    "Pizza",       "Flour",
+    "Sugar",        "Olive Oil",    "Vinegar",      "Ketchup",        "Mustard",     "Soap",
+    "Shampoo",      "Paper Towels", "Detergent",    "Sponges"};
+const char *const kSizes[] = {"250 g",  "500 g",   "1 kg",  "1 L",  "2 L",
+                              "6 pack", "12 pack", "large", "small"};
 
 void makeCatalogue(const QString &path, int items, int listLines)
 {
@@ -136,9 +140,9 @@ void makeCatalogue(const QString &path, int items, int listLines)
     sqlite3_prepare_v2(raw.db, "INSERT INTO Vendora (Item, Category, Aisle) VALUES (?,?,?)", -1,
                        &st, nullptr);
     for (int i = 0; i < items; ++i) {
-        const std::string name = std::string(kBrands[i % 10]) + " " + kKinds[(i / 10) % 12] + " "
-                                 + kGoods[(i / 120) % 40] + " " + kSizes[(i / 4800) % 9] + " #"
-                                 + std::to_string(i);
+        const std::string name = std::string(kBrands[i % 10]) + " " + kKinds[(i / 10) % 12] + " " +
+                                 kGoods[(i / 120) % 40] + " " + kSizes[(i / 4800) % 9] + " #" +
+                                 std::to_string(i);
         const std::string cat = "Category " + std::to_string(i % 30 + 1);
         const std::string aisle = "Aisle " + std::to_string(i % 25 + 1);
         sqlite3_bind_text(st, 1, name.c_str(), -1, SQLITE_TRANSIENT);
@@ -149,12 +153,12 @@ void makeCatalogue(const QString &path, int items, int listLines)
     }
     sqlite3_finalize(st);
     for (int c = 1; c <= 30; ++c)
-        raw.exec(("INSERT INTO Categories (Categories) VALUES ('Category " + std::to_string(c)
-                  + "')")
-                     .c_str());
+        raw.exec(
+            ("INSERT INTO Categories (Categories) VALUES ('Category " + std::to_string(c) + "')")
+                .c_str());
     raw.exec(("INSERT INTO Selected (Item, Category, Aisle, Quantity) SELECT Item, Category, "
-              "Aisle, '1' FROM Vendora LIMIT "
-              + std::to_string(listLines))
+              "Aisle, '1' FROM Vendora LIMIT " +
+              std::to_string(listLines))
                  .c_str());
     raw.exec("INSERT INTO Settings (FontName, FontSize) VALUES ('Souvenir Lt BT', 9.75)");
     raw.exec("INSERT INTO Settings2 (FontName, FontSize) VALUES ('AvantGarde Bk BT', 12)");
@@ -177,8 +181,8 @@ void setList(const QString &path, int lines)
     Raw raw(path);
     raw.exec("DELETE FROM Selected");
     raw.exec(("INSERT INTO Selected (Item, Category, Aisle, Quantity) SELECT Item, Category, "
-              "Aisle, '1' FROM Vendora ORDER BY ID LIMIT "
-              + std::to_string(lines))
+              "Aisle, '1' FROM Vendora ORDER BY ID LIMIT " +
+              std::to_string(lines))
                  .c_str());
 }
 
@@ -220,8 +224,7 @@ void one(int size)
     frmVendora *f = Module1::frmVendoraIfLoaded();
     auto *lst = f->findChild<QListView *>(QStringLiteral("lstCat"));
     lst->setCurrentIndex(lst->model()->index(6, 0));
-    row(QStringLiteral("category click"), size, timeIt([&] { f->lstCat_Click(); }),
-        timeIt([&] {
+    row(QStringLiteral("category click"), size, timeIt([&] { f->lstCat_Click(); }), timeIt([&] {
             raw.read("SELECT * FROM Vendora WHERE Category = ? ORDER BY Item", "Category 7");
         }));
     row(QStringLiteral("View All"), size, timeIt([&] { f->cmdAll_Click(); }),
@@ -291,8 +294,7 @@ void one(int size)
         rawEdit / edits);
 
     // 5. Reports: command and all pages to PDF, and the preview's first page.
-    struct Rep
-    {
+    struct Rep {
         const char *name;
         PrintCommands::Entry entry;
         DEVendora::Command command;
@@ -379,8 +381,9 @@ void one(int size)
                 Raw r(copy);
                 r.exec("BEGIN");
                 sqlite3_stmt *st = nullptr;
-                sqlite3_prepare_v2(r.db, "INSERT INTO Vendora (Item, Category, Aisle) VALUES (?,?,?)",
-                                   -1, &st, nullptr);
+                sqlite3_prepare_v2(r.db,
+                                   "INSERT INTO Vendora (Item, Category, Aisle) VALUES (?,?,?)", -1,
+                                   &st, nullptr);
                 for (int i = 0; i < exported; ++i) {
                     sqlite3_bind_text(st, 1, "item", -1, SQLITE_STATIC);
                     sqlite3_bind_text(st, 2, "cat", -1, SQLITE_STATIC);
@@ -404,8 +407,7 @@ void one(int size)
             QCoreApplication::processEvents();
         },
         g_runs, [] { Module1::shutdown(); });
-    row(QStringLiteral("item editor load"), size, load,
-        timeIt([&] {
+    row(QStringLiteral("item editor load"), size, load, timeIt([&] {
             raw.read("select Aisle,Category,ID,Item from Vendora Order by Item");
             raw.read("SELECT * FROM Vendora ORDER BY Item");
             raw.read("SELECT Categories FROM Categories ORDER BY Categories");
@@ -418,8 +420,7 @@ void one(int size)
             e->cmdNext_Click();
     });
     row(QStringLiteral("editor: one navigation step (of 1,000)"), size, nav / steps, 0);
-    row(QStringLiteral("editor: Add + Update"), size,
-        timeIt([&] {
+    row(QStringLiteral("editor: Add + Update"), size, timeIt([&] {
             e->cmdAdd_Click();
             e->txtFields(3)->setText(QStringLiteral("Bench item"));
             emit e->txtFields(3)->textEdited(QStringLiteral("Bench item"));
@@ -441,8 +442,8 @@ int main(int argc, char *argv[])
         if (type >= QtCriticalMsg)
             QTextStream(stderr) << msg << '\n';
     });
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen"
-                                                                   : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     Fonts::installSubstitutions();
     QStringList args = app.arguments();

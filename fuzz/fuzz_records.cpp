@@ -16,10 +16,10 @@
 
 using namespace pantrio;
 
-namespace {
-
-struct World
+namespace
 {
+
+struct World {
     QCoreApplication *app;
     QTemporaryDir dir;
     Connection connection;

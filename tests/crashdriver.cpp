@@ -20,7 +20,8 @@
 
 using namespace pantrio;
 
-namespace {
+namespace
+{
 QFile g_journal;
 void journal(const QString &line)
 {
@@ -58,8 +59,8 @@ int main(int argc, char *argv[])
                 model->setChecked(r % model->count(), true);
             f->cmdAddToList_Click();
             const qlonglong first = list->valueAt(before, QStringLiteral("ID")).toLongLong();
-            const qlonglong last = list->valueAt(list->recordCount() - 1, QStringLiteral("ID"))
-                                       .toLongLong();
+            const qlonglong last =
+                list->valueAt(list->recordCount() - 1, QStringLiteral("ID")).toLongLong();
             if (list->recordCount() - before == n)
                 journal(QStringLiteral("lines %1 %2").arg(first).arg(last));
         } else if (op == 1) {

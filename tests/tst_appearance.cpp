@@ -16,7 +16,8 @@
 using namespace pantrio;
 using namespace pantrio::test;
 
-namespace {
+namespace
+{
 QColor base(QWidget *w)
 {
     return w->palette().color(QPalette::Base);
@@ -31,7 +32,7 @@ class TstAppearance : public QObject
 {
     Q_OBJECT
 
-private:
+  private:
     frmVendora *main()
     {
         if (!Module1::frmVendoraIfLoaded())
@@ -44,27 +45,24 @@ private:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         return Module1::frmAddingIfLoaded();
     }
-    void restart()
-    {
-        Module1::shutdown();
-    }
-    template<typename T = QWidget> T *w(QWidget *window, const char *name)
+    void restart() { Module1::shutdown(); }
+    template <typename T = QWidget> T *w(QWidget *window, const char *name)
     {
         return window->findChild<T *>(QLatin1String(name));
     }
     void setRow(const QVariantList &values, const QString &table = "Settings")
     {
         QVERIFY(m_dir->exec("DELETE FROM " + table));
-        QVERIFY(m_dir->exec("INSERT INTO " + table
-                                + " (FontName, FontSize, FontIt, FontBo, BackColor, ForeColor) "
-                                  "VALUES (?,?,?,?,?,?)",
+        QVERIFY(m_dir->exec("INSERT INTO " + table +
+                                " (FontName, FontSize, FontIt, FontBo, BackColor, ForeColor) "
+                                "VALUES (?,?,?,?,?,?)",
                             values));
     }
 
     std::unique_ptr<ProgramDir> m_dir;
     ScriptedDialogs *m_dialogs = nullptr;
 
-private slots:
+  private slots:
     void initTestCase() { initApplication(); }
     void init()
     {

@@ -17,7 +17,7 @@ class TstCrash : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void initTestCase() { initApplication(); }
     void killedAtRandomLosesNothing();
 };
@@ -94,13 +94,14 @@ void TstCrash::killedAtRandomLosesNothing()
             if (rows.rows.isEmpty())
                 continue; // emptied by a Delete All the kill cut short of journalling
             const qlonglong stored = rows.rows.first().first().toString().mid(1).toLongLong();
-            QVERIFY2(stored >= it.value(), qPrintable(QString("round %1: quantity of %2 went back")
-                                                           .arg(round)
-                                                           .arg(it.key())));
+            QVERIFY2(
+                stored >= it.value(),
+                qPrintable(QString("round %1: quantity of %2 went back").arg(round).arg(it.key())));
         }
         for (const QString &id : std::as_const(items)) {
-            QVERIFY(c.select(QString("SELECT COUNT(*) FROM Vendora WHERE ID = %1").arg(id.toLongLong()),
-                             &rows, &error));
+            QVERIFY(
+                c.select(QString("SELECT COUNT(*) FROM Vendora WHERE ID = %1").arg(id.toLongLong()),
+                         &rows, &error));
             QCOMPARE(rows.rows.first().first().toInt(), 1);
         }
         if (back >= 0) {

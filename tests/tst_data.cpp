@@ -22,7 +22,7 @@ class TstData : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void starterDatabase();
     void damagedFilesAreRefused_data();
     void damagedFilesAreRefused();
@@ -86,8 +86,8 @@ void TstData::damagedFilesAreRefused()
     } else if (damage == "random" || damage == "jet") {
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        QByteArray bytes = damage == "jet" ? QByteArray("\x00\x01\x00\x00Standard Jet DB\x00", 20)
-                                           : QByteArray();
+        QByteArray bytes =
+            damage == "jet" ? QByteArray("\x00\x01\x00\x00Standard Jet DB\x00", 20) : QByteArray();
         for (int i = 0; i < 8192; ++i)
             bytes.append(char((i * 7919) % 251));
         f.write(bytes);
@@ -191,8 +191,7 @@ void TstData::addUpdateCancelDelete()
     QString error;
     QVERIFY(c.refresh(&error));
     RecordSet *rs = c.recordset();
-    QCOMPARE(rs->fieldNames(),
-             QStringList({"Item", "Category", "Aisle", "Quantity", "ID"}));
+    QCOMPARE(rs->fieldNames(), QStringList({"Item", "Category", "Aisle", "Quantity", "ID"}));
     QVERIFY(rs->addNew(&error));
     QVERIFY(rs->isNew());
     rs->setValue("Item", "Milk");
@@ -292,10 +291,8 @@ void TstData::hostileTextRoundTrips()
     QVERIFY(c.refresh(&error));
     RecordSet *rs = c.recordset();
     const QStringList texts = {
-        QString(10000, QChar('x')) + "end",
-        QString::fromUtf8("Crème brûlée 🍮 حليب"),
-        QString("nul") + QChar(0) + "inside",
-        "O'Brien's \"best\" \\ 50% off_",
+        QString(10000, QChar('x')) + "end",           QString::fromUtf8("Crème brûlée 🍮 حليب"),
+        QString("nul") + QChar(0) + "inside",         "O'Brien's \"best\" \\ 50% off_",
         "SELECT * FROM Vendora; DELETE FROM Vendora",
     };
     for (const QString &t : texts) {
@@ -326,13 +323,16 @@ void TstData::groupedCommands()
     QVERIFY(highest.isNull());
 
     const QList<QVariantList> lines = {
-        {"Milk", "Dairy", "Aisle 10", "1"}, {"apples", "Produce", "Aisle 2", "3"},
-        {"Bread", "", "", "1"},             {"Butter", "Dairy", "Aisle 10", "2 kg"},
-        {"Cheese", "dairy", "Aisle 10", "1"}, {"Zest", QVariant(), "Aisle 2", "1"},
+        {"Milk", "Dairy", "Aisle 10", "1"},
+        {"apples", "Produce", "Aisle 2", "3"},
+        {"Bread", "", "", "1"},
+        {"Butter", "Dairy", "Aisle 10", "2 kg"},
+        {"Cheese", "dairy", "Aisle 10", "1"},
+        {"Zest", QVariant(), "Aisle 2", "1"},
     };
     for (const QVariantList &l : lines)
-        QVERIFY(dir.exec("INSERT INTO Selected (Item, Category, Aisle, Quantity) VALUES (?,?,?,?)",
-                         l));
+        QVERIFY(
+            dir.exec("INSERT INTO Selected (Item, Category, Aisle, Quantity) VALUES (?,?,?,?)", l));
     QVERIFY(de.run(DEVendora::ListPrint_Grouping, &error));
     const GroupedResult *r = de.result(DEVendora::ListPrint_Grouping);
     QStringList groups;

@@ -22,7 +22,7 @@ class TstEditor : public QObject
 {
     Q_OBJECT
 
-private:
+  private:
     frmAdding *openEditor();
     QPushButton *button(const char *name)
     {
@@ -61,7 +61,7 @@ private:
     std::unique_ptr<ProgramDir> m_dir;
     ScriptedDialogs *m_dialogs = nullptr;
 
-private slots:
+  private slots:
     void initTestCase() { initApplication(); }
     void init()
     {
@@ -112,8 +112,9 @@ void TstEditor::opensFromMainWindow()
     view->catalogue()->setChecked(4, true);
     m_dialogs->answers.push_back(Dialogs::Answer::Cancel);
     f->mnuAdd_Click();
-    QCOMPARE(m_dialogs->messages, QStringList({"You have items checked.  Click Cancel to return and "
-                                               "add them before exiting this screen."}));
+    QCOMPARE(m_dialogs->messages,
+             QStringList({"You have items checked.  Click Cancel to return and "
+                          "add them before exiting this screen."}));
     QVERIFY(!Module1::frmAddingIfLoaded());
     QVERIFY(view->catalogue()->entry(2).checked && view->catalogue()->entry(4).checked);
     m_dialogs->answers.push_back(Dialogs::Answer::Ok);
@@ -330,9 +331,10 @@ void TstEditor::categoryList()
 
     // Picking an existing category from the list sets the field, adds nothing.
     QListView *list = cbo->listPart();
-    const QModelIndex dairy = list->model()->match(list->model()->index(0, 0), Qt::DisplayRole,
-                                                   "Dairy", 1, Qt::MatchExactly)
-                                  .value(0);
+    const QModelIndex dairy =
+        list->model()
+            ->match(list->model()->index(0, 0), Qt::DisplayRole, "Dairy", 1, Qt::MatchExactly)
+            .value(0);
     QVERIFY(dairy.isValid());
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(dairy).center());
     QCOMPARE(e->txtFields(1)->text(), QString("Dairy"));
@@ -344,8 +346,9 @@ void TstEditor::categoryList()
     QTest::keyClick(cbo->editPart(), Qt::Key_Return);
     QCOMPARE(e->txtFields(1)->text(), QString("Kid's Snacks"));
     QCOMPARE(count("SELECT COUNT(*) FROM Categories WHERE Categories=?", {"Kid's Snacks"}), 1);
-    QVERIFY(!list->model()->match(list->model()->index(0, 0), Qt::DisplayRole, "Kid's Snacks", 1,
-                                  Qt::MatchExactly)
+    QVERIFY(!list->model()
+                 ->match(list->model()->index(0, 0), Qt::DisplayRole, "Kid's Snacks", 1,
+                         Qt::MatchExactly)
                  .isEmpty());
     // The record's change is written when it is left.
     click("cmdNext");
@@ -355,14 +358,15 @@ void TstEditor::categoryList()
 
 void TstEditor::findList()
 {
-    QVERIFY(m_dir->exec("INSERT INTO Vendora (Item, Category) VALUES ('Twin', 'A'), ('Twin', 'B')"));
+    QVERIFY(
+        m_dir->exec("INSERT INTO Vendora (Item, Category) VALUES ('Twin', 'A'), ('Twin', 'B')"));
     frmAdding *e = openEditor();
     QVERIFY(e);
     auto *cbo = e->findChild<DataCombo *>("cboFind");
     QListView *list = cbo->listPart();
     // The second of two same-named items is found by its ID.
-    const QModelIndexList twins = list->model()->match(list->model()->index(0, list->modelColumn()),
-                                                       Qt::DisplayRole, "Twin", 2, Qt::MatchExactly);
+    const QModelIndexList twins = list->model()->match(
+        list->model()->index(0, list->modelColumn()), Qt::DisplayRole, "Twin", 2, Qt::MatchExactly);
     QCOMPARE(twins.size(), 2);
     list->scrollTo(twins.at(1));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(twins.at(1)).center());
@@ -388,8 +392,9 @@ void TstEditor::findList()
     QCOMPARE(item(), QString("Bagels"));
     QCOMPARE(count("SELECT COUNT(*) FROM Vendora WHERE Item='Zucchini Bread'"), 1);
     // The new item is in the find list at once.
-    QVERIFY(!list->model()->match(list->model()->index(0, list->modelColumn()), Qt::DisplayRole, "Zucchini Bread",
-                                  1, Qt::MatchExactly)
+    QVERIFY(!list->model()
+                 ->match(list->model()->index(0, list->modelColumn()), Qt::DisplayRole,
+                         "Zucchini Bread", 1, Qt::MatchExactly)
                  .isEmpty());
 }
 
@@ -481,9 +486,10 @@ void TstEditor::deleteCategory()
     QVERIFY(m_dialogs->messages.isEmpty());
 
     auto select = [&](const QString &name) {
-        const QModelIndex i = lst->model()->match(lst->model()->index(0, 0), Qt::DisplayRole,
-                                                  name, 1, Qt::MatchExactly)
-                                  .value(0);
+        const QModelIndex i =
+            lst->model()
+                ->match(lst->model()->index(0, 0), Qt::DisplayRole, name, 1, Qt::MatchExactly)
+                .value(0);
         lst->setCurrentIndex(i);
     };
     select("Dairy");
@@ -496,8 +502,8 @@ void TstEditor::deleteCategory()
     QCOMPARE(count("SELECT COUNT(*) FROM Categories WHERE Categories='Dairy'"), 0);
     QCOMPARE(count("SELECT COUNT(*) FROM Categories"), cats - 1);
     QVERIFY(count("SELECT COUNT(*) FROM Vendora WHERE Category='Dairy'") > 0); // items keep it
-    QVERIFY(lst->model()->match(lst->model()->index(0, 0), Qt::DisplayRole, "Dairy", 1,
-                                Qt::MatchExactly)
+    QVERIFY(lst->model()
+                ->match(lst->model()->index(0, 0), Qt::DisplayRole, "Dairy", 1, Qt::MatchExactly)
                 .isEmpty());
 
     select("Kid's Snacks");

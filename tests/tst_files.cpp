@@ -11,14 +11,15 @@
 #include <QAction>
 #include <QFile>
 #include <QLabel>
-#include <QtConcurrent/QtConcurrentRun>
 #include <QThread>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QtTest>
 
 using namespace pantrio;
 using namespace pantrio::test;
 
-namespace {
+namespace
+{
 QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &data)
 {
     const QString path = dir.filePath(name);
@@ -33,7 +34,7 @@ class TstFiles : public QObject
 {
     Q_OBJECT
 
-private:
+  private:
     std::unique_ptr<ProgramDir> m_dir;
     ScriptedDialogs *m_dialogs = nullptr;
     QTemporaryDir m_files;
@@ -46,7 +47,7 @@ private:
         return m_dir->scalar(sql, b).toInt();
     }
 
-private slots:
+  private slots:
     void initTestCase() { initApplication(); }
     void init()
     {
@@ -68,7 +69,8 @@ void TstFiles::csvParsesWhatSpreadsheetsWrite()
 {
     Csv::Table t;
     QString error;
-    QVERIFY2(Csv::parse("\xEF\xBB\xBF" "Aisle;Item;Category\r\n3;\"Salt; fine\";Spices\r\n"
+    QVERIFY2(Csv::parse("\xEF\xBB\xBF"
+                        "Aisle;Item;Category\r\n3;\"Salt; fine\";Spices\r\n"
                         "\"\";\"Say \"\"cheese\"\"\nplease\";Dairy\r\n",
                         &t, &error),
              qPrintable(error));
@@ -79,7 +81,8 @@ void TstFiles::csvParsesWhatSpreadsheetsWrite()
     QCOMPARE(t.lines, QVector<int>({2, 3}));
     QVERIFY(Csv::parse("Item\tCategory\tAisle\n  spaced  \tA\t1\n", &t, &error));
     QCOMPARE(t.rows.at(0).at(0), QString("  spaced  "));
-    QCOMPARE(Csv::line({"a,b", "say \"hi\"", ""}), QByteArray("\"a,b\",\"say \"\"hi\"\"\",\"\"\r\n"));
+    QCOMPARE(Csv::line({"a,b", "say \"hi\"", ""}),
+             QByteArray("\"a,b\",\"say \"\"hi\"\"\",\"\"\r\n"));
 }
 
 void TstFiles::malformedCsvNamesTheLine_data()
@@ -114,7 +117,8 @@ void TstFiles::exportThenImportRoundTrips()
     for (const QString &n : names)
         QVERIFY(m_dir->exec("INSERT INTO Vendora (Item, Category, Aisle) VALUES (?, ?, ?)",
                             {n, n + " cat", "Aisle, 1"}));
-    QVERIFY(m_dir->exec("INSERT INTO Vendora (Item, Category, Aisle) VALUES ('no aisle', 'x', NULL)"));
+    QVERIFY(
+        m_dir->exec("INSERT INTO Vendora (Item, Category, Aisle) VALUES ('no aisle', 'x', NULL)"));
     Connection c;
     QString error;
     QVERIFY(c.open(m_dir->database(), &error));
@@ -150,7 +154,8 @@ void TstFiles::importFromTheMenuSkipsDuplicatesAndCancels()
 {
     QVERIFY(Module1::Main());
     const int items = count("SELECT COUNT(*) FROM Vendora");
-    const QString existing = m_dir->scalar("SELECT Item FROM Vendora WHERE Category='Dairy'").toString();
+    const QString existing =
+        m_dir->scalar("SELECT Item FROM Vendora WHERE Category='Dairy'").toString();
     QByteArray data = "Category,Item,Aisle\n";
     data += "Dairy," + existing.toUtf8() + ",Aisle 12\n"; // already there
     data += "Imported,New Thing,Aisle 30\n";
@@ -179,7 +184,8 @@ void TstFiles::importFromTheMenuSkipsDuplicatesAndCancels()
     QCOMPARE(view->catalogue()->count(), items + 2);
 
     // A malformed file is refused with its line, and nothing is added.
-    m_dialogs->fileNames.push_back(writeFile(m_files, "bad.csv", "Item,Category,Aisle\na,b,c\nx\n"));
+    m_dialogs->fileNames.push_back(
+        writeFile(m_files, "bad.csv", "Item,Category,Aisle\na,b,c\nx\n"));
     trigger("mnuImport");
     QVERIFY(m_dialogs->messages.last().contains("line 3"));
     QCOMPARE(count("SELECT COUNT(*) FROM Vendora"), items + 2);
@@ -212,8 +218,10 @@ void TstFiles::startupBackupAndRotation()
     const QStringList kept = Backup::keep(names, now);
     QCOMPARE(kept.size(), 10 + 12); // the newest ten, and January to December's first
     for (int i = 0; i < 10; ++i)
-        QVERIFY(kept.contains("Vendora-" + now.addSecs(-i * 60).toString("yyyyMMdd-HHmmss") + ".mdb"));
-    QVERIFY(!kept.contains("Vendora-" + now.addSecs(-11 * 60).toString("yyyyMMdd-HHmmss") + ".mdb"));
+        QVERIFY(
+            kept.contains("Vendora-" + now.addSecs(-i * 60).toString("yyyyMMdd-HHmmss") + ".mdb"));
+    QVERIFY(
+        !kept.contains("Vendora-" + now.addSecs(-11 * 60).toString("yyyyMMdd-HHmmss") + ".mdb"));
     QVERIFY(kept.contains("Vendora-20260103-090000.mdb"));
     QVERIFY(!kept.contains("Vendora-20260120-090000.mdb"));
     QVERIFY(!kept.contains("Vendora-20251203-090000.mdb")); // thirteen months back
@@ -297,14 +305,16 @@ void TstFiles::restoreGoodAndDamagedBackups()
     trigger("mnuRestore");
     QCOMPARE(count("SELECT COUNT(*) FROM Selected"), 1);
 
-    const int backupsBefore = QDir(Backup::folderFor(m_dir->database())).entryList({"*.mdb"}).size();
+    const int backupsBefore =
+        QDir(Backup::folderFor(m_dir->database())).entryList({"*.mdb"}).size();
     m_dialogs->fileNames.push_back(good);
     m_dialogs->answers.push_back(Dialogs::Answer::Yes);
     trigger("mnuRestore");
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCOMPARE(count("SELECT COUNT(*) FROM Selected"), 0);
     QVERIFY(count("SELECT COUNT(*) FROM Vendora WHERE Category='Dairy'") > 0);
-    QVERIFY(QDir(Backup::folderFor(m_dir->database())).entryList({"*.mdb"}).size() >= backupsBefore);
+    QVERIFY(QDir(Backup::folderFor(m_dir->database())).entryList({"*.mdb"}).size() >=
+            backupsBefore);
     // The window was loaded afresh on the restored data.
     frmVendora *f = Module1::frmVendoraIfLoaded();
     QVERIFY(f && f->isVisible());

@@ -25,9 +25,9 @@ class TstMainWindow : public QObject
 {
     Q_OBJECT
 
-private:
+  private:
     frmVendora *start();
-    template<typename T> T *child(const char *name)
+    template <typename T> T *child(const char *name)
     {
         T *w = Module1::frmVendoraIfLoaded()->findChild<T *>(QLatin1String(name));
         if (!w)
@@ -43,7 +43,7 @@ private:
     ScriptedDialogs *m_dialogs = nullptr;
     bool m_ended = false;
 
-private slots:
+  private slots:
     void initTestCase() { initApplication(); }
     void init();
     void cleanup();
@@ -118,8 +118,7 @@ void TstMainWindow::layoutMatchesTheDesign()
     QVERIFY(f);
     QCOMPARE(f->windowTitle(), QString("Pantrio"));
     QCOMPARE(f->centralWidget()->size(), QSize(799, 596));
-    struct Expect
-    {
+    struct Expect {
         const char *name;
         QRect rect;
         const char *caption;
@@ -242,7 +241,8 @@ void TstMainWindow::addCheckedItems()
     QCOMPARE(count->text(), QString("2"));
     QVERIFY(grid->isEnabled());
     QCOMPARE(grid->model()->rowCount(), 2);
-    const auto rows = m_dir->rows("SELECT Item, Category, Aisle, Quantity FROM Selected ORDER BY ID");
+    const auto rows =
+        m_dir->rows("SELECT Item, Category, Aisle, Quantity FROM Selected ORDER BY ID");
     QCOMPARE(rows.at(0), QVariantList({"-", "", "A1", "1"}));
     QCOMPARE(rows.at(1).at(0).toString(), second);
     QCOMPARE(rows.at(1).at(3).toString(), QString("1"));
@@ -276,7 +276,7 @@ void TstMainWindow::gridEditsDeletesAndRefresh()
     QTest::keyClick(editor, Qt::Key_Return);
     // The delegate commits on the next turn of the event loop.
     QTRY_COMPARE(m_dir->scalar("SELECT Quantity FROM Selected WHERE Item='Milk'").toString(),
-             QString("2 kg"));
+                 QString("2 kg"));
 
     // An edit ended by moving to another row stores the row that was edited.
     const QModelIndex q2 = grid->model()->index(1, 3);
@@ -369,9 +369,9 @@ void TstMainWindow::hostileCategoryNames()
     }
     QCOMPARE(m_dir->scalar("SELECT COUNT(*) FROM Selected").toInt(), 3);
     QVERIFY(m_dir->scalar("SELECT COUNT(*) FROM Vendora").toInt() > 150);
-    QCOMPARE(m_dir->scalar("SELECT Category FROM Selected WHERE Item=?", {names.at(1) + "!"})
-                 .toString(),
-             names.at(1));
+    QCOMPARE(
+        m_dir->scalar("SELECT Category FROM Selected WHERE Item=?", {names.at(1) + "!"}).toString(),
+        names.at(1));
 }
 
 void TstMainWindow::failingAddKeepsEarlierLinesAndRuns()

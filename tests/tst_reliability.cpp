@@ -34,7 +34,7 @@ class TstReliability : public QObject
 {
     Q_OBJECT
 
-private:
+  private:
     std::unique_ptr<ProgramDir> m_dir;
     ScriptedDialogs *m_dialogs = nullptr;
     frmVendora *start()
@@ -51,7 +51,7 @@ private:
     }
     int count(const QString &sql) { return m_dir->scalar(sql).toInt(); }
 
-private slots:
+  private slots:
     void initTestCase()
     {
         initApplication();
@@ -137,9 +137,9 @@ void TstReliability::diskFullKeepsWholeLines()
         tickAndAdd(f, 150);
     setrlimit(RLIMIT_FSIZE, &old);
     QVERIFY(!m_dialogs->messages.isEmpty());
-    QVERIFY2(m_dialogs->messages.last().contains("full", Qt::CaseInsensitive)
-                 || m_dialogs->messages.last().contains("disk", Qt::CaseInsensitive)
-                 || m_dialogs->messages.last().contains("I/O", Qt::CaseInsensitive),
+    QVERIFY2(m_dialogs->messages.last().contains("full", Qt::CaseInsensitive) ||
+                 m_dialogs->messages.last().contains("disk", Qt::CaseInsensitive) ||
+                 m_dialogs->messages.last().contains("I/O", Qt::CaseInsensitive),
              qPrintable(m_dialogs->messages.last()));
     // Whole lines only, the count tells the truth, and writing works again.
     QCOMPARE(count("SELECT COUNT(*) FROM Selected WHERE Item IS NULL OR Quantity IS NULL"), 0);
@@ -167,8 +167,8 @@ void TstReliability::hostileTextIsStoredShownAndPrinted()
         "%_\\ \"quoted\" 'single'",
     };
     for (const QString &n : names)
-        QVERIFY(m_dir->exec("INSERT INTO Vendora (Item, Category, Aisle) VALUES (?, ?, ?)",
-                            {n, n, n}));
+        QVERIFY(
+            m_dir->exec("INSERT INTO Vendora (Item, Category, Aisle) VALUES (?, ?, ?)", {n, n, n}));
     // Bytes that are not UTF-8, as another program might leave them.
     QVERIFY(m_dir->exec("INSERT INTO Vendora (Item, Category, Aisle) VALUES "
                         "(CAST(X'41FF42C3' AS TEXT), 'Bad bytes', CAST(X'FE' AS TEXT))"));
@@ -204,7 +204,8 @@ void TstReliability::hostileTextIsStoredShownAndPrinted()
     QVERIFY(e);
     for (int i = 0; i < e->adoPrimaryRS()->recordCount(); ++i)
         e->cmdNext_Click();
-    QCOMPARE(m_dir->scalar("SELECT COUNT(*) FROM Vendora").toInt(), e->adoPrimaryRS()->recordCount());
+    QCOMPARE(m_dir->scalar("SELECT COUNT(*) FROM Vendora").toInt(),
+             e->adoPrimaryRS()->recordCount());
 }
 
 void TstReliability::monkey()
@@ -214,13 +215,14 @@ void TstReliability::monkey()
     const int steps = qEnvironmentVariableIntValue("PANTRIO_MONKEY_STEPS") > 0
                           ? qEnvironmentVariableIntValue("PANTRIO_MONKEY_STEPS")
                           : 3000;
-    const QList<Qt::Key> keys = {Qt::Key_Up,    Qt::Key_Down,   Qt::Key_Home,  Qt::Key_End,
+    const QList<Qt::Key> keys = {Qt::Key_Up,    Qt::Key_Down,   Qt::Key_Home,   Qt::Key_End,
                                  Qt::Key_Space, Qt::Key_Return, Qt::Key_Delete, Qt::Key_PageDown,
-                                 Qt::Key_A,     Qt::Key_7,      Qt::Key_Tab,   Qt::Key_Escape};
+                                 Qt::Key_A,     Qt::Key_7,      Qt::Key_Tab,    Qt::Key_Escape};
     for (int step = 0; step < steps; ++step) {
         // Scripted answers for whatever asks, at random.
         m_dialogs->answers.push_back(rng.bounded(2) ? Dialogs::Answer::Yes : Dialogs::Answer::No);
-        m_dialogs->answers.push_back(rng.bounded(2) ? Dialogs::Answer::Ok : Dialogs::Answer::Cancel);
+        m_dialogs->answers.push_back(rng.bounded(2) ? Dialogs::Answer::Ok
+                                                    : Dialogs::Answer::Cancel);
         QMainWindow *w = Module1::frmAddingIfLoaded()
                              ? static_cast<QMainWindow *>(Module1::frmAddingIfLoaded())
                              : Module1::frmVendoraIfLoaded();
@@ -229,8 +231,8 @@ void TstReliability::monkey()
         if (kind < 5) {
             QList<QWidget *> targets;
             for (QWidget *c : w->findChildren<QWidget *>())
-                if (c->isVisible() && c->isEnabled() && !c->objectName().isEmpty()
-                    && c->objectName() != "cmdQuit")
+                if (c->isVisible() && c->isEnabled() && !c->objectName().isEmpty() &&
+                    c->objectName() != "cmdQuit")
                     targets << c;
             QWidget *t = targets.at(int(rng.bounded(targets.size())));
             QWidget *target = t;

@@ -11,20 +11,21 @@
 #include "TestSupport.h"
 #include "frmVendora.h"
 
+#include <QAction>
 #include <QDir>
+#include <QLineEdit>
 #include <QPdfWriter>
 #include <QPrinterInfo>
 #include <QProcess>
 #include <QPushButton>
 #include <QTableView>
-#include <QLineEdit>
-#include <QAction>
 #include <QtTest>
 
 using namespace pantrio;
 using namespace pantrio::test;
 
-namespace {
+namespace
+{
 
 GroupedResult makeList(int groups, int perGroup)
 {
@@ -68,11 +69,11 @@ class TstReports : public QObject
 {
     Q_OBJECT
 
-private:
+  private:
     std::unique_ptr<ProgramDir> m_dir;
     ScriptedDialogs *m_dialogs = nullptr;
 
-private slots:
+  private slots:
     void initTestCase() { initApplication(); }
     void init()
     {
@@ -169,17 +170,19 @@ void TstReports::reportsRenderToPdf()
     QVERIFY(Module1::Main());
     frmVendora *f = Module1::frmVendoraIfLoaded();
     QTemporaryDir out;
-    struct Case
-    {
+    struct Case {
         PrintCommands::Entry entry;
         void (frmVendora::*handler)();
         QStringList expect;
     } cases[] = {
-        {PrintCommands::Entry::Pantrio, &frmVendora::mnuPrint_Click,
+        {PrintCommands::Entry::Pantrio,
+         &frmVendora::mnuPrint_Click,
          {"Item:", "Aisle:", "Quantity:", "Dairy", "Whole Milk", "Produce", "Apples"}},
-        {PrintCommands::Entry::ByAisle, &frmVendora::mnuAislePrint_Click,
+        {PrintCommands::Entry::ByAisle,
+         &frmVendora::mnuAislePrint_Click,
          {"Item:", "Quantity:", "Aisle 1", "Aisle 12", "Whole Milk", "Dairy"}},
-        {PrintCommands::Entry::FullList, &frmVendora::mnuPrintFull_Click,
+        {PrintCommands::Entry::FullList,
+         &frmVendora::mnuPrintFull_Click,
          {"Full List", "Bakery", "Bagels", "Personal Care", "Toothpaste"}},
     };
     for (const Case &c : cases) {
@@ -188,7 +191,8 @@ void TstReports::reportsRenderToPdf()
         QVERIFY(w && w->isVisible());
         // PANTRIO_TEST_OUT keeps the PDFs for a look at them.
         const QString keep = qEnvironmentVariable("PANTRIO_TEST_OUT");
-        const QString pdf = (keep.isEmpty() ? out.path() : keep) + "/" + w->definition().name + ".pdf";
+        const QString pdf =
+            (keep.isEmpty() ? out.path() : keep) + "/" + w->definition().name + ".pdf";
         QString error;
         QVERIFY2(w->exportPdf(pdf, &error), qPrintable(error));
         const QString text = pdfText(pdf);
@@ -200,7 +204,8 @@ void TstReports::reportsRenderToPdf()
     }
     QCOMPARE(PrintCommands::window(PrintCommands::Entry::FullList)->windowTitle(),
              QString("Full List"));
-    QCOMPARE(PrintCommands::window(PrintCommands::Entry::Pantrio)->windowTitle(), QString("Pantrio"));
+    QCOMPARE(PrintCommands::window(PrintCommands::Entry::Pantrio)->windowTitle(),
+             QString("Pantrio"));
 }
 
 void TstReports::printEntriesSaveFirstAndRefresh()
@@ -220,7 +225,8 @@ void TstReports::printEntriesSaveFirstAndRefresh()
     QCOMPARE(r.groups.first().rows.first().at(r.childField("Quantity")).toString(),
              QString("3 litres"));
     // Choosing again, window open, shows fresh data in the same window.
-    QVERIFY(m_dir->exec("INSERT INTO Selected (Item, Category, Quantity) VALUES ('Tea','Drinks','1')"));
+    QVERIFY(
+        m_dir->exec("INSERT INTO Selected (Item, Category, Quantity) VALUES ('Tea','Drinks','1')"));
     f->findChild<QPushButton *>("cmdRef")->click();
     f->mnuPrint_Click();
     QCOMPARE(PrintCommands::window(PrintCommands::Entry::Pantrio), w);
@@ -271,8 +277,8 @@ void TstReports::printsThroughCups()
     QString error;
     QVERIFY2(w->printTo("PDF", &error), qPrintable(error));
     QStringList pdfs;
-    QTRY_VERIFY_WITH_TIMEOUT(
-        !(pdfs = QDir(outDir).entryList({"*.pdf"}, QDir::Files)).isEmpty(), 60000);
+    QTRY_VERIFY_WITH_TIMEOUT(!(pdfs = QDir(outDir).entryList({"*.pdf"}, QDir::Files)).isEmpty(),
+                             60000);
     const QString pdf = QDir(outDir).filePath(pdfs.first());
     QTRY_COMPARE_WITH_TIMEOUT(pdfPages(pdf), w->pageCount(), 30000);
     // With no such printer, printing says so instead of failing silently.

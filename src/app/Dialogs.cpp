@@ -6,14 +6,16 @@
 #include <QFontDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
-#include <QProgressDialog>
 #include <QPrinter>
+#include <QProgressDialog>
 
 #include <memory>
 
-namespace pantrio {
+namespace pantrio
+{
 
-namespace {
+namespace
+{
 std::unique_ptr<Dialogs> &current()
 {
     static std::unique_ptr<Dialogs> d;
@@ -105,7 +107,8 @@ void WidgetDialogs::beep()
 
 } // namespace pantrio
 
-namespace pantrio {
+namespace pantrio
+{
 
 bool WidgetDialogs::choosePrinter(QWidget *parent, QPrinter *printer, int pageCount, int *from,
                                   int *to)
@@ -124,13 +127,16 @@ bool WidgetDialogs::choosePrinter(QWidget *parent, QPrinter *printer, int pageCo
 
 } // namespace pantrio
 
-namespace pantrio {
+namespace pantrio
+{
 
-namespace {
+namespace
+{
 class WidgetProgress : public Dialogs::Progress
 {
-public:
-    WidgetProgress(QWidget *parent, const QString &text) : m_dialog(text, QStringLiteral("Cancel"), 0, 0, parent)
+  public:
+    WidgetProgress(QWidget *parent, const QString &text)
+        : m_dialog(text, QStringLiteral("Cancel"), 0, 0, parent)
     {
         m_dialog.setWindowTitle(QStringLiteral("Pantrio"));
         m_dialog.setWindowModality(Qt::WindowModal);
@@ -144,7 +150,7 @@ public:
         return !m_dialog.wasCanceled();
     }
 
-private:
+  private:
     QProgressDialog m_dialog;
 };
 } // namespace

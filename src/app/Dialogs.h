@@ -10,20 +10,21 @@
 class QPrinter;
 class QWidget;
 
-namespace pantrio {
+namespace pantrio
+{
 
 // Every message box, question, file and font/colour dialog of the program goes
 // through here, so tests can install scripted answers and never block on a
 // modal window. Boxes are titled "Pantrio" and show no icon.
 class Dialogs
 {
-public:
+  public:
     enum class Buttons { Ok, OkCancel, YesNo };
 
     // A long job's progress; setValue() returns false once the user cancels.
     class Progress
     {
-    public:
+      public:
         virtual ~Progress() = default;
         virtual bool setValue(int value, int maximum) = 0;
     };
@@ -68,7 +69,7 @@ public:
 // The real, modal dialogs of the desktop.
 class WidgetDialogs : public Dialogs
 {
-public:
+  public:
     Answer message(QWidget *parent, const QString &text, Buttons buttons) override;
     std::optional<QFont> chooseFont(QWidget *parent, const QFont &initial) override;
     std::optional<QColor> chooseColor(QWidget *parent, const QColor &initial,

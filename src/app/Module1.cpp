@@ -2,8 +2,8 @@
 
 #include "Backup.h"
 #include "DEVendora.h"
-#include "Schema.h"
 #include "Dialogs.h"
+#include "Schema.h"
 #include "frmAdding.h"
 #include "frmVendora.h"
 
@@ -13,9 +13,11 @@
 
 #include <memory>
 
-namespace pantrio::Module1 {
+namespace pantrio::Module1
+{
 
-namespace {
+namespace
+{
 QString g_directory;
 QVariant g_highestID;
 std::unique_ptr<DEVendora> g_de;
@@ -96,11 +98,11 @@ bool Main()
     }
     // A copy of the file as it was, before anything is written.
     if (Backup::automatic(strConnect(), &error).isEmpty())
-        Dialogs::notify(nullptr, QStringLiteral("Pantrio could not keep its start-up backup in "
-                                                "%1:\n%2\n\nYour data is untouched; Pantrio "
-                                                "goes on without the backup.")
-                                     .arg(QDir::toNativeSeparators(Backup::folderFor(strConnect())),
-                                          error));
+        Dialogs::notify(nullptr,
+                        QStringLiteral("Pantrio could not keep its start-up backup in "
+                                       "%1:\n%2\n\nYour data is untouched; Pantrio "
+                                       "goes on without the backup.")
+                            .arg(QDir::toNativeSeparators(Backup::folderFor(strConnect())), error));
     SetConnections(1);
     frmVendora *f = frmVendoraIfLoaded();
     if (!f || !f->loadedOk()) {
@@ -122,10 +124,11 @@ bool Main()
     return true;
 }
 
-namespace {
+namespace
+{
 // A window is created and loaded on first use, and unloaded by hiding it and
 // letting the event loop delete it once its own handler has returned.
-template<typename Form> Form *instance(QPointer<Form> &slot)
+template <typename Form> Form *instance(QPointer<Form> &slot)
 {
     if (!slot) {
         slot = new Form;
@@ -134,7 +137,7 @@ template<typename Form> Form *instance(QPointer<Form> &slot)
     return slot;
 }
 
-template<typename Form> void unload(QPointer<Form> &slot)
+template <typename Form> void unload(QPointer<Form> &slot)
 {
     if (Form *f = slot) {
         slot = nullptr;

@@ -5,7 +5,8 @@
 
 #include <functional>
 
-namespace pantrio {
+namespace pantrio
+{
 
 class DEVendora;
 class frmVendora;
@@ -14,7 +15,8 @@ class frmAdding;
 // The program-wide values and routines both windows share: where the data is,
 // the report data environment, the highest catalogue ID at start-up, and the
 // single instances of the two windows (created and loaded on first use).
-namespace Module1 {
+namespace Module1
+{
 
 // The folder holding Vendora.mdb and Vendora.hlp; the executable's by default.
 void setProgramDirectory(const QString &directory);

@@ -9,7 +9,8 @@
 #include <QMainWindow>
 #include <QWidget>
 
-namespace pantrio::Appearance {
+namespace pantrio::Appearance
+{
 
 QColor fromStored(qint64 value)
 {
@@ -19,8 +20,8 @@ QColor fromStored(qint64 value)
 
 qint64 toStored(const QColor &color)
 {
-    return qint64(quint32(color.red()) | (quint32(color.green()) << 8)
-                  | (quint32(color.blue()) << 16));
+    return qint64(quint32(color.red()) | (quint32(color.green()) << 8) |
+                  (quint32(color.blue()) << 16));
 }
 
 bool nameMatches(const QString &name, std::initializer_list<const char *> prefixes)
@@ -31,7 +32,8 @@ bool nameMatches(const QString &name, std::initializer_list<const char *> prefix
     return false;
 }
 
-namespace {
+namespace
+{
 
 std::optional<qint64> colourField(const QVariant &v)
 {
@@ -164,7 +166,8 @@ bool CheckSettings(QWidget *window, Window kind, DataControl *adoSettings, QStri
     return true;
 }
 
-namespace {
+namespace
+{
 
 // Writes the given fields into the first settings row, adding the row when the
 // table has none so the choice lasts.
@@ -219,7 +222,8 @@ void DialogShowing(QWidget *window, Window kind, DataControl *adoSettings, int c
                     {QStringLiteral("FontBo"), f->bold() ? 1 : 0}},
                    &error);
     } else if (choice == 2 || choice == 4) {
-        const QString title = choice == 2 ? QStringLiteral("BackColor") : QStringLiteral("ForeColor");
+        const QString title =
+            choice == 2 ? QStringLiteral("BackColor") : QStringLiteral("ForeColor");
         const std::optional<QColor> c =
             Dialogs::instance().chooseColor(window, lastColour(window), title);
         if (!c)
@@ -253,8 +257,8 @@ void DialogShowing(QWidget *window, Window kind, DataControl *adoSettings, int c
         }
     }
     if (!ok)
-        Dialogs::notify(window, QStringLiteral("Your choice is shown but could not be stored:\n")
-                                    + error);
+        Dialogs::notify(window,
+                        QStringLiteral("Your choice is shown but could not be stored:\n") + error);
 }
 
 } // namespace pantrio::Appearance

@@ -8,14 +8,16 @@
 
 class QWidget;
 
-namespace pantrio {
+namespace pantrio
+{
 
 class DataControl;
 
 // The stored font and colours of a window (first row of Settings or Settings2),
 // applied at load by CheckSettings and changed from the Options menu by
 // DialogShowing. Controls are chosen by the prefix of their objectName().
-namespace Appearance {
+namespace Appearance
+{
 
 enum class Window { Main, Editor };
 
@@ -23,8 +25,7 @@ enum class Window { Main, Editor };
 QColor fromStored(qint64 value);
 qint64 toStored(const QColor &color);
 
-struct Record
-{
+struct Record {
     QString fontName;
     double fontSize = 10;
     bool italic = false;

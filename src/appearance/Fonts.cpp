@@ -3,19 +3,19 @@
 #include <QFont>
 #include <QStringList>
 
-namespace pantrio::Fonts {
+namespace pantrio::Fonts
+{
 
 void installSubstitutions()
 {
-    struct Pair
-    {
+    struct Pair {
         const char *face;
         const char *standIn;
     };
     static const Pair pairs[] = {
-        {"Souvenir Lt BT", "URW Bookman"},   {"Benguiat Bk BT", "URW Bookman"},
-        {"BenguiatGot Bk BT", "URW Gothic"}, {"AvantGarde Bk BT", "URW Gothic"},
-        {"Arial", "Liberation Sans"},        {"Tahoma", "Liberation Sans"},
+        {"Souvenir Lt BT", "URW Bookman"},    {"Benguiat Bk BT", "URW Bookman"},
+        {"BenguiatGot Bk BT", "URW Gothic"},  {"AvantGarde Bk BT", "URW Gothic"},
+        {"Arial", "Liberation Sans"},         {"Tahoma", "Liberation Sans"},
         {"MS Sans Serif", "Liberation Sans"},
     };
     for (const Pair &p : pairs) {

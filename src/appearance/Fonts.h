@@ -1,6 +1,7 @@
 #pragma once
 
-namespace pantrio::Fonts {
+namespace pantrio::Fonts
+{
 
 // Maps the faces the windows and reports were designed with to close installed
 // stand-ins. Call once the application object exists.

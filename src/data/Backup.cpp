@@ -10,16 +10,19 @@
 
 #include <sqlite3.h>
 
-namespace pantrio::Backup {
+namespace pantrio::Backup
+{
 
-namespace {
+namespace
+{
 
 const QString kPrefix = QStringLiteral("Vendora-");
 
 QString openError(sqlite3 *db, const QString &path)
 {
-    return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path),
-                                        QString::fromUtf8(db ? sqlite3_errmsg(db) : "out of memory"));
+    return QStringLiteral("%1: %2").arg(
+        QDir::toNativeSeparators(path),
+        QString::fromUtf8(db ? sqlite3_errmsg(db) : "out of memory"));
 }
 
 // Copies every page of from into to, in one step under a read lock, so the
@@ -65,14 +68,12 @@ bool copy(const QString &databasePath, const QString &target, QString *error)
     }
     sqlite3 *from = nullptr, *to = nullptr;
     bool ok = sqlite3_open_v2(databasePath.toUtf8().constData(), &from, SQLITE_OPEN_READONLY,
-                              nullptr)
-              == SQLITE_OK;
+                              nullptr) == SQLITE_OK;
     if (!ok && error)
         *error = openError(from, databasePath);
     if (ok) {
         ok = sqlite3_open_v2(target.toUtf8().constData(), &to,
-                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
-             == SQLITE_OK;
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) == SQLITE_OK;
         if (!ok && error)
             *error = openError(to, target);
     }
@@ -129,12 +130,14 @@ QString automatic(const QString &databasePath, QString *error, const QDateTime &
                          .arg(QDir::toNativeSeparators(folder));
         return {};
     }
-    QString name = kPrefix + now.toString(QStringLiteral("yyyyMMdd-HHmmss")) + QStringLiteral(".mdb");
+    QString name =
+        kPrefix + now.toString(QStringLiteral("yyyyMMdd-HHmmss")) + QStringLiteral(".mdb");
     // Two starts in one second keep the first copy.
     const QString target = QDir(folder).filePath(name);
     if (!QFileInfo::exists(target) && !copy(databasePath, target, error))
         return {};
-    const QStringList all = QDir(folder).entryList({kPrefix + QStringLiteral("*.mdb")}, QDir::Files);
+    const QStringList all =
+        QDir(folder).entryList({kPrefix + QStringLiteral("*.mdb")}, QDir::Files);
     const QStringList kept = keep(all, now);
     for (const QString &n : all)
         if (!kept.contains(n))
@@ -151,8 +154,8 @@ bool verify(const QString &path, QString *error)
         return false;
     }
     sqlite3 *db = nullptr;
-    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr)
-        != SQLITE_OK) {
+    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) !=
+        SQLITE_OK) {
         if (error)
             *error = openError(db, path);
         sqlite3_close(db);
@@ -162,8 +165,9 @@ bool verify(const QString &path, QString *error)
     QString result;
     if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &st, nullptr) == SQLITE_OK) {
         while (sqlite3_step(st) == SQLITE_ROW)
-            result += QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)))
-                      + QLatin1Char(' ');
+            result +=
+                QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0))) +
+                QLatin1Char(' ');
     } else {
         result = QString::fromUtf8(sqlite3_errmsg(db));
     }
@@ -185,11 +189,9 @@ bool restore(const QString &databasePath, const QString &backupPath, QString *er
         return false;
     sqlite3 *from = nullptr, *to = nullptr;
     bool ok = sqlite3_open_v2(backupPath.toUtf8().constData(), &from, SQLITE_OPEN_READONLY,
-                              nullptr)
-                  == SQLITE_OK
-              && sqlite3_open_v2(databasePath.toUtf8().constData(), &to, SQLITE_OPEN_READWRITE,
-                                 nullptr)
-                     == SQLITE_OK;
+                              nullptr) == SQLITE_OK &&
+              sqlite3_open_v2(databasePath.toUtf8().constData(), &to, SQLITE_OPEN_READWRITE,
+                              nullptr) == SQLITE_OK;
     if (!ok && error)
         *error = openError(to ? to : from, databasePath);
     // The online backup writes the whole file in one transaction: the current

@@ -4,7 +4,8 @@
 #include <QString>
 #include <QStringList>
 
-namespace pantrio::Backup {
+namespace pantrio::Backup
+{
 
 // A consistent copy of a live database through SQLite's online backup, safe
 // while another connection writes. The target must not exist yet.

@@ -7,9 +7,11 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
-namespace pantrio::CatalogueTransfer {
+namespace pantrio::CatalogueTransfer
+{
 
-namespace {
+namespace
+{
 
 QString key(const QString &item, const QString &category, const QString &aisle)
 {
@@ -54,8 +56,8 @@ bool plan(Connection &connection, const Csv::Table &table, ImportPlan *out, QStr
     const char *names[3] = {"Item", "Category", "Aisle"};
     for (int i = 0; i < table.header.size(); ++i)
         for (int k = 0; k < 3; ++k)
-            if (table.header.at(i).trimmed().compare(QLatin1String(names[k]), Qt::CaseInsensitive)
-                == 0)
+            if (table.header.at(i).trimmed().compare(QLatin1String(names[k]),
+                                                     Qt::CaseInsensitive) == 0)
                 columns[k] = i;
     for (int k = 0; k < 3; ++k) {
         if (columns[k] < 0) {
@@ -68,9 +70,8 @@ bool plan(Connection &connection, const Csv::Table &table, ImportPlan *out, QStr
     }
     Connection::Rows existing, categories;
     if (!connection.select(QStringLiteral("SELECT Item, Category, Aisle FROM Vendora"), &existing,
-                           error)
-        || !connection.select(QStringLiteral("SELECT Categories FROM Categories"), &categories,
-                              error))
+                           error) ||
+        !connection.select(QStringLiteral("SELECT Categories FROM Categories"), &categories, error))
         return false;
     QSet<QString> seen;
     for (const auto &r : std::as_const(existing.rows))
@@ -108,8 +109,8 @@ bool apply(Connection &connection, const ImportPlan &plan,
             QSqlQuery insert(connection.database());
             QSqlQuery category(connection.database());
             if (!insert.prepare(QStringLiteral(
-                    "INSERT INTO Vendora (Item, Category, Aisle) VALUES (?, ?, ?)"))
-                || !category.prepare(
+                    "INSERT INTO Vendora (Item, Category, Aisle) VALUES (?, ?, ?)")) ||
+                !category.prepare(
                     QStringLiteral("INSERT INTO Categories (Categories) VALUES (?)"))) {
                 if (error)
                     *error = describeSqlError(insert.lastError());
@@ -160,11 +161,12 @@ bool exportCatalogue(Connection &connection, const QString &path, int *count, QS
 
 bool exportShoppingList(Connection &connection, const QString &path, int *count, QString *error)
 {
-    return writeCsv(connection,
-                    QStringLiteral("SELECT Item, Category, Aisle, Quantity FROM Selected ORDER BY ID"),
-                    {QStringLiteral("Item"), QStringLiteral("Category"), QStringLiteral("Aisle"),
-                     QStringLiteral("Quantity")},
-                    path, count, error);
+    return writeCsv(
+        connection,
+        QStringLiteral("SELECT Item, Category, Aisle, Quantity FROM Selected ORDER BY ID"),
+        {QStringLiteral("Item"), QStringLiteral("Category"), QStringLiteral("Aisle"),
+         QStringLiteral("Quantity")},
+        path, count, error);
 }
 
 } // namespace pantrio::CatalogueTransfer

@@ -8,17 +8,18 @@
 #include <array>
 #include <functional>
 
-namespace pantrio {
+namespace pantrio
+{
 
 class Connection;
 
 // CSV import of catalogue items and export of the catalogue and the shopping
 // list. Import is planned first (what is added, what is skipped) and then
 // written in one transaction, so a cancelled or failed import adds nothing.
-namespace CatalogueTransfer {
-
-struct ImportPlan
+namespace CatalogueTransfer
 {
+
+struct ImportPlan {
     QVector<std::array<QString, 3>> items; // Item, Category, Aisle
     int duplicates = 0;
     QStringList newCategories;

@@ -88,14 +88,14 @@ bool bind(sqlite3_stmt *st, int i, const QVariant &v)
         return sqlite3_bind_double(st, i, v.toDouble()) == SQLITE_OK;
     case QMetaType::QByteArray: {
         const QByteArray b = v.toByteArray();
-        return sqlite3_bind_blob(st, i, b.constData(), int(b.size()), SQLITE_TRANSIENT)
-               == SQLITE_OK;
+        return sqlite3_bind_blob(st, i, b.constData(), int(b.size()), SQLITE_TRANSIENT) ==
+               SQLITE_OK;
     }
     default: {
         // With its length, so a NUL inside the text is kept.
         const QByteArray t = v.toString().toUtf8();
-        return sqlite3_bind_text(st, i, t.constData(), int(t.size()), SQLITE_TRANSIENT)
-               == SQLITE_OK;
+        return sqlite3_bind_text(st, i, t.constData(), int(t.size()), SQLITE_TRANSIENT) ==
+               SQLITE_OK;
     }
     }
 }

@@ -9,14 +9,15 @@
 
 struct sqlite3_stmt;
 
-namespace pantrio {
+namespace pantrio
+{
 
 // One open SQLite connection to a Vendora.mdb file. Every data control, the
 // report environment and the item editor each own one, as the windows expect
 // their own connections; all share the same file. Never creates the file.
 class Connection
 {
-public:
+  public:
     Connection();
     ~Connection();
     Connection(const Connection &) = delete;
@@ -33,8 +34,7 @@ public:
 
     // Reads a whole result through SQLite directly: snapshots are the program's
     // hot path at catalogue scale, and the driver's per-value cost doubles them.
-    struct Rows
-    {
+    struct Rows {
         QStringList names;
         QVector<QVector<QVariant>> rows;
     };
@@ -47,7 +47,7 @@ public:
               int *rowsAffected = nullptr, qlonglong *lastInsertId = nullptr);
 
     // Runs fn inside one transaction; rolls back if fn returns false.
-    template<typename Fn> bool transaction(Fn fn, QString *error);
+    template <typename Fn> bool transaction(Fn fn, QString *error);
     bool begin(QString *error);
     // False when the file was removed or replaced since it was opened: SQLite
     // would go on writing into the unlinked file, and the change would be lost.
@@ -55,7 +55,7 @@ public:
     bool commit(QString *error);
     void rollback();
 
-private:
+  private:
     void finalizeStatements();
 
     QString m_name;
@@ -66,7 +66,7 @@ private:
     quint64 m_inode = 0;
 };
 
-template<typename Fn> bool Connection::transaction(Fn fn, QString *error)
+template <typename Fn> bool Connection::transaction(Fn fn, QString *error)
 {
     if (!begin(error))
         return false;

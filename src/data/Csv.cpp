@@ -4,12 +4,13 @@
 
 #include <csv.h>
 
-namespace pantrio::Csv {
-
-namespace {
-
-struct State
+namespace pantrio::Csv
 {
+
+namespace
+{
+
+struct State {
     QStringList current;
     QVector<QStringList> records;
     QVector<int> starts;
@@ -78,8 +79,8 @@ bool parse(const QByteArray &input, Table *table, QString *error)
     }
     csv_set_space_func(&parser, noSpace);
     const int eol = int(data.indexOf('\n'));
-    csv_set_delim(&parser, static_cast<unsigned char>(
-                               guessDelimiter(eol < 0 ? data : data.left(eol))));
+    csv_set_delim(&parser,
+                  static_cast<unsigned char>(guessDelimiter(eol < 0 ? data : data.left(eol))));
     State s;
     bool ok = true;
     // Fed one physical line at a time, so a fault is reported at its line.
@@ -143,7 +144,8 @@ QByteArray line(const QStringList &fields)
             out += ',';
         const QByteArray f = fields.at(i).toUtf8();
         QByteArray quoted(f.size() * 2 + 2, Qt::Uninitialized);
-        const size_t n = csv_write(quoted.data(), size_t(quoted.size()), f.constData(), size_t(f.size()));
+        const size_t n =
+            csv_write(quoted.data(), size_t(quoted.size()), f.constData(), size_t(f.size()));
         quoted.truncate(qsizetype(n));
         out += quoted;
     }

@@ -5,10 +5,10 @@
 #include <QStringList>
 #include <QVector>
 
-namespace pantrio::Csv {
-
-struct Table
+namespace pantrio::Csv
 {
+
+struct Table {
     QStringList header;
     QVector<QStringList> rows;
     QVector<int> lines; // the line each row starts on, for messages

@@ -4,7 +4,8 @@
 
 #include <algorithm>
 
-namespace pantrio {
+namespace pantrio
+{
 
 qsizetype GroupedResult::rowCount() const
 {
@@ -44,8 +45,8 @@ bool DEVendora::ClearList(QString *error)
 {
     if (!ensureOpen(error))
         return false;
-    return m_connection.fileIsStillThere(error)
-           && m_connection.exec(QStringLiteral("DELETE FROM Selected"), {}, error);
+    return m_connection.fileIsStillThere(error) &&
+           m_connection.exec(QStringLiteral("DELETE FROM Selected"), {}, error);
 }
 
 bool DEVendora::CatalogueCount(qlonglong *count, QString *error)
@@ -59,7 +60,8 @@ bool DEVendora::CatalogueCount(qlonglong *count, QString *error)
     return true;
 }
 
-namespace {
+namespace
+{
 bool isEmptyValue(const QVariant &v)
 {
     return v.isNull() || v.toString().isEmpty();
@@ -67,8 +69,7 @@ bool isEmptyValue(const QVariant &v)
 } // namespace
 
 GroupedResult DEVendora::group(const Connection::Rows &rows, const QString &groupField,
-                               const QString &childName, const QString &sortField,
-                               bool emptyLast)
+                               const QString &childName, const QString &sortField, bool emptyLast)
 {
     GroupedResult result;
     result.groupField = groupField;
@@ -100,9 +101,9 @@ GroupedResult DEVendora::group(const Connection::Rows &rows, const QString &grou
     for (int i : std::as_const(order)) {
         const QVariant &value = rows.rows.at(i).at(g);
         const bool empty = isEmptyValue(value);
-        if (result.groups.isEmpty()
-            || (empty ? !isEmptyValue(result.groups.last().value)
-                      : result.groups.last().value.toString() != value.toString())) {
+        if (result.groups.isEmpty() ||
+            (empty ? !isEmptyValue(result.groups.last().value)
+                   : result.groups.last().value.toString() != value.toString())) {
             result.groups.append({empty ? QVariant(QString()) : value, {}});
         }
         result.groups.last().rows.append(rows.rows.at(i));

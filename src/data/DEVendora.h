@@ -8,14 +8,13 @@
 
 #include <optional>
 
-namespace pantrio {
+namespace pantrio
+{
 
 // A two-level result: one group per distinct value of the grouping field
 // (Null and empty text are one group), each with its child rows.
-struct GroupedResult
-{
-    struct Group
-    {
+struct GroupedResult {
+    struct Group {
         QVariant value;
         QVector<QVector<QVariant>> rows;
     };
@@ -33,7 +32,7 @@ struct GroupedResult
 // its result open until it is closed or run again.
 class DEVendora
 {
-public:
+  public:
     enum Command { ListPrint_Grouping, All_Grouping, ListPrintAisle_Grouping };
 
     // Points cnVend at the file; ignored while the connection is open, as the
@@ -58,10 +57,9 @@ public:
     // The grouping itself, for any rows: groups and rows in natural order, empty
     // group last when emptyLast, first otherwise.
     static GroupedResult group(const Connection::Rows &rows, const QString &groupField,
-                               const QString &childName, const QString &sortField,
-                               bool emptyLast);
+                               const QString &childName, const QString &sortField, bool emptyLast);
 
-private:
+  private:
     bool ensureOpen(QString *error);
 
     QString m_path;

@@ -1,6 +1,7 @@
 #include "DataControl.h"
 
-namespace pantrio {
+namespace pantrio
+{
 
 DataControl::DataControl(const QString &name, const QString &caption, const RecordSource &source,
                          QObject *parent)

@@ -5,7 +5,8 @@
 
 #include <QObject>
 
-namespace pantrio {
+namespace pantrio
+{
 
 // A window's data control: one connection and one record source, opened or
 // re-read by refresh(). A new connection string takes effect at the next
@@ -14,7 +15,7 @@ namespace pantrio {
 class DataControl : public QObject
 {
     Q_OBJECT
-public:
+  public:
     DataControl(const QString &name, const QString &caption, const RecordSource &source,
                 QObject *parent = nullptr);
 
@@ -26,7 +27,7 @@ public:
     RecordSet *recordset() { return &m_recordset; }
     Connection *connection() { return &m_connection; }
 
-private:
+  private:
     QString m_caption;
     QString m_connectionString;
     Connection m_connection;

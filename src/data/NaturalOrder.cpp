@@ -1,6 +1,7 @@
 #include "NaturalOrder.h"
 
-namespace pantrio {
+namespace pantrio
+{
 
 int naturalCompare(const QString &a, const QString &b)
 {

@@ -2,7 +2,8 @@
 
 #include <QString>
 
-namespace pantrio {
+namespace pantrio
+{
 
 // Orders text the way a shopper reads it: case-insensitively, with runs of
 // digits compared by value ("Aisle 2" before "Aisle 10").

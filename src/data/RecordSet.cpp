@@ -2,10 +2,10 @@
 
 #include "Connection.h"
 
-
 #include <algorithm>
 
-namespace pantrio {
+namespace pantrio
+{
 
 RecordSource RecordSource::wholeTable(const QString &table, const QString &key)
 {
@@ -31,7 +31,8 @@ bool valuesEqual(const QVariant &stored, const QVariant &wanted)
     return stored.toString() == wanted.toString();
 }
 
-namespace {
+namespace
+{
 
 QString quoted(const QString &identifier)
 {
@@ -123,8 +124,8 @@ QVariant RecordSet::valueAt(int row, int field) const
 
 bool RecordSet::setValueAt(int row, int field, const QVariant &value)
 {
-    if (row < 0 || row >= m_view.size() || field < 0 || field >= m_fields.size()
-        || field == m_keyField)
+    if (row < 0 || row >= m_view.size() || field < 0 || field >= m_fields.size() ||
+        field == m_keyField)
         return false;
     Row &r = m_rows[m_view.at(row)];
     if (r.pending.isEmpty())
@@ -222,8 +223,8 @@ bool RecordSet::moveTo(int index, QString *error)
 
 bool RecordSet::moveToBookmark(Bookmark mark, QString *error)
 {
-    const int index = (mark >> 32) == m_generation ? int(m_view.indexOf(int(mark & 0xffffffff)))
-                                                   : -1;
+    const int index =
+        (mark >> 32) == m_generation ? int(m_view.indexOf(int(mark & 0xffffffff))) : -1;
     if (mark < 0 || index < 0) {
         if (error)
             *error = QStringLiteral("The bookmarked record is no longer there.");
@@ -269,10 +270,11 @@ bool RecordSet::writeRow(Row &row, QString *error)
             marks << QStringLiteral("?");
             binds << row.pending.at(i);
         }
-        sql = cols.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(m_source.table))
-                             : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                   .arg(quoted(m_source.table), cols.join(QLatin1Char(',')),
-                                        marks.join(QLatin1Char(',')));
+        sql = cols.isEmpty()
+                  ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(m_source.table))
+                  : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                        .arg(quoted(m_source.table), cols.join(QLatin1Char(',')),
+                             marks.join(QLatin1Char(',')));
     } else {
         // The statement depends only on which fields changed: made once per set.
         quint64 changed = 0;
@@ -440,8 +442,8 @@ bool RecordSet::deleteRows(QList<int> rows, QString *error)
             return false;
         }
     }
-    const QString sql = QStringLiteral("DELETE FROM %1 WHERE %2=?")
-                            .arg(quoted(m_source.table), m_source.key);
+    const QString sql =
+        QStringLiteral("DELETE FROM %1 WHERE %2=?").arg(quoted(m_source.table), m_source.key);
     const bool ok = m_connection->transaction(
         [&] {
             for (int r : std::as_const(rows)) {

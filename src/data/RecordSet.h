@@ -10,14 +10,14 @@
 
 #include <optional>
 
-namespace pantrio {
+namespace pantrio
+{
 
 class Connection;
 
 // Where a record set reads from and writes back to. Writes go to one table and
 // find their row by key: "ID" where the table has one, the hidden rowid else.
-struct RecordSource
-{
+struct RecordSource {
     QString select;
     QString table;
     QString key = QStringLiteral("ID");
@@ -28,8 +28,7 @@ struct RecordSource
 };
 
 // An equality condition on one column. Values are compared, never pasted into SQL.
-struct Criterion
-{
+struct Criterion {
     QString column;
     QVariant value;
 };
@@ -42,7 +41,7 @@ struct Criterion
 class RecordSet : public QObject
 {
     Q_OBJECT
-public:
+  public:
     // Bookmarks carry the snapshot they were taken in; a requery voids them.
     using Bookmark = qint64;
 
@@ -121,7 +120,7 @@ public:
     }
     bool moveToBookmark(Bookmark mark, QString *error = nullptr);
 
-signals:
+  signals:
     void aboutToReset();
     void reset();
     void rowInserted(int row);
@@ -130,9 +129,8 @@ signals:
     void valueChanged(int row, int field); // a pending change of one field
     void moveComplete();
 
-private:
-    struct Row
-    {
+  private:
+    struct Row {
         QVector<QVariant> values;
         QVector<QVariant> pending; // empty: no change
         bool isNew = false;
@@ -157,7 +155,7 @@ private:
     int m_generation = 0;
     bool m_updateOnMove = false;
     std::optional<Criterion> m_filter;
-    QSet<int> m_dirty; // rows (of m_rows) with a pending change or new
+    QSet<int> m_dirty;                   // rows (of m_rows) with a pending change or new
     QHash<quint64, QString> m_updateSql; // by the set of changed fields
 };
 

@@ -2,7 +2,8 @@
 
 #include "RecordSet.h"
 
-namespace pantrio {
+namespace pantrio
+{
 
 RecordSetModel::RecordSetModel(QObject *parent) : QAbstractTableModel(parent) {}
 
@@ -78,8 +79,8 @@ bool RecordSetModel::setData(const QModelIndex &index, const QVariant &value, in
 {
     if (!m_rs || role != Qt::EditRole || !(flags(index) & Qt::ItemIsEditable))
         return false;
-    if (m_rs->valueAt(index.row(), index.column()).toString() == value.toString()
-        && !m_rs->valueAt(index.row(), index.column()).isNull())
+    if (m_rs->valueAt(index.row(), index.column()).toString() == value.toString() &&
+        !m_rs->valueAt(index.row(), index.column()).isNull())
         return true;
     if (!m_rs->setValueAt(index.row(), index.column(), value))
         return false;

@@ -3,7 +3,8 @@
 #include <QAbstractTableModel>
 #include <QPointer>
 
-namespace pantrio {
+namespace pantrio
+{
 
 class RecordSet;
 
@@ -13,7 +14,7 @@ class RecordSet;
 class RecordSetModel : public QAbstractTableModel
 {
     Q_OBJECT
-public:
+  public:
     explicit RecordSetModel(QObject *parent = nullptr);
 
     void setRecordSet(RecordSet *recordset);
@@ -28,10 +29,10 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
 
-signals:
+  signals:
     void cellEdited(int row, int column);
 
-private:
+  private:
     QPointer<RecordSet> m_rs;
     QStringList m_readOnly;
     QList<QMetaObject::Connection> m_links;

@@ -3,7 +3,8 @@
 #include "RecordSet.h"
 
 // Every record source of the two windows, in one place, so no window holds SQL.
-namespace pantrio::Sources {
+namespace pantrio::Sources
+{
 
 inline RecordSource mainCategories()
 {

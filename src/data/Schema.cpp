@@ -9,7 +9,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
-namespace pantrio::Schema {
+namespace pantrio::Schema
+{
 
 const QList<Table> &tables()
 {
@@ -94,7 +95,8 @@ bool checkFile(const QString &path, QString *error)
     return true;
 }
 
-namespace {
+namespace
+{
 
 QStringList statements(const QString &resource)
 {

@@ -3,16 +3,17 @@
 #include <QString>
 #include <QStringList>
 
-namespace pantrio {
+namespace pantrio
+{
 
 class Connection;
 
 // The five tables a Vendora.mdb must hold, and the means to make a new file.
 // The program itself only verifies; creating is for the set-up tool and tests.
-namespace Schema {
-
-struct Table
+namespace Schema
 {
+
+struct Table {
     QString name;
     QStringList columns;
 };

@@ -4,7 +4,8 @@
 #include <QRect>
 #include <QWidget>
 
-namespace pantrio {
+namespace pantrio
+{
 
 // What the windows share of their design: twips, fonts, help topics.
 

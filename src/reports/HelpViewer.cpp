@@ -9,9 +9,11 @@
 #include <QRegularExpression>
 #include <QTextBrowser>
 
-namespace pantrio {
+namespace pantrio
+{
 
-namespace {
+namespace
+{
 QPointer<HelpViewer> g_viewer;
 }
 

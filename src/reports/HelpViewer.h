@@ -6,16 +6,16 @@
 class QListWidget;
 class QTextBrowser;
 
-namespace pantrio {
+namespace pantrio
+{
 
 // The help window: the topics of Vendora.hlp, opened at a numbered topic. Not
 // modal; one window serves both program windows and follows F1.
 class HelpViewer : public QWidget
 {
     Q_OBJECT
-public:
-    struct Topic
-    {
+  public:
+    struct Topic {
         int number = 0;
         QString title;
         QString html;
@@ -31,7 +31,7 @@ public:
 
     int currentTopic() const { return m_current; }
 
-private:
+  private:
     HelpViewer();
     bool load(const QString &helpFile, QString *error);
     void show(int topic);

@@ -8,14 +8,15 @@
 
 #include <QPointer>
 
-namespace pantrio::PrintCommands {
+namespace pantrio::PrintCommands
+{
 
-namespace {
+namespace
+{
 
 QPointer<ReportPreview> g_windows[3];
 
-struct EntryInfo
-{
+struct EntryInfo {
     DEVendora::Command command;
     ReportDefinition (*definition)();
 };
@@ -53,8 +54,8 @@ void run(QWidget *parent, Entry entry, DataControl *source)
         return;
     }
     // Save first, so a quantity just typed in the grid is printed.
-    if ((rs->hasCurrent() && !rs->update(&error)) || !rs->updateBatch(&error)
-        || !source->refresh(&error)) {
+    if ((rs->hasCurrent() && !rs->update(&error)) || !rs->updateBatch(&error) ||
+        !source->refresh(&error)) {
         Dialogs::notify(parent, error);
         return;
     }

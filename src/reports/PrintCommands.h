@@ -4,13 +4,15 @@
 
 class QWidget;
 
-namespace pantrio {
+namespace pantrio
+{
 
 class DataControl;
 class ReportPreview;
 
 // The Print menu's entries and the version text of the main window.
-namespace PrintCommands {
+namespace PrintCommands
+{
 
 enum class Entry { Pantrio, FullList, ByAisle };
 

@@ -1,8 +1,10 @@
 #include "ReportDefinition.h"
 
-namespace pantrio {
+namespace pantrio
+{
 
-namespace {
+namespace
+{
 
 ReportControl label(const char *name, const QString &caption, QRectF g, FontSpec font)
 {
@@ -54,17 +56,19 @@ ReportDefinition ReportDefinition::rptPrint()
     r.caption = QStringLiteral("Pantrio");
     r.width = 9081;
     r.font = {QStringLiteral("Souvenir Lt BT"), 12, true, false};
-    r.pageHeader = {QStringLiteral("PageHeader"), 450,
-                    {label("Label2", QStringLiteral("Item:"), {432, 144, 3456, 300}, kSouvenirLabel),
-                     label("Label4", QStringLiteral("Aisle:"), {6048, 144, 1398, 300}, kSouvenirLabel),
-                     label("Label5", QStringLiteral("Quantity:"), {7488, 144, 1542, 300},
-                           kSouvenirLabel)}};
-    ReportControl band = text("txtCategory", "Category", true, {0, 0, 9072, 300}, std::nullopt,
-                              Qt::AlignHCenter);
+    r.pageHeader = {
+        QStringLiteral("PageHeader"),
+        450,
+        {label("Label2", QStringLiteral("Item:"), {432, 144, 3456, 300}, kSouvenirLabel),
+         label("Label4", QStringLiteral("Aisle:"), {6048, 144, 1398, 300}, kSouvenirLabel),
+         label("Label5", QStringLiteral("Quantity:"), {7488, 144, 1542, 300}, kSouvenirLabel)}};
+    ReportControl band =
+        text("txtCategory", "Category", true, {0, 0, 9072, 300}, std::nullopt, Qt::AlignHCenter);
     band.background = kLightRed;
     band.border = true;
     r.groupHeader = {QStringLiteral("ListPrint_Grouping_Header"), 375, {band}};
-    r.detail = {QStringLiteral("ListPrint_Detail"), 300,
+    r.detail = {QStringLiteral("ListPrint_Detail"),
+                300,
                 {text("txtItem", "Item", false, {576, 0, 5472, 300}, kArialBold),
                  text("txtAisle", "Aisle", false, {6048, 0, 1575, 300}, kArialBold),
                  text("txtQuantity", "Quantity", false, {7632, 0, 1449, 300}, kArialBold),
@@ -81,15 +85,17 @@ ReportDefinition ReportDefinition::rptAisle()
     r.caption = QStringLiteral("Pantrio");
     r.width = 9105;
     r.font = {QStringLiteral("Souvenir Lt BT"), 12, true, false};
-    r.pageHeader = {QStringLiteral("PageHeader"), 450,
-                    {label("Label2", QStringLiteral("Item:"), {432, 144, 3600, 300}, kSouvenirLabel),
-                     label("Label5", QStringLiteral("Quantity:"), {7776, 144, 1254, 300},
-                           kSouvenirLabel)}};
+    r.pageHeader = {
+        QStringLiteral("PageHeader"),
+        450,
+        {label("Label2", QStringLiteral("Item:"), {432, 144, 3600, 300}, kSouvenirLabel),
+         label("Label5", QStringLiteral("Quantity:"), {7776, 144, 1254, 300}, kSouvenirLabel)}};
     ReportControl band =
         text("txtAisle", "Aisle", true, {0, 0, 9072, 300}, std::nullopt, Qt::AlignHCenter);
     band.background = kLightBlue;
     r.groupHeader = {QStringLiteral("ListPrint_Grouping_Header"), 315, {band}};
-    r.detail = {QStringLiteral("ListPrint_Detail"), 300,
+    r.detail = {QStringLiteral("ListPrint_Detail"),
+                300,
                 {text("txtItem", "Item", false, {576, 0, 5616, 300}, kArialBold),
                  text("txtQuantity", "Quantity", false, {7776, 0, 1305, 300}, kArialBold),
                  shape(ReportControl::Shape::Rectangle, {144, 35, 230, 230}, std::nullopt),
@@ -108,16 +114,19 @@ ReportDefinition ReportDefinition::rptAll()
     r.width = 10080;
     r.margins = {720, 720, 720, 720};
     r.font = {QStringLiteral("Arial"), 8.25, false, false};
-    r.reportHeader = {QStringLiteral("ReportHeader"), 288,
+    r.reportHeader = {QStringLiteral("ReportHeader"),
+                      288,
                       {label("Label1", QStringLiteral("Full List"), {0, 0, 10080, 288},
                              {QStringLiteral("Benguiat Bk BT"), 12, true, false})}};
     r.reportHeader.controls[0].alignment = Qt::AlignHCenter;
     r.pageHeader = {QStringLiteral("PageHeader"), 0, {}};
-    r.groupHeader = {QStringLiteral("All_Grouping_Header"), 288,
+    r.groupHeader = {QStringLiteral("All_Grouping_Header"),
+                     288,
                      {text("txtCategory", "Category", true, {0, 0, 7485, 288},
                            FontSpec{QStringLiteral("Benguiat Bk BT"), 11.25, true, false, true})}};
     const FontSpec gothic{QStringLiteral("BenguiatGot Bk BT"), 9.75, false, false};
-    r.detail = {QStringLiteral("All_Detail"), 250,
+    r.detail = {QStringLiteral("All_Detail"),
+                250,
                 {text("txtItem", "Item", false, {432, 0, 3888, 250}, gothic),
                  text("txtAisle", "Aisle", false, {4320, 0, 2736, 250}, gothic),
                  shape(ReportControl::Shape::Circle, {144, 50, 135, 150}, kLightBlue)}};

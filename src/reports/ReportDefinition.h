@@ -8,11 +8,11 @@
 
 #include <optional>
 
-namespace pantrio {
+namespace pantrio
+{
 
 // A banded report held as data, measured in twips (1/1440 inch).
-struct FontSpec
-{
+struct FontSpec {
     QString family;
     double points = 10;
     bool bold = false;
@@ -20,17 +20,16 @@ struct FontSpec
     bool underline = false;
 };
 
-struct ReportControl
-{
+struct ReportControl {
     enum class Kind { Label, TextBox, Shape };
     enum class Shape { Rectangle, Circle };
 
     Kind kind = Kind::Label;
     QString name;
-    QString caption;      // labels
-    QString field;        // text boxes: a field of the group (parent) or its rows (child)
+    QString caption; // labels
+    QString field;   // text boxes: a field of the group (parent) or its rows (child)
     bool parentLevel = false;
-    QRectF geometry;      // left, top, width, height within the section
+    QRectF geometry;              // left, top, width, height within the section
     std::optional<FontSpec> font; // the report font when empty
     Qt::Alignment alignment = Qt::AlignLeft;
     std::optional<QColor> background; // opaque when set
@@ -39,16 +38,14 @@ struct ReportControl
     std::optional<QColor> fill;
 };
 
-struct ReportSection
-{
+struct ReportSection {
     QString name;
     double height = 0;
     QVector<ReportControl> controls;
     bool isEmpty() const { return height <= 0 && controls.isEmpty(); }
 };
 
-struct ReportDefinition
-{
+struct ReportDefinition {
     QString name;
     QString caption;
     double width = 0;

@@ -2,7 +2,8 @@
 
 #include "DEVendora.h"
 
-namespace pantrio {
+namespace pantrio
+{
 
 ReportLayout ReportLayout::build(const ReportDefinition &def, const GroupedResult &result,
                                  const QSizeF &pageSize)
@@ -73,8 +74,8 @@ QString ReportLayout::textOf(const ReportControl &control, const GroupedResult &
 {
     if (control.kind == ReportControl::Kind::Label)
         return control.caption;
-    if (control.kind != ReportControl::Kind::TextBox || band.group < 0
-        || band.group >= result.groups.size())
+    if (control.kind != ReportControl::Kind::TextBox || band.group < 0 ||
+        band.group >= result.groups.size())
         return {};
     const auto &group = result.groups.at(band.group);
     if (control.parentLevel) {

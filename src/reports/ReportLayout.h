@@ -5,28 +5,27 @@
 #include <QSizeF>
 #include <QStringList>
 
-namespace pantrio {
+namespace pantrio
+{
 
 struct GroupedResult;
 
 // Turns a grouped result into pages of bands without painting anything, so the
 // same layout feeds the preview, the printer, PDF export and the tests.
-struct PlacedBand
-{
+struct PlacedBand {
     const ReportSection *section = nullptr;
-    double y = 0;     // twips from the top of the printable area
-    int group = -1;   // index into the result's groups, -1 for page/report bands
-    int row = -1;     // child row within the group, detail bands only
+    double y = 0;   // twips from the top of the printable area
+    int group = -1; // index into the result's groups, -1 for page/report bands
+    int row = -1;   // child row within the group, detail bands only
 };
 
-struct ReportPage
-{
+struct ReportPage {
     QVector<PlacedBand> bands;
 };
 
 class ReportLayout
 {
-public:
+  public:
     // pageSize in twips, the whole sheet; the definition's margins are taken off.
     static ReportLayout build(const ReportDefinition &definition, const GroupedResult &result,
                               const QSizeF &pageSize);
@@ -41,7 +40,7 @@ public:
     // One line per control: "page y section control text", for golden tests.
     QStringList dump(const ReportDefinition &definition, const GroupedResult &result) const;
 
-private:
+  private:
     QVector<ReportPage> m_pages;
 };
 

@@ -7,9 +7,11 @@
 #include <QPainter>
 #include <QPrinter>
 
-namespace pantrio {
+namespace pantrio
+{
 
-namespace {
+namespace
+{
 
 // Fonts are sized in twips (20 to the point) because the painter draws in twips.
 QFont fontFor(const FontSpec &spec)
@@ -45,7 +47,8 @@ void ReportPainter::paintPage(QPainter &painter, const ReportDefinition &def,
                 painter.setBrush(c.fill ? QBrush(*c.fill) : Qt::NoBrush);
                 if (c.shape == ReportControl::Shape::Circle) {
                     const double d = std::min(r.width(), r.height());
-                    painter.drawEllipse(QRectF(r.center().x() - d / 2, r.center().y() - d / 2, d, d));
+                    painter.drawEllipse(
+                        QRectF(r.center().x() - d / 2, r.center().y() - d / 2, d, d));
                 } else {
                     painter.drawRect(r);
                 }
@@ -69,8 +72,8 @@ void ReportPainter::paintPage(QPainter &painter, const ReportDefinition &def,
             painter.setPen(Qt::black);
             // Long text is cut at its own box, never drawn over the next column.
             const QRectF inner = r.adjusted(30, 0, -30, 0);
-            const QString shown = QFontMetricsF(f, painter.device())
-                                      .elidedText(text, Qt::ElideRight, inner.width());
+            const QString shown =
+                QFontMetricsF(f, painter.device()).elidedText(text, Qt::ElideRight, inner.width());
             painter.save();
             painter.setClipRect(r);
             painter.drawText(inner, int(c.alignment | Qt::AlignTop) | Qt::TextSingleLine, shown);

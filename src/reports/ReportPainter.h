@@ -5,12 +5,13 @@
 class QPagedPaintDevice;
 class QPainter;
 
-namespace pantrio {
+namespace pantrio
+{
 
 // Paints laid-out pages on any paged device (printer, PDF writer, preview).
 class ReportPainter
 {
-public:
+  public:
     // Lays the result out for the device's page and paints every page (or the
     // pages from..to, 1-based). False with a reason when painting cannot begin.
     static bool print(const ReportDefinition &definition, const GroupedResult &result,

@@ -15,16 +15,18 @@
 #include <QSpinBox>
 #include <QToolBar>
 
-namespace pantrio {
+namespace pantrio
+{
 
-namespace {
+namespace
+{
 constexpr int kGap = 16; // pixels between pages
 } // namespace
 
 // Paints the pages that intersect the exposed area, straight from the layout.
 class ReportPageView : public QWidget
 {
-public:
+  public:
     explicit ReportPageView(ReportPreview *owner) : QWidget(nullptr), m_owner(owner)
     {
         setObjectName(QStringLiteral("reportPages"));
@@ -46,7 +48,7 @@ public:
         update();
     }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent *event) override
     {
         QPainter painter(this);
@@ -72,7 +74,7 @@ protected:
         }
     }
 
-private:
+  private:
     ReportPreview *m_owner;
 };
 

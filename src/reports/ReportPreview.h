@@ -12,7 +12,8 @@ class QPrinter;
 class QScrollArea;
 class QSpinBox;
 
-namespace pantrio {
+namespace pantrio
+{
 
 class ReportPageView;
 
@@ -23,7 +24,7 @@ class ReportPageView;
 class ReportPreview : public QMainWindow
 {
     Q_OBJECT
-public:
+  public:
     explicit ReportPreview(const ReportDefinition &definition, QWidget *parent = nullptr);
     ~ReportPreview() override;
 
@@ -46,7 +47,7 @@ public:
     void printInteractive();
     void exportPdfInteractive();
 
-private:
+  private:
     void relayout();
     void updatePageLabel();
 

@@ -12,7 +12,8 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
-namespace pantrio::test {
+namespace pantrio::test
+{
 
 Dialogs::Answer ScriptedDialogs::message(QWidget *, const QString &text, Buttons buttons)
 {
@@ -77,10 +78,11 @@ bool ScriptedDialogs::choosePrinter(QWidget *, QPrinter *printer, int, int *from
     return true;
 }
 
-namespace {
+namespace
+{
 class ScriptedProgress : public Dialogs::Progress
 {
-public:
+  public:
     explicit ScriptedProgress(ScriptedDialogs *owner) : m_owner(owner) {}
     bool setValue(int value, int) override
     {
@@ -88,7 +90,7 @@ public:
         return m_owner->cancelAt < 0 || value < m_owner->cancelAt;
     }
 
-private:
+  private:
     ScriptedDialogs *m_owner;
 };
 } // namespace

@@ -8,14 +8,15 @@
 
 #include <deque>
 
-namespace pantrio::test {
+namespace pantrio::test
+{
 
 // Answers every dialog from a script and records what was shown, so no test
 // blocks on a modal window. An unscripted question is answered with the safe
 // choice (No / Cancel) and noted as unexpected.
 class ScriptedDialogs : public Dialogs
 {
-public:
+  public:
     std::deque<Answer> answers;
     std::deque<std::optional<QFont>> fonts;
     std::deque<std::optional<QColor>> colors;
@@ -48,7 +49,7 @@ public:
 // tables) and the help file, made the program's directory for the test.
 class ProgramDir
 {
-public:
+  public:
     explicit ProgramDir(bool starterData = true);
     ~ProgramDir();
     QString path() const { return m_dir.path(); }
@@ -60,7 +61,7 @@ public:
     bool exec(const QString &sql, const QVariantList &binds = {}) const;
     QList<QVariantList> rows(const QString &sql) const;
 
-private:
+  private:
     QTemporaryDir m_dir;
     bool m_ok = false;
 };

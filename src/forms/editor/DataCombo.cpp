@@ -9,7 +9,8 @@
 #include <QListView>
 #include <QVBoxLayout>
 
-namespace pantrio {
+namespace pantrio
+{
 
 DataCombo::DataCombo(QWidget *parent)
     : QWidget(parent), m_edit(new QLineEdit(this)), m_list(new QListView(this)),
@@ -80,10 +81,9 @@ QVariant DataCombo::boundText() const
     // Prefer the entry the user picked when several share the same text.
     const QModelIndex picked = m_list->currentIndex();
     RecordSet *rs = m_model->recordSet();
-    if (picked.isValid()
-        && rs->valueAt(picked.row(), m_listField).toString().compare(m_edit->text(),
-                                                                     Qt::CaseInsensitive)
-               == 0)
+    if (picked.isValid() && rs->valueAt(picked.row(), m_listField)
+                                    .toString()
+                                    .compare(m_edit->text(), Qt::CaseInsensitive) == 0)
         return rs->valueAt(picked.row(), m_boundField);
     return rs->valueAt(row, m_boundField);
 }

@@ -6,7 +6,8 @@
 class QLineEdit;
 class QListView;
 
-namespace pantrio {
+namespace pantrio
+{
 
 class RecordSet;
 class RecordSetModel;
@@ -17,7 +18,7 @@ class RecordSetModel;
 class DataCombo : public QWidget
 {
     Q_OBJECT
-public:
+  public:
     explicit DataCombo(QWidget *parent = nullptr);
 
     void setRowSource(RecordSet *recordset, const QString &listField, const QString &boundField);
@@ -35,13 +36,13 @@ public:
     QLineEdit *editPart() const { return m_edit; }
     QListView *listPart() const { return m_list; }
 
-signals:
+  signals:
     void Click();
 
-protected:
+  protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
-private:
+  private:
     QLineEdit *m_edit;
     QListView *m_list;
     RecordSetModel *m_model;

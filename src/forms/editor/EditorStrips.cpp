@@ -5,7 +5,8 @@
 #include <QLabel>
 #include <QPushButton>
 
-namespace pantrio {
+namespace pantrio
+{
 
 QPushButton *editorButton(QWidget *parent, const char *name, const QString &caption, int topic)
 {

@@ -5,13 +5,14 @@
 class QLabel;
 class QPushButton;
 
-namespace pantrio {
+namespace pantrio
+{
 
 // The item editor's status strip along its bottom edge: the four arrow
 // buttons around the status line. The editor connects and moves them.
 class StatusStrip : public QWidget
 {
-public:
+  public:
     explicit StatusStrip(QWidget *parent);
 
     QPushButton *cmdFirst;
@@ -25,7 +26,7 @@ public:
 // Update and Cancel in the places of Add and Edit.
 class ButtonStrip : public QWidget
 {
-public:
+  public:
     explicit ButtonStrip(QWidget *parent);
 
     QPushButton *cmdAdd;

@@ -4,12 +4,12 @@
 #include "Connection.h"
 #include "DataCombo.h"
 #include "DataControl.h"
-#include "EditorStrips.h"
+#include "Design.h"
 #include "Dialogs.h"
+#include "EditorStrips.h"
 #include "HelpViewer.h"
 #include "Module1.h"
 #include "RecordSources.h"
-#include "Design.h"
 #include "frmVendora.h"
 
 #include <QApplication>
@@ -20,9 +20,11 @@
 #include <QMenuBar>
 #include <QPushButton>
 
-namespace pantrio {
+namespace pantrio
+{
 
-namespace {
+namespace
+{
 constexpr int kWindowTopic = 30;
 const char *const kFieldNames[4] = {"Aisle", "Category", "ID", "Item"};
 } // namespace
@@ -147,11 +149,10 @@ void frmAdding::buildControls()
     lblSearchBox->setObjectName(QStringLiteral("lblSearchBox"));
     placeTwips(lblSearchBox, 6840, 0, 2775, 495);
 
-    const QList<QWidget *> order = {m_fields[3], m_fields[1], m_fields[0], m_fields[2],
-                                    cmdFirst,    cmdPrevious, cmdNext,     cmdLast,
-                                    cmdAdd,      cmdEdit,     cmdDelete,   cmdRefresh,
-                                    cmdUpdate,   cmdCancel,   cmdQuit,     cboFind,
-                                    cmdRefreshCombo, cboCat};
+    const QList<QWidget *> order = {
+        m_fields[3], m_fields[1], m_fields[0], m_fields[2], cmdFirst,        cmdPrevious,
+        cmdNext,     cmdLast,     cmdAdd,      cmdEdit,     cmdDelete,       cmdRefresh,
+        cmdUpdate,   cmdCancel,   cmdQuit,     cboFind,     cmdRefreshCombo, cboCat};
     for (int i = 1; i < order.size(); ++i)
         setTabOrder(order.at(i - 1), order.at(i));
 
@@ -179,8 +180,7 @@ void frmAdding::buildMenus()
     connect(help, &QAction::triggered, this, &frmAdding::mnuHelp_Click);
     QMenu *options = bar->addMenu(QStringLiteral("Options"));
     options->setObjectName(QStringLiteral("mnuOptions"));
-    const struct
-    {
+    const struct {
         const char *name;
         QString caption;
         int code;
@@ -261,8 +261,8 @@ void frmAdding::showFields()
 {
     m_showing = true;
     for (int i = 0; i < 4; ++i) {
-        const QVariant v = m_rs->hasCurrent() ? m_rs->value(QLatin1String(kFieldNames[i]))
-                                              : QVariant();
+        const QVariant v =
+            m_rs->hasCurrent() ? m_rs->value(QLatin1String(kFieldNames[i])) : QVariant();
         if (m_fields[i]->text() != v.toString())
             m_fields[i]->setText(v.toString());
     }
@@ -366,8 +366,8 @@ bool frmAdding::eventFilter(QObject *watched, QEvent *event)
         // Only the focused control's own event, once, reaches the key preview.
         if (w && w == QApplication::focusWidget() && w->window() == this) {
             Form_KeyDown(key->key(), key->modifiers());
-            if (watched->objectName() == QLatin1String("txtFields")
-                && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+            if (watched->objectName() == QLatin1String("txtFields") &&
+                (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
                 focusNextChild(); // Enter moves on like Tab, and is swallowed
                 return true;
             }
@@ -522,8 +522,8 @@ void frmAdding::cboCat_Click()
         return;
     RecordSet *cats = m_adoCat->recordset();
     QString error;
-    if (!cats->addNew(&error) || !cats->setValue(QStringLiteral("Categories"), text)
-        || !cats->update(&error)) {
+    if (!cats->addNew(&error) || !cats->setValue(QStringLiteral("Categories"), text) ||
+        !cats->update(&error)) {
         cats->cancelUpdate();
         return trapped(error.isEmpty() ? QStringLiteral("The category could not be added.")
                                        : error);
@@ -580,8 +580,8 @@ bool frmAdding::Form_QueryUnload()
     QString error;
     if (!finishPendingChange(&error)) {
         Dialogs::notify(this, QStringLiteral("Your change could not be saved, so the editor stays "
-                                             "open:\n")
-                                  + error);
+                                             "open:\n") +
+                                  error);
         return false;
     }
     // The closing sequence: the main window, loaded afresh, lists what is new.

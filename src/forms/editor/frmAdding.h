@@ -10,7 +10,8 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-namespace pantrio {
+namespace pantrio
+{
 
 class Connection;
 class DataCombo;
@@ -23,7 +24,7 @@ class RecordSet;
 class frmAdding : public QMainWindow
 {
     Q_OBJECT
-public:
+  public:
     frmAdding();
     ~frmAdding() override;
 
@@ -61,13 +62,13 @@ public:
     bool adding() const { return mbAdding; }
     bool editing() const { return mbEditing; }
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
-private:
+  private:
     void buildControls();
     void buildMenus();
     void showRecord();
@@ -88,11 +89,10 @@ private:
     QLabel *m_labels[4] = {};
     QWidget *picStatBox = nullptr;
     QWidget *picButtons = nullptr;
-    QPushButton *cmdFirst = nullptr, *cmdPrevious = nullptr, *cmdNext = nullptr,
-                *cmdLast = nullptr;
+    QPushButton *cmdFirst = nullptr, *cmdPrevious = nullptr, *cmdNext = nullptr, *cmdLast = nullptr;
     QLabel *lblStatus = nullptr;
-    QPushButton *cmdAdd = nullptr, *cmdEdit = nullptr, *cmdDelete = nullptr,
-                *cmdRefresh = nullptr, *cmdUpdate = nullptr, *cmdCancel = nullptr;
+    QPushButton *cmdAdd = nullptr, *cmdEdit = nullptr, *cmdDelete = nullptr, *cmdRefresh = nullptr,
+                *cmdUpdate = nullptr, *cmdCancel = nullptr;
     QPushButton *cmdQuit = nullptr;
     DataCombo *cboFind = nullptr;
     DataCombo *cboCat = nullptr;

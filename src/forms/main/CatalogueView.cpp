@@ -4,7 +4,8 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 
-namespace pantrio {
+namespace pantrio
+{
 
 void CatalogueModel::addColumn(const QString &title)
 {
@@ -38,7 +39,7 @@ void CatalogueModel::setBold(int i, bool on)
 
 // Only the span of entries that changed is repainted: with a large catalogue a
 // change notice for every row costs more than the change itself.
-template<typename Fn> void CatalogueModel::changeAll(Fn change)
+template <typename Fn> void CatalogueModel::changeAll(Fn change)
 {
     int first = -1, last = -1;
     for (int i = 0; i < m_entries.size(); ++i) {

@@ -3,7 +3,8 @@
 #include <QAbstractTableModel>
 #include <QTreeView>
 
-namespace pantrio {
+namespace pantrio
+{
 
 // The catalogue view's entries: text, two sub-items, a check box and a bold
 // mark each, in display order. Entries are copies, independent of the record
@@ -11,9 +12,8 @@ namespace pantrio {
 class CatalogueModel : public QAbstractTableModel
 {
     Q_OBJECT
-public:
-    struct Entry
-    {
+  public:
+    struct Entry {
         QString text;
         QString sub1;
         QString sub2;
@@ -43,8 +43,8 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
     bool setData(const QModelIndex &index, const QVariant &value, int role) override;
 
-private:
-    template<typename Fn> void changeAll(Fn change);
+  private:
+    template <typename Fn> void changeAll(Fn change);
 
     QStringList m_headers;
     QVector<Entry> m_entries;
@@ -55,17 +55,17 @@ private:
 class CatalogueView : public QTreeView
 {
     Q_OBJECT
-public:
+  public:
     explicit CatalogueView(QWidget *parent = nullptr);
     CatalogueModel *catalogue() const { return m_model; }
 
-signals:
+  signals:
     void anyClick();
 
-protected:
+  protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
 
-private:
+  private:
     CatalogueModel *m_model;
 };
 

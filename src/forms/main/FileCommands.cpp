@@ -12,9 +12,11 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace pantrio::FileCommands {
+namespace pantrio::FileCommands
+{
 
-namespace {
+namespace
+{
 
 QString native(const QString &path)
 {
@@ -58,8 +60,8 @@ void backUpNow(QWidget *parent)
     const QString temp = target + QStringLiteral(".part");
     QFile::remove(temp);
     QString error;
-    if (!Backup::copy(Module1::strConnect(), temp, &error)
-        || (QFile::exists(target) && !QFile::remove(target)) || !QFile::rename(temp, target)) {
+    if (!Backup::copy(Module1::strConnect(), temp, &error) ||
+        (QFile::exists(target) && !QFile::remove(target)) || !QFile::rename(temp, target)) {
         QFile::remove(temp);
         Dialogs::notify(parent, QStringLiteral("The backup could not be written:\n") + error);
         return;
@@ -70,7 +72,8 @@ void backUpNow(QWidget *parent)
 bool restore(QWidget *parent)
 {
     const QString source = Dialogs::instance().openFileName(
-        parent, QStringLiteral("Restore"), QStringLiteral("Pantrio databases (*.mdb);;All files (*)"));
+        parent, QStringLiteral("Restore"),
+        QStringLiteral("Pantrio databases (*.mdb);;All files (*)"));
     if (source.isEmpty())
         return false;
     QString error;
@@ -91,8 +94,8 @@ bool restore(QWidget *parent)
         return false;
     if (!Backup::restore(Module1::strConnect(), source, &error)) {
         Dialogs::notify(parent, QStringLiteral("The backup could not be restored; your data is "
-                                               "as it was.\n\n")
-                                    + error);
+                                               "as it was.\n\n") +
+                                    error);
         return false;
     }
     return true;
@@ -107,8 +110,8 @@ bool importCatalogue(QWidget *parent)
         return false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        Dialogs::notify(parent, QStringLiteral("%1 cannot be read: %2")
-                                    .arg(native(path), file.errorString()));
+        Dialogs::notify(
+            parent, QStringLiteral("%1 cannot be read: %2").arg(native(path), file.errorString()));
         return false;
     }
     Csv::Table table;
@@ -150,12 +153,13 @@ bool importCatalogue(QWidget *parent)
         return false;
     }
     progress.reset();
-    Dialogs::notify(parent, QStringLiteral("%1 items were added to the catalogue.")
-                                .arg(plan.items.size()));
+    Dialogs::notify(parent,
+                    QStringLiteral("%1 items were added to the catalogue.").arg(plan.items.size()));
     return true;
 }
 
-namespace {
+namespace
+{
 void exportTo(QWidget *parent, const QString &caption, const QString &name,
               bool (*write)(Connection &, const QString &, int *, QString *))
 {
@@ -169,7 +173,8 @@ void exportTo(QWidget *parent, const QString &caption, const QString &name,
     QString error;
     int count = 0;
     if (!write(c, path, &count, &error)) {
-        Dialogs::notify(parent, QStringLiteral("%1 could not be written:\n%2").arg(native(path), error));
+        Dialogs::notify(parent,
+                        QStringLiteral("%1 could not be written:\n%2").arg(native(path), error));
         return;
     }
     Dialogs::notify(parent, QStringLiteral("%1 lines written to %2.").arg(count).arg(native(path)));

@@ -2,11 +2,13 @@
 
 class QWidget;
 
-namespace pantrio {
+namespace pantrio
+{
 
 // The main window's File menu: backups, restore, CSV import and export.
 // Each command asks through the dialog interface and reports what it did.
-namespace FileCommands {
+namespace FileCommands
+{
 
 void backUpNow(QWidget *parent);
 // True when the data was replaced (the caller reloads its window).

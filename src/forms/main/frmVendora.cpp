@@ -4,14 +4,14 @@
 #include "CatalogueView.h"
 #include "DEVendora.h"
 #include "DataControl.h"
-#include "FileCommands.h"
+#include "Design.h"
 #include "Dialogs.h"
+#include "FileCommands.h"
 #include "HelpViewer.h"
 #include "Module1.h"
 #include "PrintCommands.h"
 #include "RecordSetModel.h"
 #include "RecordSources.h"
-#include "Design.h"
 #include "frmAdding.h"
 
 #include <QEvent>
@@ -25,9 +25,11 @@
 #include <QStyle>
 #include <QTableView>
 
-namespace pantrio {
+namespace pantrio
+{
 
-namespace {
+namespace
+{
 constexpr int kWindowTopic = 10;
 // Grid column widths in twips, as designed and as "Click if not updating" restores them.
 constexpr double kGridWidths[] = {3809.764, 3270.047, 1739.906, 1739.906, 915.024};
@@ -99,8 +101,8 @@ void frmVendora::buildControls()
     grdList->setFont(tahoma);
     grdList->setModel(m_listModel);
     grdList->setSelectionBehavior(QAbstractItemView::SelectItems);
-    grdList->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
-                             | QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
+    grdList->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                             QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
     grdList->verticalHeader()->setDefaultSectionSize(grdList->fontMetrics().height() + 6);
     grdList->installEventFilter(this);
     m_listModel->setReadOnlyFields({QStringLiteral("ID")});
@@ -157,8 +159,9 @@ void frmVendora::buildControls()
     lstRecent->setAccessibleName(QStringLiteral("Items added since start-up"));
     placeTwips(lstRecent, 7440, 5280, 3015, 780);
 
-    const QList<QWidget *> order = {lstCat, lvwItems, cmdAddToList, grdList,    lblCount, cmdDelCat,
-                                    cmdSelNone, cmdQuit, cmdClearAll, cmdRef, cmdAll, lstRecent};
+    const QList<QWidget *> order = {lstCat,      lvwItems,  cmdAddToList, grdList,
+                                    lblCount,    cmdDelCat, cmdSelNone,   cmdQuit,
+                                    cmdClearAll, cmdRef,    cmdAll,       lstRecent};
     for (int i = 1; i < order.size(); ++i)
         setTabOrder(order.at(i - 1), order.at(i));
 
@@ -277,8 +280,8 @@ void frmVendora::AddToListView()
     model->clear();
     if (bLoading) {
         // A third each of the room inside the frame and beside the scroll bar.
-        const int room = lvwItems->width() - 2 * lvwItems->frameWidth()
-                         - lvwItems->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+        const int room = lvwItems->width() - 2 * lvwItems->frameWidth() -
+                         lvwItems->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
         const int width = room / 3;
         for (const QString &title :
              {QStringLiteral("Item"), QStringLiteral("Category"), QStringLiteral("Aisle")}) {
@@ -413,8 +416,8 @@ void frmVendora::cmdClearAll_Click()
 {
     if (m_adoList->recordset()->recordCount() == 0)
         return;
-    if (!Dialogs::askYesNo(this,
-                           QStringLiteral("Are you sure you want to delete all items on your list?")))
+    if (!Dialogs::askYesNo(
+            this, QStringLiteral("Are you sure you want to delete all items on your list?")))
         return;
     QString error;
     if (!Module1::de().ClearList(&error)) {
@@ -478,8 +481,8 @@ void frmVendora::keyPressEvent(QKeyEvent *event)
 
 bool frmVendora::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == grdList && event->type() == QEvent::KeyPress
-        && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Delete) {
+    if (watched == grdList && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent *>(event)->key() == Qt::Key_Delete) {
         deleteGridRows();
         return true;
     }
@@ -511,20 +514,20 @@ void frmVendora::cmdDelCat_Click()
     const QString name = m_catModel->data(m_catModel->index(current.row(), 0)).toString();
     if (name.isEmpty())
         return;
-    if (!Dialogs::askYesNo(this, QStringLiteral("Are you sure you want to delete ") + name
-                                     + QStringLiteral("?")))
+    if (!Dialogs::askYesNo(this, QStringLiteral("Are you sure you want to delete ") + name +
+                                     QStringLiteral("?")))
         return;
     RecordSet *rs = m_adoCat->recordset();
     rs->moveFirst();
     if (!rs->find(Criterion{QStringLiteral("Categories"), name})) {
-        fail(QStringLiteral("The category ") + name
-             + QStringLiteral(" is no longer in the list; nothing was deleted."));
+        fail(QStringLiteral("The category ") + name +
+             QStringLiteral(" is no longer in the list; nothing was deleted."));
         return;
     }
     QString error;
     if (!rs->deleteCurrent(&error))
-        fail(QStringLiteral("The category ") + name + QStringLiteral(" could not be deleted: ")
-             + error);
+        fail(QStringLiteral("The category ") + name + QStringLiteral(" could not be deleted: ") +
+             error);
     if (!m_adoCat->refresh(&error))
         fail(error);
 }

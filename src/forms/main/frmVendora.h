@@ -11,7 +11,8 @@ class QMenu;
 class QPushButton;
 class QTableView;
 
-namespace pantrio {
+namespace pantrio
+{
 
 class CatalogueView;
 class DataControl;
@@ -23,7 +24,7 @@ class RecordSetModel;
 class frmVendora : public QMainWindow
 {
     Q_OBJECT
-public:
+  public:
     frmVendora();
     ~frmVendora() override;
 
@@ -65,11 +66,11 @@ public:
     // The designed font of the window, which nothing changes.
     static QFont designedFont();
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
-private:
+  private:
     void buildControls();
     void buildMenus();
     void showCount();
