@@ -50,15 +50,20 @@ starter_database() {
     "$BUILD/tools/pantrio-mkdb" "$BUILD/bin/Vendora.mdb"
 }
 
+cups_up() {
+    # lpstat -r exits 0 whether or not the scheduler runs; its words tell.
+    lpstat -r 2>/dev/null | grep -qx 'scheduler is running'
+}
+
 start_cups() {
     # A real printer for the printing test: cups-pdf writes each job as a PDF.
     sed -i 's|^#\?Out .*|Out /var/spool/cups-pdf/out|' /etc/cups/cups-pdf.conf || true
     mkdir -p /var/spool/cups-pdf/out && chmod 1777 /var/spool/cups-pdf/out
     local try
     for try in 1 2 3; do
-        lpstat -r >/dev/null 2>&1 && break
+        cups_up && break
         pgrep -x cupsd >/dev/null || /usr/sbin/cupsd || true
-        for _ in $(seq 1 25); do lpstat -r >/dev/null 2>&1 && break; sleep 0.2; done
+        for _ in $(seq 1 25); do cups_up && break; sleep 0.2; done
     done
     if ! lpstat -p PDF >/dev/null 2>&1; then
         lpadmin -p PDF -v cups-pdf:/ -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd -E >/dev/null 2>&1 \
