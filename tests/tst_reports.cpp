@@ -280,7 +280,18 @@ void TstReports::printsThroughCups()
     QTRY_VERIFY_WITH_TIMEOUT(!(pdfs = QDir(outDir).entryList({"*.pdf"}, QDir::Files)).isEmpty(),
                              60000);
     const QString pdf = QDir(outDir).filePath(pdfs.first());
-    QTRY_COMPARE_WITH_TIMEOUT(pdfPages(pdf), w->pageCount(), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(pdfPages(pdf) == w->pageCount(), 30000);
+    if (pdfPages(pdf) != w->pageCount()) {
+        // A failed job still leaves a file; the queue's state says why.
+        QProcess state;
+        state.start("lpstat", {"-l", "-p", "PDF"});
+        state.waitForFinished();
+        QFAIL(qPrintable(QString("%1 has %2 pages, not %3; the queue says: %4")
+                             .arg(pdf)
+                             .arg(pdfPages(pdf))
+                             .arg(w->pageCount())
+                             .arg(QString::fromUtf8(state.readAllStandardOutput()).simplified())));
+    }
     // With no such printer, printing says so instead of failing silently.
     QVERIFY(!w->printTo("No Such Printer", &error));
     QVERIFY(error.contains("not available"));
