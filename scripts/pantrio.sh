@@ -51,8 +51,9 @@ starter_database() {
 }
 
 cups_up() {
-    # lpstat -r exits 0 whether or not the scheduler runs; its words tell.
-    lpstat -r 2>/dev/null | grep -qx 'scheduler is running'
+    # Our own scheduler, through its socket (not a stray one on port 631);
+    # lpstat -r exits 0 whether or not it runs, so its words tell.
+    [ -S /run/cups/cups.sock ] && lpstat -r 2>/dev/null | grep -qx 'scheduler is running'
 }
 
 start_cups() {
@@ -62,10 +63,11 @@ start_cups() {
     [ "$(stat -c %A / | cut -c10)" = x ] || chmod o+rx /
     sed -i 's|^#\?Out .*|Out /var/spool/cups-pdf/out|' /etc/cups/cups-pdf.conf || true
     mkdir -p /var/spool/cups-pdf/out && chmod 1777 /var/spool/cups-pdf/out
+    export CUPS_SERVER=/run/cups/cups.sock
     local try
     for try in 1 2 3; do
         cups_up && break
-        pgrep -x cupsd >/dev/null || /usr/sbin/cupsd || true
+        /usr/sbin/cupsd || true
         for _ in $(seq 1 25); do cups_up && break; sleep 0.2; done
     done
     if ! lpstat -p PDF >/dev/null 2>&1; then
