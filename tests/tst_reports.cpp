@@ -135,7 +135,7 @@ void TstReports::goldenLayoutOfTheShoppingList()
                  {"Foil", "", "", "1", 4}};
     const GroupedResult r = DEVendora::group(rows, "Category", "ListPrint", "Item", true);
     const ReportDefinition def = ReportDefinition::rptPrint();
-    const QStringList dump = ReportLayout::build(def, r, QSizeF(11906, 16838)).dump(def, r);
+    const QStringList dump = ReportLayout::build(def, r, QSizeF(11906, 16838)).dump(r);
     const QStringList expected = {
         "1 0 PageHeader Label2 Item:",
         "1 0 PageHeader Label4 Aisle:",

@@ -117,9 +117,8 @@ void setWindowColor(QWidget *window, const QColor &c)
     window->setAutoFillBackground(true);
 }
 
-std::optional<Record> firstRecord(DataControl *adoSettings, QString *error)
+std::optional<Record> firstRecord(DataControl *adoSettings)
 {
-    Q_UNUSED(error);
     RecordSet *rs = adoSettings->recordset();
     if (rs->recordCount() < 1)
         return std::nullopt;
@@ -141,7 +140,7 @@ bool CheckSettings(QWidget *window, Window kind, DataControl *adoSettings, QStri
 {
     if (!adoSettings->refresh(error))
         return false;
-    const std::optional<Record> rec = firstRecord(adoSettings, error);
+    const std::optional<Record> rec = firstRecord(adoSettings);
     if (!rec)
         return true;
     const auto &patterns = kind == Window::Main ? kMainLoad : kEditorLoad;

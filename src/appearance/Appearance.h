@@ -35,7 +35,7 @@ struct Record {
 };
 
 // The first row with the defaults for Null fields; empty when the table has no row.
-std::optional<Record> firstRecord(DataControl *adoSettings, QString *error);
+std::optional<Record> firstRecord(DataControl *adoSettings);
 
 // Case-sensitive prefix match of a control name against patterns like "lst".
 bool nameMatches(const QString &name, std::initializer_list<const char *> prefixes);

@@ -4,8 +4,6 @@
 
 #include <QSaveFile>
 #include <QSet>
-#include <QSqlError>
-#include <QSqlQuery>
 
 namespace pantrio::CatalogueTransfer
 {
@@ -104,41 +102,27 @@ bool apply(Connection &connection, const ImportPlan &plan,
            const std::function<bool(int, int)> &progress, QString *error)
 {
     bool cancelled = false;
+    // The connection keeps each statement prepared across the rows.
+    const QString insert =
+        QStringLiteral("INSERT INTO Vendora (Item, Category, Aisle) VALUES (?, ?, ?)");
+    const QString category = QStringLiteral("INSERT INTO Categories (Categories) VALUES (?)");
+    auto orNull = [](const QString &s) { return s.isEmpty() ? QVariant() : QVariant(s); };
     const bool ok = connection.transaction(
         [&] {
-            QSqlQuery insert(connection.database());
-            QSqlQuery category(connection.database());
-            if (!insert.prepare(QStringLiteral(
-                    "INSERT INTO Vendora (Item, Category, Aisle) VALUES (?, ?, ?)")) ||
-                !category.prepare(
-                    QStringLiteral("INSERT INTO Categories (Categories) VALUES (?)"))) {
-                if (error)
-                    *error = describeSqlError(insert.lastError());
-                return false;
-            }
             const int total = int(plan.items.size());
             for (int i = 0; i < total; ++i) {
                 const auto &item = plan.items.at(i);
-                for (int k = 0; k < 3; ++k)
-                    insert.bindValue(k, item[k].isEmpty() ? QVariant() : QVariant(item[k]));
-                if (!insert.exec()) {
-                    if (error)
-                        *error = describeSqlError(insert.lastError());
+                if (!connection.exec(insert, {orNull(item[0]), orNull(item[1]), orNull(item[2])},
+                                     error))
                     return false;
-                }
                 if (progress && i % 500 == 0 && !progress(i, total)) {
                     cancelled = true;
                     return false;
                 }
             }
-            for (const QString &c : plan.newCategories) {
-                category.bindValue(0, c);
-                if (!category.exec()) {
-                    if (error)
-                        *error = describeSqlError(category.lastError());
+            for (const QString &c : plan.newCategories)
+                if (!connection.exec(category, {c}, error))
                     return false;
-                }
-            }
             if (progress && !progress(total, total)) {
                 cancelled = true;
                 return false;

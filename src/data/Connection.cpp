@@ -51,11 +51,10 @@ QVariant columnValue(sqlite3_stmt *stmt, int i)
     }
 }
 
-QString sqliteError(sqlite3 *db)
+// One wording for the failures a user can act on, whichever API reported them.
+QString userMessage(int code, const QString &text)
 {
-    const int code = sqlite3_errcode(db) & 0xFF;
-    const QString text = QString::fromUtf8(sqlite3_errmsg(db));
-    switch (code) {
+    switch (code & 0xFF) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
         return QStringLiteral("The database is locked by another program (%1). Try again when it "
@@ -70,6 +69,11 @@ QString sqliteError(sqlite3 *db)
     default:
         return text;
     }
+}
+
+QString sqliteError(sqlite3 *db)
+{
+    return userMessage(sqlite3_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)));
 }
 
 bool bind(sqlite3_stmt *st, int i, const QVariant &v)
@@ -151,17 +155,7 @@ QString describeSqlError(const QSqlError &e)
         text = e.driverText().trimmed();
     if (text.isEmpty())
         text = e.text().trimmed();
-    const QString native = e.nativeErrorCode();
-    // SQLITE_BUSY / SQLITE_LOCKED: another program holds the file.
-    if (native == QLatin1String("5") || native == QLatin1String("6"))
-        return QStringLiteral("The database is locked by another program (%1). Try again when it "
-                              "has finished.")
-            .arg(text);
-    if (native == QLatin1String("8"))
-        return QStringLiteral("The database is read-only (%1).").arg(text);
-    if (native == QLatin1String("13"))
-        return QStringLiteral("The disk is full (%1).").arg(text);
-    return text;
+    return userMessage(e.nativeErrorCode().toInt(), text);
 }
 
 Connection::Connection() : m_name(uniqueName()) {}

@@ -92,10 +92,8 @@ QString ReportLayout::textOf(const ReportControl &control, const GroupedResult &
     return group.rows.at(row).value(f).toString();
 }
 
-QStringList ReportLayout::dump(const ReportDefinition &definition,
-                               const GroupedResult &result) const
+QStringList ReportLayout::dump(const GroupedResult &result) const
 {
-    Q_UNUSED(definition);
     QStringList out;
     for (int p = 0; p < m_pages.size(); ++p) {
         for (const PlacedBand &b : m_pages.at(p).bands) {

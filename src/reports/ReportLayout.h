@@ -38,7 +38,7 @@ class ReportLayout
                           const PlacedBand &band);
 
     // One line per control: "page y section control text", for golden tests.
-    QStringList dump(const ReportDefinition &definition, const GroupedResult &result) const;
+    QStringList dump(const GroupedResult &result) const;
 
   private:
     QVector<ReportPage> m_pages;

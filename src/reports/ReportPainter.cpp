@@ -14,13 +14,13 @@ namespace
 {
 
 // Fonts are sized in twips (20 to the point) because the painter draws in twips.
-QFont fontFor(const FontSpec &spec)
+QFont fontFor(const FontSpec &design)
 {
-    QFont f(spec.family);
-    f.setPixelSize(qMax(1, qRound(spec.points * 20)));
-    f.setBold(spec.bold);
-    f.setItalic(spec.italic);
-    f.setUnderline(spec.underline);
+    QFont f(design.family);
+    f.setPixelSize(qMax(1, qRound(design.points * 20)));
+    f.setBold(design.bold);
+    f.setItalic(design.italic);
+    f.setUnderline(design.underline);
     return f;
 }
 
