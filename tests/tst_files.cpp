@@ -199,7 +199,7 @@ void TstFiles::importFromTheMenuSkipsDuplicatesAndCancels()
 void TstFiles::startupBackupAndRotation()
 {
     QVERIFY(Module1::Main());
-    const QDir backups(Backup::folderFor(m_dir->database()));
+    const QDir backups(Backup::automaticFolderFor(m_dir->database()));
     QCOMPARE(backups.entryList({"Vendora-*.mdb"}).size(), 1);
     QString error;
     QVERIFY(Backup::verify(backups.filePath(backups.entryList({"Vendora-*.mdb"}).first()), &error));
@@ -306,15 +306,15 @@ void TstFiles::restoreGoodAndDamagedBackups()
     QCOMPARE(count("SELECT COUNT(*) FROM Selected"), 1);
 
     const int backupsBefore =
-        QDir(Backup::folderFor(m_dir->database())).entryList({"*.mdb"}).size();
+        QDir(Backup::automaticFolderFor(m_dir->database())).entryList({"*.mdb"}).size();
     m_dialogs->fileNames.push_back(good);
     m_dialogs->answers.push_back(Dialogs::Answer::Yes);
     trigger("mnuRestore");
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCOMPARE(count("SELECT COUNT(*) FROM Selected"), 0);
     QVERIFY(count("SELECT COUNT(*) FROM Vendora WHERE Category='Dairy'") > 0);
-    QVERIFY(QDir(Backup::folderFor(m_dir->database())).entryList({"*.mdb"}).size() >=
-            backupsBefore);
+    QCOMPARE(QDir(Backup::automaticFolderFor(m_dir->database())).entryList({"*.mdb"}).size(),
+             backupsBefore + 1);
     // The window was loaded afresh on the restored data.
     frmVendora *f = Module1::frmVendoraIfLoaded();
     QVERIFY(f && f->isVisible());

@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPointer>
 #include <QProgressDialog>
 
 #include <memory>
@@ -35,69 +36,129 @@ void Dialogs::setInstance(Dialogs *dialogs)
     current().reset(dialogs);
 }
 
+namespace
+{
+
+// Every dialog lives on the heap under a guard: a parent window that is
+// closed (and deleted) while the dialog is open deletes the dialog with it,
+// and exec() then returns here without a second deletion.
+template <typename D> class Guarded
+{
+  public:
+    explicit Guarded(D *dialog) : m_dialog(dialog) {}
+    ~Guarded() { delete m_dialog.data(); }
+    D *operator->() const { return m_dialog.data(); }
+    D *get() const { return m_dialog.data(); }
+    // The dialog's result, or nothing when it went with its parent.
+    std::optional<int> exec()
+    {
+        const int result = m_dialog->exec();
+        if (!m_dialog)
+            return std::nullopt;
+        return result;
+    }
+
+  private:
+    QPointer<D> m_dialog;
+};
+
+} // namespace
+
 Dialogs::Answer WidgetDialogs::message(QWidget *parent, const QString &text, Buttons buttons)
 {
-    QMessageBox box(parent);
-    box.setWindowTitle(QStringLiteral("Pantrio"));
-    box.setIcon(QMessageBox::NoIcon);
-    box.setText(text);
+    Guarded<QMessageBox> box(new QMessageBox(parent));
+    box->setWindowTitle(QStringLiteral("Pantrio"));
+    box->setIcon(QMessageBox::NoIcon);
+    box->setText(text);
+    // What a screen reader announces when the box opens.
+    box->setAccessibleName(QStringLiteral("Pantrio"));
+    box->setAccessibleDescription(text);
     switch (buttons) {
     case Buttons::Ok:
-        box.setStandardButtons(QMessageBox::Ok);
+        box->setStandardButtons(QMessageBox::Ok);
         break;
     case Buttons::OkCancel:
-        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-        box.setDefaultButton(QMessageBox::Ok);
+        box->setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        box->setDefaultButton(QMessageBox::Ok);
         break;
     case Buttons::YesNo:
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(QMessageBox::Yes);
+        box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box->setDefaultButton(QMessageBox::Yes);
         break;
     }
-    switch (box.exec()) {
+    // Closing an OK/Cancel or Yes/No box with Escape, or losing it with its
+    // window, means the safe answer.
+    const Answer safe = buttons == Buttons::OkCancel ? Answer::Cancel
+                        : buttons == Buttons::YesNo  ? Answer::No
+                                                     : Answer::Ok;
+    const std::optional<int> result = box.exec();
+    if (!result)
+        return safe;
+    switch (*result) {
     case QMessageBox::Cancel:
         return Answer::Cancel;
     case QMessageBox::Yes:
         return Answer::Yes;
     case QMessageBox::No:
         return Answer::No;
-    default:
-        // Closing an OK/Cancel or Yes/No box with Escape means the safe answer.
-        if (buttons == Buttons::OkCancel)
-            return box.clickedButton() ? Answer::Ok : Answer::Cancel;
-        if (buttons == Buttons::YesNo)
-            return Answer::No;
+    case QMessageBox::Ok:
         return Answer::Ok;
+    default:
+        return buttons == Buttons::OkCancel && box->clickedButton() ? Answer::Ok : safe;
     }
 }
 
 std::optional<QFont> WidgetDialogs::chooseFont(QWidget *parent, const QFont &initial)
 {
-    bool ok = false;
-    const QFont f = QFontDialog::getFont(&ok, initial, parent, QStringLiteral("Font"));
-    if (!ok)
+    Guarded<QFontDialog> dialog(new QFontDialog(initial, parent));
+    dialog->setWindowTitle(QStringLiteral("Font"));
+    dialog->setAccessibleName(QStringLiteral("Font"));
+    const std::optional<int> result = dialog.exec();
+    if (!result || *result != QDialog::Accepted)
         return std::nullopt;
-    return f;
+    return dialog->selectedFont();
 }
 
 std::optional<QColor> WidgetDialogs::chooseColor(QWidget *parent, const QColor &initial,
                                                  const QString &title)
 {
-    const QColor c = QColorDialog::getColor(initial, parent, title);
-    if (!c.isValid())
+    Guarded<QColorDialog> dialog(new QColorDialog(initial, parent));
+    dialog->setWindowTitle(title);
+    dialog->setAccessibleName(title);
+    const std::optional<int> result = dialog.exec();
+    if (!result || *result != QDialog::Accepted || !dialog->selectedColor().isValid())
         return std::nullopt;
-    return c;
+    return dialog->selectedColor();
 }
+
+namespace
+{
+QString runFileDialog(QWidget *parent, const QString &caption, const QString &suggested,
+                      const QString &filter, QFileDialog::AcceptMode mode)
+{
+    Guarded<QFileDialog> dialog(new QFileDialog(parent, caption, suggested, filter));
+    dialog->setAcceptMode(mode);
+    dialog->setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile
+                                                        : QFileDialog::ExistingFile);
+    dialog->setAccessibleName(caption);
+    if (mode == QFileDialog::AcceptSave && !suggested.isEmpty())
+        dialog->selectFile(suggested);
+    const std::optional<int> result = dialog.exec();
+    if (!result || *result != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+        return {};
+    return dialog->selectedFiles().constFirst();
+}
+} // namespace
 
 QString WidgetDialogs::openFileName(QWidget *parent, const QString &caption, const QString &filter)
 {
-    return QFileDialog::getOpenFileName(parent, caption, QString(), filter);
+    return runFileDialog(parent, caption, QString(), filter, QFileDialog::AcceptOpen);
 }
 
 QString WidgetDialogs::saveFileName(QWidget *parent, const QString &caption,
                                     const QString &suggested, const QString &filter)
 {
-    return QFileDialog::getSaveFileName(parent, caption, suggested, filter);
+    return runFileDialog(parent, caption, suggested, filter, QFileDialog::AcceptSave);
 }
 
 void WidgetDialogs::beep()
@@ -105,30 +166,23 @@ void WidgetDialogs::beep()
     QApplication::beep();
 }
 
-} // namespace pantrio
-
-namespace pantrio
-{
-
 bool WidgetDialogs::choosePrinter(QWidget *parent, QPrinter *printer, int pageCount, int *from,
                                   int *to)
 {
-    QPrintDialog dialog(printer, parent);
-    dialog.setMinMax(1, std::max(1, pageCount));
-    if (dialog.exec() != QDialog::Accepted)
+    Guarded<QPrintDialog> dialog(new QPrintDialog(printer, parent));
+    dialog->setWindowTitle(QStringLiteral("Print"));
+    dialog->setAccessibleName(QStringLiteral("Print"));
+    dialog->setMinMax(1, std::max(1, pageCount));
+    const std::optional<int> result = dialog.exec();
+    if (!result || *result != QDialog::Accepted)
         return false;
     *from = *to = 0;
-    if (dialog.printRange() == QAbstractPrintDialog::PageRange) {
-        *from = dialog.fromPage();
-        *to = dialog.toPage();
+    if (dialog->printRange() == QAbstractPrintDialog::PageRange) {
+        *from = dialog->fromPage();
+        *to = dialog->toPage();
     }
     return true;
 }
-
-} // namespace pantrio
-
-namespace pantrio
-{
 
 namespace
 {
@@ -136,22 +190,26 @@ class WidgetProgress : public Dialogs::Progress
 {
   public:
     WidgetProgress(QWidget *parent, const QString &text)
-        : m_dialog(text, QStringLiteral("Cancel"), 0, 0, parent)
+        : m_dialog(new QProgressDialog(text, QStringLiteral("Cancel"), 0, 0, parent))
     {
-        m_dialog.setWindowTitle(QStringLiteral("Pantrio"));
-        m_dialog.setWindowModality(Qt::WindowModal);
-        m_dialog.setMinimumDuration(300);
+        m_dialog->setWindowTitle(QStringLiteral("Pantrio"));
+        m_dialog->setAccessibleName(text);
+        m_dialog->setWindowModality(Qt::WindowModal);
+        m_dialog->setMinimumDuration(300);
     }
+    ~WidgetProgress() override { delete m_dialog.data(); }
     bool setValue(int value, int maximum) override
     {
-        if (m_dialog.maximum() != maximum)
-            m_dialog.setMaximum(maximum);
-        m_dialog.setValue(value); // a modal progress dialog keeps the window painting
-        return !m_dialog.wasCanceled();
+        if (!m_dialog)
+            return false; // gone with its window: stop
+        if (m_dialog->maximum() != maximum)
+            m_dialog->setMaximum(maximum);
+        m_dialog->setValue(value); // a modal progress dialog keeps the window painting
+        return m_dialog && !m_dialog->wasCanceled();
     }
 
   private:
-    QProgressDialog m_dialog;
+    QPointer<QProgressDialog> m_dialog;
 };
 } // namespace
 

@@ -1,6 +1,8 @@
 #include "Module1.h"
 
 #include "Backup.h"
+#include "Connection.h"
+#include "DatabaseFile.h"
 #include "DEVendora.h"
 #include "Dialogs.h"
 #include "Schema.h"
@@ -9,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QPointer>
 
 #include <memory>
@@ -24,6 +27,8 @@ std::unique_ptr<DEVendora> g_de;
 QPointer<frmVendora> g_main;
 QPointer<frmAdding> g_editor;
 std::function<void()> g_endProgram;
+std::unique_ptr<DatabaseFile::Lock> g_lock;
+QString g_readOnlyReason;
 } // namespace
 
 void setProgramDirectory(const QString &directory)
@@ -86,42 +91,118 @@ void FillRecentList()
     f->fillRecentList(HighestID());
 }
 
+namespace
+{
+
+void tellCannotOpen(const QString &why)
+{
+    Dialogs::notify(nullptr, QStringLiteral("Pantrio cannot open its database file\n%1\n\n%2\n\n%3")
+                                 .arg(QDir::toNativeSeparators(strConnect()), why,
+                                      Backup::restoreAdvice(strConnect())));
+}
+
+// Journals left beside the file by a session that did not end: the file's own
+// are applied, others are moved aside into backups/ (never deleted), and the
+// user decides where only they can know. False when the file cannot be used.
+bool settleSideFiles()
+{
+    const QString path = strConnect();
+    for (const DatabaseFile::SideFile &side : DatabaseFile::inspectSideFiles(path)) {
+        const QString name = QFileInfo(side.path).fileName();
+        bool apply = side.verdict == DatabaseFile::SideFile::Verdict::Own;
+        if (side.verdict == DatabaseFile::SideFile::Verdict::Uncertain)
+            apply = Dialogs::askYesNo(
+                nullptr, QStringLiteral("%1\n\nApply these changes to %2?\n\nAnswer No if you "
+                                        "have copied %2 from a backup or from elsewhere since: %3 "
+                                        "is then moved into %4, and %2 is opened as it is.")
+                             .arg(side.reason, QFileInfo(path).fileName(), name,
+                                  QDir::toNativeSeparators(Backup::folderFor(path))));
+        QString error;
+        if (apply) {
+            if (!DatabaseFile::recover(path, &error)) {
+                tellCannotOpen(QStringLiteral("The interrupted save in %1 could not be undone: %2")
+                                   .arg(name, error));
+                return false;
+            }
+            continue;
+        }
+        QString movedTo;
+        if (!DatabaseFile::setAside(side.path, Backup::folderFor(path), &movedTo, &error)) {
+            tellCannotOpen(side.reason + QLatin1Char(' ') + error);
+            return false;
+        }
+        Dialogs::notify(nullptr, QStringLiteral("%1\n\nIt was moved to %2 and not applied; %3 is "
+                                                "opened as it is.")
+                                     .arg(side.reason, QDir::toNativeSeparators(movedTo),
+                                          QDir::toNativeSeparators(path)));
+    }
+    return true;
+}
+
+} // namespace
+
 bool Main()
 {
-    // The database is checked before anything is shown, so a damaged or missing
-    // file ends the program with a message naming it and nothing is written.
+    const QString path = strConnect();
+    // One Pantrio at a time on a file, so neither overwrites the other's changes.
+    if (QFileInfo::exists(path)) {
+        g_lock = std::make_unique<DatabaseFile::Lock>(path);
+        if (g_lock->acquire() == DatabaseFile::Lock::Result::HeldByOther) {
+            Dialogs::notify(nullptr,
+                            QStringLiteral("%1 is already open in Pantrio (%2).\n\nUse that "
+                                           "window, or close it first: a file is open in one "
+                                           "Pantrio at a time, so that neither overwrites the "
+                                           "other's changes.")
+                                .arg(QDir::toNativeSeparators(path), g_lock->holder()));
+            g_lock.reset();
+            return false;
+        }
+    }
+    if (!settleSideFiles())
+        return false;
+    // The database is checked before anything is shown, and the check only
+    // reads, so a damaged or missing file ends the program with a message
+    // naming it and nothing is written.
     QString error;
-    if (!Schema::checkFile(strConnect(), &error)) {
-        Dialogs::notify(nullptr, QStringLiteral("Pantrio cannot open its database file\n%1\n\n%2")
-                                     .arg(QDir::toNativeSeparators(strConnect()), error));
+    if (!Schema::checkFile(path, &error)) {
+        tellCannotOpen(error);
         return false;
     }
-    // A copy of the file as it was, before anything is written.
-    if (Backup::automatic(strConnect(), &error).isEmpty())
-        Dialogs::notify(nullptr,
-                        QStringLiteral("Pantrio could not keep its start-up backup in "
-                                       "%1:\n%2\n\nYour data is untouched; Pantrio "
-                                       "goes on without the backup.")
-                            .arg(QDir::toNativeSeparators(Backup::folderFor(strConnect())), error));
+    g_readOnlyReason = whyNotWritable(path);
+    if (g_readOnlyReason.isEmpty()) {
+        // A copy of the file as it was, before anything is written.
+        if (Backup::automatic(path, &error).isEmpty())
+            Dialogs::notify(nullptr,
+                            QStringLiteral("Pantrio could not keep its start-up backup in "
+                                           "%1:\n%2\n\nYour data is untouched; Pantrio "
+                                           "goes on without the backup.")
+                                .arg(QDir::toNativeSeparators(Backup::automaticFolderFor(path)),
+                                     error));
+        // A file last used with a write-ahead log moves to the rollback journal
+        // once; a damaged one is left as it is and goes on as before.
+        DatabaseFile::useRollbackJournal(path, &error);
+    }
     SetConnections(1);
     frmVendora *f = frmVendoraIfLoaded();
     if (!f || !f->loadedOk()) {
-        const QString why = f ? f->loadError() : QStringLiteral("The main window did not load.");
-        Dialogs::notify(nullptr, QStringLiteral("Pantrio cannot open its database file\n%1\n\n%2")
-                                     .arg(QDir::toNativeSeparators(strConnect()), why));
+        tellCannotOpen(f ? f->loadError() : QStringLiteral("The main window did not load."));
         unloadVendora();
         return false;
     }
     QVariant highest;
     if (!de().TopListID(&highest, &error)) {
-        Dialogs::notify(nullptr, QStringLiteral("Pantrio cannot open its database file\n%1\n\n%2")
-                                     .arg(QDir::toNativeSeparators(strConnect()), error));
+        tellCannotOpen(error);
         unloadVendora();
         return false;
     }
     setHighestID(highest);
     f->show();
     return true;
+}
+
+QString readOnlyReason()
+{
+    return g_readOnlyReason;
 }
 
 namespace
@@ -196,6 +277,8 @@ void shutdown()
     delete g_main.data();
     g_de.reset();
     g_highestID = QVariant();
+    g_lock.reset();
+    g_readOnlyReason.clear();
 }
 
 } // namespace pantrio::Module1

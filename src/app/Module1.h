@@ -36,6 +36,8 @@ void FillRecentList();
 
 // Runs the start-up; false when the database cannot be used (already told).
 bool Main();
+// Why the database cannot be changed in this run; empty when it can.
+QString readOnlyReason();
 
 // The window instances. frmVendoraInstance() loads the main window when it is
 // not loaded; the *IfLoaded variants never create one.
@@ -50,7 +52,8 @@ void unloadAdding();
 void endProgram();
 void setEndProgramHandler(std::function<void()> handler);
 
-// Releases every window and the data environment (end of a test or of the run).
+// Releases every window, the data environment and the file's lock (end of a
+// test or of the run, whether or not the start-up succeeded).
 void shutdown();
 
 } // namespace Module1

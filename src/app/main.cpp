@@ -11,9 +11,10 @@ int main(int argc, char *argv[])
     QApplication::setApplicationVersion(QStringLiteral(PANTRIO_VERSION));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/pantrio/pantrio.png")));
     pantrio::Fonts::installSubstitutions();
-    if (!pantrio::Module1::Main())
-        return 1;
-    const int rc = app.exec();
+    int rc = 1;
+    if (pantrio::Module1::Main())
+        rc = app.exec();
+    // Windows, connections and the lock go while the application still exists.
     pantrio::Module1::shutdown();
     return rc;
 }

@@ -1,14 +1,18 @@
 #include "Backup.h"
 
 #include "Connection.h"
+#include "DatabaseFile.h"
 #include "Schema.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
-#include <QMap>
 #include <QRegularExpression>
 
 #include <sqlite3.h>
+
+#include <algorithm>
 
 namespace pantrio::Backup
 {
@@ -16,37 +20,71 @@ namespace pantrio::Backup
 namespace
 {
 
-const QString kPrefix = QStringLiteral("Vendora-");
+constexpr int kWaitMs = 5000; // as long as any other write waits for the file
+
+const QRegularExpression &automaticName()
+{
+    static const QRegularExpression re(
+        QStringLiteral("^Vendora-(\\d{8}-\\d{6})(?:-(\\d{1,6}))?\\.mdb$"));
+    return re;
+}
+
+QString native(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
 
 QString openError(sqlite3 *db, const QString &path)
 {
     return QStringLiteral("%1: %2").arg(
-        QDir::toNativeSeparators(path),
-        QString::fromUtf8(db ? sqlite3_errmsg(db) : "out of memory"));
+        native(path), db ? describeSqliteError(sqlite3_errcode(db),
+                                               QString::fromUtf8(sqlite3_errmsg(db)))
+                         : QStringLiteral("out of memory"));
 }
 
-// Copies every page of from into to, in one step under a read lock, so the
-// copy is one consistent state of the source.
-bool backupPages(sqlite3 *from, sqlite3 *to, QString *error)
+sqlite3 *openFile(const QString &path, int flags, QString *error)
 {
-    sqlite3_busy_timeout(from, 5000);
-    sqlite3_busy_timeout(to, 5000);
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags, nullptr) != SQLITE_OK) {
+        if (error)
+            *error = openError(db, path);
+        sqlite3_close(db);
+        return nullptr;
+    }
+    // The loop below waits; the handler only smooths short holds.
+    sqlite3_busy_timeout(db, 250);
+    return db;
+}
+
+// Copies every page of from into to in one step under a read lock, so the copy
+// is one consistent state of the source. A file held by a writer is waited for
+// as long as other writes wait, never longer. target names the file written,
+// for messages.
+bool backupPages(sqlite3 *from, sqlite3 *to, const QString &target, QString *error)
+{
     sqlite3_backup *b = sqlite3_backup_init(to, "main", from, "main");
     if (!b) {
         if (error)
-            *error = QString::fromUtf8(sqlite3_errmsg(to));
+            *error = openError(to, target);
         return false;
     }
+    QElapsedTimer waited;
+    waited.start();
     int rc;
-    do {
+    for (;;) {
         rc = sqlite3_backup_step(b, -1);
-        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
-            sqlite3_sleep(50);
-    } while (rc == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED);
+        if (rc != SQLITE_BUSY && rc != SQLITE_LOCKED)
+            break;
+        if (waited.elapsed() >= kWaitMs)
+            break;
+        sqlite3_sleep(50);
+    }
     sqlite3_backup_finish(b);
     if (rc != SQLITE_DONE) {
         if (error)
-            *error = QString::fromUtf8(sqlite3_errstr(rc));
+            *error = QStringLiteral("%1: %2").arg(
+                native(target),
+                describeSqliteError(rc, QString::fromUtf8(sqlite3_errstr(rc))));
         return false;
     }
     return true;
@@ -59,31 +97,51 @@ QString folderFor(const QString &databasePath)
     return QFileInfo(databasePath).absoluteDir().filePath(QStringLiteral("backups"));
 }
 
+QString restoreAdvice(const QString &databasePath)
+{
+    return QStringLiteral("To go back to a backup, copy one of the files in %1 to %2 while "
+                          "Pantrio is closed, then start Pantrio: it checks the copy before it "
+                          "uses it.")
+        .arg(native(automaticFolderFor(databasePath)), native(databasePath));
+}
+
+QString automaticFolderFor(const QString &databasePath)
+{
+    return QDir(folderFor(databasePath)).filePath(QStringLiteral("automatic"));
+}
+
 bool copy(const QString &databasePath, const QString &target, QString *error)
 {
-    if (QFileInfo::exists(target)) {
-        if (error)
-            *error = QStringLiteral("%1 already exists.").arg(QDir::toNativeSeparators(target));
-        return false;
+    {
+        // Made here and only here: an existing file is never written over.
+        QFile made(target);
+        if (!made.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            if (error)
+                *error = QFileInfo::exists(target)
+                             ? QStringLiteral("%1 already exists.").arg(native(target))
+                             : QStringLiteral("%1 cannot be made: %2")
+                                   .arg(native(target), made.errorString());
+            return false;
+        }
     }
-    sqlite3 *from = nullptr, *to = nullptr;
-    bool ok = sqlite3_open_v2(databasePath.toUtf8().constData(), &from, SQLITE_OPEN_READONLY,
-                              nullptr) == SQLITE_OK;
-    if (!ok && error)
-        *error = openError(from, databasePath);
+    sqlite3 *from = openFile(databasePath, SQLITE_OPEN_READONLY, error);
+    sqlite3 *to = from ? openFile(target, SQLITE_OPEN_READWRITE, error) : nullptr;
+    bool ok = from && to && backupPages(from, to, target, error);
+    // The copy stands alone: one file, no journal beside it.
     if (ok) {
-        ok = sqlite3_open_v2(target.toUtf8().constData(), &to,
-                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) == SQLITE_OK;
+        char *message = nullptr;
+        ok = sqlite3_exec(to, "PRAGMA journal_mode=DELETE", nullptr, nullptr, &message) ==
+             SQLITE_OK;
         if (!ok && error)
+            *error = QStringLiteral("%1: %2").arg(native(target), QString::fromUtf8(message));
+        sqlite3_free(message);
+    }
+    sqlite3_close(from);
+    if (to && sqlite3_close(to) != SQLITE_OK && ok) {
+        ok = false;
+        if (error)
             *error = openError(to, target);
     }
-    if (ok)
-        ok = backupPages(from, to, error);
-    // The copy stands alone: one file, no journal beside it.
-    if (ok)
-        ok = sqlite3_exec(to, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr) == SQLITE_OK;
-    sqlite3_close(from);
-    sqlite3_close(to);
     if (!ok)
         QFile::remove(target);
     return ok;
@@ -91,56 +149,64 @@ bool copy(const QString &databasePath, const QString &target, QString *error)
 
 QStringList keep(const QStringList &names, const QDateTime &now)
 {
-    static const QRegularExpression re(QStringLiteral("^Vendora-(\\d{8}-\\d{6})\\.mdb$"));
-    QMap<QDateTime, QString> byTime;
+    struct Entry {
+        QDateTime time;
+        int number;
+        QString name;
+    };
+    QVector<Entry> entries;
     for (const QString &n : names) {
-        const auto m = re.match(n);
+        const auto m = automaticName().match(n);
         if (!m.hasMatch())
             continue;
         const QDateTime t = QDateTime::fromString(m.captured(1), QStringLiteral("yyyyMMdd-HHmmss"));
         if (t.isValid())
-            byTime.insert(t, n);
+            entries.append({t, m.captured(2).isEmpty() ? 1 : m.captured(2).toInt(), n});
     }
+    std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
+        return a.time != b.time ? a.time < b.time : a.number < b.number;
+    });
     QStringList kept;
-    const QList<QDateTime> times = byTime.keys(); // oldest first
-    for (int i = int(times.size()) - 1, n = 0; i >= 0 && n < 10; --i, ++n)
-        kept << byTime.value(times.at(i));
+    for (int i = int(entries.size()) - 1, n = 0; i >= 0 && n < 10; --i, ++n)
+        kept << entries.at(i).name;
     // The first backup of each of the last 12 months, this one included.
     const QDate firstMonth = QDate(now.date().year(), now.date().month(), 1).addMonths(-11);
     QSet<QString> months;
-    for (const QDateTime &t : times) {
-        if (t.date() < firstMonth)
+    for (const Entry &e : std::as_const(entries)) {
+        if (e.time.date() < firstMonth)
             continue;
-        const QString month = t.toString(QStringLiteral("yyyyMM"));
+        const QString month = e.time.toString(QStringLiteral("yyyyMM"));
         if (months.contains(month))
             continue;
         months.insert(month);
-        if (!kept.contains(byTime.value(t)))
-            kept << byTime.value(t);
+        if (!kept.contains(e.name))
+            kept << e.name;
     }
     return kept;
 }
 
 QString automatic(const QString &databasePath, QString *error, const QDateTime &now)
 {
-    const QString folder = folderFor(databasePath);
+    const QString folder = automaticFolderFor(databasePath);
     if (!QDir().mkpath(folder)) {
         if (error)
-            *error = QStringLiteral("The folder %1 cannot be made.")
-                         .arg(QDir::toNativeSeparators(folder));
+            *error = QStringLiteral("The folder %1 cannot be made.").arg(native(folder));
         return {};
     }
-    QString name =
-        kPrefix + now.toString(QStringLiteral("yyyyMMdd-HHmmss")) + QStringLiteral(".mdb");
-    // Two starts in one second keep the first copy.
-    const QString target = QDir(folder).filePath(name);
-    if (!QFileInfo::exists(target) && !copy(databasePath, target, error))
+    const QString stamp = QStringLiteral("Vendora-") + now.toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString target;
+    for (int n = 1;; ++n) {
+        target = QDir(folder).filePath(
+            n == 1 ? stamp + QStringLiteral(".mdb") : stamp + QStringLiteral("-%1.mdb").arg(n));
+        if (!QFileInfo::exists(target))
+            break;
+    }
+    if (!copy(databasePath, target, error))
         return {};
-    const QStringList all =
-        QDir(folder).entryList({kPrefix + QStringLiteral("*.mdb")}, QDir::Files);
+    const QStringList all = QDir(folder).entryList(QDir::Files);
     const QStringList kept = keep(all, now);
     for (const QString &n : all)
-        if (!kept.contains(n))
+        if (automaticName().match(n).hasMatch() && !kept.contains(n))
             QFile::remove(QDir(folder).filePath(n));
     return target;
 }
@@ -153,24 +219,20 @@ bool verify(const QString &path, QString *error)
             *error = why;
         return false;
     }
-    sqlite3 *db = nullptr;
-    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) !=
-        SQLITE_OK) {
-        if (error)
-            *error = openError(db, path);
-        sqlite3_close(db);
+    sqlite3 *db = openFile(path, SQLITE_OPEN_READONLY, error);
+    if (!db)
         return false;
-    }
     sqlite3_stmt *st = nullptr;
     QString result;
+    int rc = SQLITE_ERROR;
     if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &st, nullptr) == SQLITE_OK) {
-        while (sqlite3_step(st) == SQLITE_ROW)
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW)
             result +=
                 QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0))) +
                 QLatin1Char(' ');
-    } else {
-        result = QString::fromUtf8(sqlite3_errmsg(db));
     }
+    if (rc != SQLITE_DONE)
+        result += QString::fromUtf8(sqlite3_errmsg(db));
     sqlite3_finalize(st);
     sqlite3_close(db);
     if (result.trimmed() != QLatin1String("ok")) {
@@ -185,21 +247,21 @@ bool restore(const QString &databasePath, const QString &backupPath, QString *er
 {
     if (!verify(backupPath, error))
         return false;
+    QString why;
+    if (!DatabaseFile::useRollbackJournal(databasePath, &why)) {
+        // A file with a write-ahead log cannot take pages of another size.
+        if (error)
+            *error = QStringLiteral("%1 could not be prepared for the restore: %2")
+                         .arg(native(databasePath), why);
+        return false;
+    }
     if (automatic(databasePath, error).isEmpty())
         return false;
-    sqlite3 *from = nullptr, *to = nullptr;
-    bool ok = sqlite3_open_v2(backupPath.toUtf8().constData(), &from, SQLITE_OPEN_READONLY,
-                              nullptr) == SQLITE_OK &&
-              sqlite3_open_v2(databasePath.toUtf8().constData(), &to, SQLITE_OPEN_READWRITE,
-                              nullptr) == SQLITE_OK;
-    if (!ok && error)
-        *error = openError(to ? to : from, databasePath);
+    sqlite3 *from = openFile(backupPath, SQLITE_OPEN_READONLY, error);
+    sqlite3 *to = from ? openFile(databasePath, SQLITE_OPEN_READWRITE, error) : nullptr;
     // The online backup writes the whole file in one transaction: the current
     // contents stay until it commits.
-    if (ok)
-        ok = backupPages(from, to, error);
-    if (ok)
-        sqlite3_exec(to, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+    const bool ok = from && to && backupPages(from, to, databasePath, error);
     sqlite3_close(from);
     sqlite3_close(to);
     return ok;

@@ -8,16 +8,21 @@ namespace pantrio::Backup
 {
 
 // A consistent copy of a live database through SQLite's online backup, safe
-// while another connection writes. The target must not exist yet.
+// while another connection writes; a writer holding the file longer than five
+// seconds makes it fail as "locked". The target must not exist yet: it is
+// created here, so no name is ever used twice.
 bool copy(const QString &databasePath, const QString &target, QString *error);
 
-// The start-up copy: backups/Vendora-YYYYMMDD-HHMMSS.mdb beside the database,
-// then the folder pruned to the newest 10 and the first of each of the last
-// 12 months. Returns the new file's path, empty on failure.
+// An automatic copy (at start-up, before a restore) under a name never used
+// before in backups/automatic/, then that folder pruned to the newest 10 and
+// the first of each of the last 12 months. Nothing else is ever deleted: a
+// user's own copies live elsewhere. Returns the new file's path, empty on
+// failure.
 QString automatic(const QString &databasePath, QString *error,
                   const QDateTime &now = QDateTime::currentDateTime());
 
-// Which of the given backup names (as automatic() makes them) to keep.
+// Which of the given names to keep; names automatic() does not make are no
+// concern of rotation and never listed.
 QStringList keep(const QStringList &names, const QDateTime &now);
 
 // An intact Pantrio database: integrity check, the five tables and columns.
@@ -27,6 +32,11 @@ bool verify(const QString &path, QString *error);
 // copy of the current file into backups/. Nothing changes when it fails.
 bool restore(const QString &databasePath, const QString &backupPath, QString *error);
 
+// backups/ beside the database: the user's folder for copies. Rotation only
+// ever looks inside automaticFolderFor().
 QString folderFor(const QString &databasePath);
+// How to go back to a backup by hand, in a sentence naming both places.
+QString restoreAdvice(const QString &databasePath);
+QString automaticFolderFor(const QString &databasePath);
 
 } // namespace pantrio::Backup

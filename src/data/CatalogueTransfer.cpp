@@ -1,8 +1,8 @@
 #include "CatalogueTransfer.h"
 
 #include "Connection.h"
+#include "SafeFile.h"
 
-#include <QSaveFile>
 #include <QSet>
 
 namespace pantrio::CatalogueTransfer
@@ -22,25 +22,16 @@ bool writeCsv(Connection &connection, const QString &sql, const QStringList &hea
     Connection::Rows rows;
     if (!connection.select(sql, &rows, error))
         return false;
-    // Written aside and renamed into place: a failed export leaves no half file.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    file.write(Csv::line(header));
+    QByteArray data = Csv::line(header);
     for (const auto &r : std::as_const(rows.rows)) {
         QStringList fields;
         for (const QVariant &v : r)
             fields << v.toString();
-        file.write(Csv::line(fields));
+        data += Csv::line(fields);
     }
-    if (!file.commit()) {
-        if (error)
-            *error = file.errorString();
+    // Written aside and renamed into place: a failed export leaves the old file.
+    if (!SafeFile::write(path, data, error))
         return false;
-    }
     if (count)
         *count = int(rows.rows.size());
     return true;

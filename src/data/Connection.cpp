@@ -1,5 +1,8 @@
 #include "Connection.h"
 
+#include "Backup.h"
+#include "DatabaseFile.h"
+
 #include <QAtomicInt>
 #include <QDir>
 #include <QFile>
@@ -11,6 +14,7 @@
 
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace pantrio
 {
@@ -51,8 +55,10 @@ QVariant columnValue(sqlite3_stmt *stmt, int i)
     }
 }
 
+} // namespace
+
 // One wording for the failures a user can act on, whichever API reported them.
-QString userMessage(int code, const QString &text)
+QString describeSqliteError(int code, const QString &text)
 {
     switch (code & 0xFF) {
     case SQLITE_BUSY:
@@ -71,9 +77,12 @@ QString userMessage(int code, const QString &text)
     }
 }
 
+namespace
+{
+
 QString sqliteError(sqlite3 *db)
 {
-    return userMessage(sqlite3_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)));
+    return describeSqliteError(sqlite3_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)));
 }
 
 bool bind(sqlite3_stmt *st, int i, const QVariant &v)
@@ -155,7 +164,7 @@ QString describeSqlError(const QSqlError &e)
         text = e.driverText().trimmed();
     if (text.isEmpty())
         text = e.text().trimmed();
-    return userMessage(e.nativeErrorCode().toInt(), text);
+    return describeSqliteError(e.nativeErrorCode().toInt(), text);
 }
 
 Connection::Connection() : m_name(uniqueName()) {}
@@ -180,32 +189,48 @@ bool Connection::open(const QString &path, QString *error, Mode mode)
                          .arg(QSqlDatabase::drivers().join(QLatin1String(", ")));
         return false;
     }
+    const QString file = info.absoluteFilePath();
+    m_readOnlyReason = mode == Mode::ReadOnly ? QString() : whyNotWritable(file);
+    m_readOnly = mode == Mode::ReadOnly || !m_readOnlyReason.isEmpty();
+    // mode=rw: never let the driver create a missing file.
+    QString options = m_readOnly ? QStringLiteral("?mode=ro") : QStringLiteral("?mode=rw");
+    // A file last used with a write-ahead log must make its side files even to
+    // be read; where the folder forbids that, it is read as it lies on disk.
+    if (m_readOnly && !QFileInfo(info.absolutePath()).isWritable() &&
+        DatabaseFile::readHeader(file).walMode && !QFileInfo::exists(file + QLatin1String("-wal")))
+        options += QStringLiteral("&immutable=1");
+    bool ok = true;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-        // mode=rw: never let the driver create a missing file.
-        QUrl url = QUrl::fromLocalFile(info.absoluteFilePath());
-        db.setDatabaseName(url.toString(QUrl::FullyEncoded) + QStringLiteral("?mode=rw"));
+        QUrl url = QUrl::fromLocalFile(file);
+        db.setDatabaseName(url.toString(QUrl::FullyEncoded) + options);
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
         if (!db.open()) {
             if (error)
                 *error = describeSqlError(db.lastError());
-            db = QSqlDatabase();
-            QSqlDatabase::removeDatabase(m_name);
-            return false;
-        }
-        // WAL keeps every committed row across a crash or kill of the program, and
-        // lets the windows' several connections read while one writes. NORMAL
-        // syncing is enough for that and keeps one-row commits cheap.
-        QSqlQuery q(db);
-        if (mode == Mode::Configure) {
-            q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
-            q.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
-            // Catalogue queries in item order walk the index; a cache that holds a
-            // large catalogue keeps them from re-reading the file page by page.
-            q.exec(QStringLiteral("PRAGMA cache_size=-32768"));
+            ok = false;
         }
     }
-    m_path = info.absoluteFilePath();
+    if (!ok) {
+        QSqlDatabase::removeDatabase(m_name);
+        return false;
+    }
+    m_path = file;
+    // The rollback journal with full syncing keeps no side file between writes,
+    // needs no shared memory and survives a power cut; a large cache keeps
+    // catalogue queries in item order from re-reading the file page by page.
+    if (mode != Mode::ReadOnly) {
+        QStringList pragmas = {QStringLiteral("PRAGMA cache_size=-32768")};
+        if (!m_readOnly)
+            pragmas << QStringLiteral("PRAGMA synchronous=FULL")
+                    << QStringLiteral("PRAGMA foreign_keys=ON");
+        for (const QString &p : std::as_const(pragmas)) {
+            if (!exec(p, {}, error)) {
+                close();
+                return false;
+            }
+        }
+    }
     m_nativePath = QFile::encodeName(m_path);
     struct stat st;
     if (::stat(m_nativePath.constData(), &st) == 0) {
@@ -213,6 +238,25 @@ bool Connection::open(const QString &path, QString *error, Mode mode)
         m_inode = quint64(st.st_ino);
     }
     return true;
+}
+
+QString whyNotWritable(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.isWritable()) {
+        if (info.ownerId() != ::getuid())
+            return QStringLiteral("The file %1 belongs to the user %2, and you may not change "
+                                  "it.")
+                .arg(QDir::toNativeSeparators(info.absoluteFilePath()),
+                     info.owner().isEmpty() ? QString::number(info.ownerId()) : info.owner());
+        return QStringLiteral("The file %1 is marked read-only.")
+            .arg(QDir::toNativeSeparators(info.absoluteFilePath()));
+    }
+    if (!QFileInfo(info.absolutePath()).isWritable())
+        return QStringLiteral("You may not write in the folder %1, where Pantrio keeps the "
+                              "journal that makes each save safe.")
+            .arg(QDir::toNativeSeparators(info.absolutePath()));
+    return {};
 }
 
 bool Connection::fileIsStillThere(QString *error) const
@@ -223,15 +267,16 @@ bool Connection::fileIsStillThere(QString *error) const
         return true;
     if (error)
         *error = QStringLiteral("The database file %1 was removed or replaced while Pantrio was "
-                                "running, so nothing more can be saved to it. Close Pantrio and "
-                                "restore the file from the backups folder.")
-                     .arg(QDir::toNativeSeparators(m_path));
+                                "running, so nothing more can be saved to it. Close Pantrio. %2")
+                     .arg(QDir::toNativeSeparators(m_path), Backup::restoreAdvice(m_path));
     return false;
 }
 
 void Connection::close()
 {
     finalizeStatements(); // before the database they belong to goes
+    m_readOnly = false;
+    m_readOnlyReason.clear();
     if (!QSqlDatabase::contains(m_name))
         return;
     {
@@ -299,13 +344,29 @@ void Connection::finalizeStatements()
     m_statements.clear();
 }
 
+bool Connection::canWrite(QString *error) const
+{
+    if (m_readOnly) {
+        if (error)
+            *error = m_readOnlyReason + QStringLiteral(" Nothing can be changed.");
+        return false;
+    }
+    return fileIsStillThere(error);
+}
+
 bool Connection::begin(QString *error)
 {
-    if (!fileIsStillThere(error))
+    if (!canWrite(error))
         return false;
     // IMMEDIATE takes the write lock up front, so a second writer waits for the
     // busy timeout here instead of failing half way through.
     return exec(QStringLiteral("BEGIN IMMEDIATE"), {}, error);
+}
+
+bool Connection::inTransaction() const
+{
+    sqlite3 *db = isOpen() ? handleOf(database()) : nullptr;
+    return db && sqlite3_get_autocommit(db) == 0;
 }
 
 bool Connection::commit(QString *error)

@@ -24,11 +24,15 @@ class Connection
     Connection &operator=(const Connection &) = delete;
 
     // Opens the existing database at path; false with a readable reason otherwise.
-    // A plain open only reads: it sets neither the journal mode nor the cache.
-    enum class Mode { Configure, Plain };
-    bool open(const QString &path, QString *error, Mode mode = Mode::Configure);
+    // ReadWrite syncs every commit fully and reads through a large cache; when
+    // the file or its folder may not be written, it opens for reading only and
+    // readOnlyReason() says why. ReadOnly never changes the file in any way.
+    enum class Mode { ReadWrite, ReadOnly };
+    bool open(const QString &path, QString *error, Mode mode = Mode::ReadWrite);
     void close();
     bool isOpen() const;
+    bool isReadOnly() const { return m_readOnly; }
+    QString readOnlyReason() const { return m_readOnlyReason; }
     QString path() const { return m_path; }
     QSqlDatabase database() const;
 
@@ -52,8 +56,14 @@ class Connection
     // False when the file was removed or replaced since it was opened: SQLite
     // would go on writing into the unlinked file, and the change would be lost.
     bool fileIsStillThere(QString *error) const;
+    // Whether a write may begin: the connection is not read-only and the file
+    // is still the one opened. The reason otherwise.
+    bool canWrite(QString *error) const;
     bool commit(QString *error);
     void rollback();
+    // True between begin() and commit()/rollback(), unless SQLite itself rolled
+    // the transaction back (as it may on a full disk).
+    bool inTransaction() const;
 
   private:
     void finalizeStatements();
@@ -62,6 +72,8 @@ class Connection
     QString m_path;
     QHash<QString, sqlite3_stmt *> m_statements;
     QByteArray m_nativePath;
+    bool m_readOnly = false;
+    QString m_readOnlyReason;
     quint64 m_device = 0;
     quint64 m_inode = 0;
 };
@@ -83,5 +95,11 @@ template <typename Fn> bool Connection::transaction(Fn fn, QString *error)
 
 // Turns a driver error into the sentence a user can act on.
 QString describeSqlError(const class QSqlError &e);
+// The same for an SQLite result code and its message.
+QString describeSqliteError(int code, const QString &text);
+
+// Why the database at path cannot be written by this user (empty when it can):
+// SQLite needs to write the file and, for its journal, the folder.
+QString whyNotWritable(const QString &path);
 
 } // namespace pantrio

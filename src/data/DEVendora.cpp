@@ -45,7 +45,7 @@ bool DEVendora::ClearList(QString *error)
 {
     if (!ensureOpen(error))
         return false;
-    return m_connection.fileIsStillThere(error) &&
+    return m_connection.canWrite(error) &&
            m_connection.exec(QStringLiteral("DELETE FROM Selected"), {}, error);
 }
 

@@ -257,7 +257,7 @@ bool RecordSet::addNew(QString *error)
 
 bool RecordSet::writeRow(Row &row, QString *error)
 {
-    if (!m_connection->fileIsStillThere(error))
+    if (!m_connection->canWrite(error))
         return false;
     QVariantList binds;
     QString sql;

@@ -85,7 +85,7 @@ bool checkFile(const QString &path, QString *error)
     Connection c;
     QString why;
     // Only looked at: the start-up backup is taken before anything is written.
-    if (!c.open(path, &why, Connection::Mode::Plain) || !verify(c, &why)) {
+    if (!c.open(path, &why, Connection::Mode::ReadOnly) || !verify(c, &why)) {
         if (error)
             *error = why.contains(QLatin1String("not a database"))
                          ? QStringLiteral("The file is not a Pantrio database (%1).").arg(why)

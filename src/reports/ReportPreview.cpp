@@ -2,8 +2,11 @@
 
 #include "Dialogs.h"
 #include "ReportPainter.h"
+#include "SafeFile.h"
 
 #include <QAction>
+#include <QBuffer>
+#include <QPointer>
 #include <QLabel>
 #include <QPaintEvent>
 #include <QPainter>
@@ -188,12 +191,20 @@ void ReportPreview::updatePageLabel()
 
 bool ReportPreview::exportPdf(const QString &path, QString *error)
 {
-    QPdfWriter writer(path);
-    writer.setTitle(m_definition.caption);
-    writer.setCreator(QStringLiteral("Pantrio"));
-    writer.setResolution(600);
-    writer.setPageLayout(m_pageLayout);
-    return ReportPainter::print(m_definition, m_result, &writer, error);
+    // Made in memory and written in one step: a failed export leaves any file
+    // it would replace as it was.
+    QBuffer pdf;
+    pdf.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&pdf);
+        writer.setTitle(m_definition.caption);
+        writer.setCreator(QStringLiteral("Pantrio"));
+        writer.setResolution(600);
+        writer.setPageLayout(m_pageLayout);
+        if (!ReportPainter::print(m_definition, m_result, &writer, error))
+            return false;
+    }
+    return SafeFile::write(path, pdf.data(), error);
 }
 
 bool ReportPreview::printTo(const QString &printerName, QString *error)
@@ -211,8 +222,11 @@ bool ReportPreview::printTo(const QString &printerName, QString *error)
     return ReportPainter::print(m_definition, m_result, &p, error);
 }
 
+// Each dialog may outlive this window (closed while the dialog is open): the
+// guard tells, and nothing of the window is touched afterwards.
 void ReportPreview::printInteractive()
 {
+    const QPointer<ReportPreview> self(this);
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(m_definition.caption);
     printer.setFullPage(true);
@@ -222,7 +236,8 @@ void ReportPreview::printInteractive()
                                              "print to a PDF file in the next window, or use "
                                              "Export PDF."));
     int from = 0, to = 0;
-    if (!Dialogs::instance().choosePrinter(this, &printer, pageCount(), &from, &to))
+    if (!self || !Dialogs::instance().choosePrinter(this, &printer, pageCount(), &from, &to) ||
+        !self)
         return;
     QString error;
     if (!ReportPainter::print(m_definition, m_result, &printer, &error, from, to))
@@ -231,10 +246,11 @@ void ReportPreview::printInteractive()
 
 void ReportPreview::exportPdfInteractive()
 {
+    const QPointer<ReportPreview> self(this);
     const QString path = Dialogs::instance().saveFileName(
         this, QStringLiteral("Export PDF"), m_definition.caption + QStringLiteral(".pdf"),
         QStringLiteral("PDF files (*.pdf)"));
-    if (path.isEmpty())
+    if (!self || path.isEmpty())
         return;
     QString error;
     if (!exportPdf(path, &error))

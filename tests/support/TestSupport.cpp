@@ -2,15 +2,24 @@
 
 #include "Connection.h"
 #include "Fonts.h"
+#include "HelpViewer.h"
+#include "PrintCommands.h"
 #include "Module1.h"
 #include "Schema.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QFileInfo>
 #include <QDir>
 #include <QFile>
 #include <QPrinter>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QTest>
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace pantrio::test
 {
@@ -62,9 +71,10 @@ QString ScriptedDialogs::openFileName(QWidget *, const QString &, const QString 
     return f;
 }
 
-QString ScriptedDialogs::saveFileName(QWidget *w, const QString &c, const QString &,
+QString ScriptedDialogs::saveFileName(QWidget *w, const QString &c, const QString &suggested,
                                       const QString &f)
 {
+    suggestedNames << suggested;
     return openFileName(w, c, f);
 }
 
@@ -166,10 +176,102 @@ QList<QVariantList> ProgramDir::rows(const QString &sql) const
     return out;
 }
 
+bool runningAsRoot()
+{
+    return ::geteuid() == 0;
+}
+
+namespace
+{
+ProcessResult run(const QString &program, const QStringList &args, int timeoutMs,
+                  bool unprivileged)
+{
+    QProcess p;
+    if (unprivileged && runningAsRoot()) {
+        p.setChildProcessModifier([] {
+            // nobody:nogroup, and none of root's supplementary groups.
+            if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
+                ::_exit(97);
+        });
+    }
+    ProcessResult r;
+    p.start(program, args);
+    r.finished = p.waitForStarted() && p.waitForFinished(timeoutMs);
+    r.crashed = p.exitStatus() == QProcess::CrashExit;
+    r.exitCode = p.exitCode();
+    r.lines = QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    r.errors = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+} // namespace
+
+ProcessResult runUnprivileged(const QString &program, const QStringList &args, int timeoutMs)
+{
+    return run(program, args, timeoutMs, true);
+}
+
+ProcessResult runProbe(const QStringList &args, bool unprivileged)
+{
+    return run(QCoreApplication::applicationDirPath() + QStringLiteral("/pantrio-probe"), args,
+               120000, unprivileged);
+}
+
+void shareWithUnprivileged(const QString &path, bool writable)
+{
+    const QByteArray native = QFile::encodeName(path);
+    if (runningAsRoot() && writable)
+        (void)::chown(native.constData(), 65534, 65534);
+    const bool folder = QFileInfo(path).isDir();
+    mode_t mode = folder ? 0755 : 0644;
+    if (writable)
+        mode |= folder ? 0777 : 0666;
+    ::chmod(native.constData(), mode);
+}
+
+QByteArray fileHash(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256).toHex();
+}
+
 void initApplication()
 {
     QCoreApplication::setApplicationName(QStringLiteral("Pantrio"));
     Fonts::installSubstitutions();
+}
+
+} // namespace pantrio::test
+
+namespace pantrio::test
+{
+
+void Fixture::initTestCase()
+{
+    initApplication();
+}
+
+void Fixture::init()
+{
+    m_dir = std::make_unique<ProgramDir>(m_starterData);
+    QVERIFY(m_dir->ok());
+    m_dialogs = ScriptedDialogs::install();
+    m_ended = false;
+    Module1::setEndProgramHandler([this] { m_ended = true; });
+}
+
+void Fixture::cleanup()
+{
+    const int unexpected = m_dialogs->unexpected;
+    const QStringList messages = m_dialogs->messages;
+    PrintCommands::closeAll();
+    HelpViewer::closeViewer();
+    m_dir.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY2(unexpected == 0, qPrintable(QStringLiteral("%1 unanswered question(s); last message: %2")
+                                             .arg(unexpected)
+                                             .arg(messages.isEmpty() ? QString() : messages.last())));
 }
 
 } // namespace pantrio::test

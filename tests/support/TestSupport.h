@@ -2,11 +2,14 @@
 
 #include "Dialogs.h"
 
+#include <QObject>
+#include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QVariant>
 
 #include <deque>
+#include <memory>
 
 namespace pantrio::test
 {
@@ -21,6 +24,7 @@ class ScriptedDialogs : public Dialogs
     std::deque<std::optional<QFont>> fonts;
     std::deque<std::optional<QColor>> colors;
     std::deque<QString> fileNames;
+    QStringList suggestedNames; // what each save dialog offered
     QStringList messages;
     QStringList colorTitles;
     QFont lastFontPreset;
@@ -68,5 +72,50 @@ class ProgramDir
 
 // Fonts, the app name: what main() sets up before the windows.
 void initApplication();
+
+// The base of the test classes: each test gets a program directory of its own
+// with a new database and scripted dialogs; after each test, no dialog may
+// have asked a question the test did not answer, and every window is gone.
+class Fixture : public QObject
+{
+    Q_OBJECT
+  protected:
+    // A directory with the starter data, or with empty tables.
+    explicit Fixture(bool starterData = true) : m_starterData(starterData) {}
+    std::unique_ptr<ProgramDir> m_dir;
+    ScriptedDialogs *m_dialogs = nullptr;
+    bool m_ended = false; // the program asked to end
+
+  private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+  private:
+    bool m_starterData;
+};
+
+// Another user for the cases only such a user meets (files and folders they
+// may not write): when the tests run as root, programs started through
+// runUnprivileged() run as "nobody"; otherwise as the current user, who is
+// unprivileged already.
+bool runningAsRoot();
+struct ProcessResult {
+    bool finished = false;
+    bool crashed = false;
+    int exitCode = -1;
+    QStringList lines; // standard output
+    QString errors;    // standard error
+};
+ProcessResult runUnprivileged(const QString &program, const QStringList &args,
+                              int timeoutMs = 120000);
+// The probe program beside the tests (see probe.cpp), run as that user.
+ProcessResult runProbe(const QStringList &args, bool unprivileged);
+// Lets that user reach path (and write it when writable is set): owned by the
+// user, or open to all.
+void shareWithUnprivileged(const QString &path, bool writable);
+
+// The SHA-256 of a file's bytes, to tell that nothing changed it.
+QByteArray fileHash(const QString &path);
 
 } // namespace pantrio::test

@@ -562,7 +562,8 @@ void frmAdding::cmdRefreshCombo_Click()
     // The re-read would drop a pending change, so it is written first.
     if (!finishPendingChange(&error))
         return trapped(error);
-    m_rs->requery(nullptr);
+    if (!m_rs->requery(&error))
+        trapped(error);
 }
 
 void frmAdding::mnuHelp_Click()

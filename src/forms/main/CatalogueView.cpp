@@ -71,6 +71,16 @@ void CatalogueModel::clearAllMarks()
     });
 }
 
+void CatalogueModel::clearMarks(const QVector<int> &rows)
+{
+    for (int i : rows) {
+        if (i < 0 || i >= m_entries.size())
+            continue;
+        m_entries[i].checked = m_entries[i].bold = false;
+        emit dataChanged(index(i, 0), index(i, columnCount() - 1));
+    }
+}
+
 int CatalogueModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(m_entries.size());

@@ -35,6 +35,8 @@ class CatalogueModel : public QAbstractTableModel
     // and repaints once.
     void setAllBoldToChecked();
     void clearAllMarks();
+    // Clears the tick and bold mark of the given entries only.
+    void clearMarks(const QVector<int> &rows);
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;

@@ -6,6 +6,7 @@
 #include "Csv.h"
 #include "Dialogs.h"
 #include "Module1.h"
+#include "SafeFile.h"
 
 #include <QDate>
 #include <QDir>
@@ -42,6 +43,8 @@ bool openDatabase(QWidget *parent, Connection &c)
 
 void backUpNow(QWidget *parent)
 {
+    // Suggested beside the automatic backups, never among them: rotation only
+    // ever deletes what it made itself.
     const QString suggested =
         QDir(Backup::folderFor(Module1::strConnect()))
             .filePath(QStringLiteral("Vendora-copy-%1.mdb")
@@ -55,15 +58,24 @@ void backUpNow(QWidget *parent)
         Dialogs::notify(parent, QStringLiteral("The backup cannot replace the database itself."));
         return;
     }
-    QDir().mkpath(QFileInfo(target).absolutePath());
-    // The save dialog has already asked before replacing an existing file.
-    const QString temp = target + QStringLiteral(".part");
-    QFile::remove(temp);
+    const QString folder = QFileInfo(target).absolutePath();
     QString error;
+    if (!QDir().mkpath(folder)) {
+        Dialogs::notify(parent, QStringLiteral("The backup could not be written: the folder %1 "
+                                               "cannot be made.")
+                                    .arg(native(folder)));
+        return;
+    }
+    // Made complete under a name of its own, then put in place in one step:
+    // a file it replaces (the save dialog has asked) stays until then.
+    QString temp;
+    for (int n = 1; temp.isEmpty() || QFileInfo::exists(temp); ++n)
+        temp = target + QStringLiteral(".part%1").arg(n);
     if (!Backup::copy(Module1::strConnect(), temp, &error) ||
-        (QFile::exists(target) && !QFile::remove(target)) || !QFile::rename(temp, target)) {
+        !SafeFile::moveOver(temp, target, &error)) {
         QFile::remove(temp);
-        Dialogs::notify(parent, QStringLiteral("The backup could not be written:\n") + error);
+        Dialogs::notify(parent, QStringLiteral("The backup %1 could not be written:\n%2")
+                                    .arg(native(target), error));
         return;
     }
     Dialogs::notify(parent, QStringLiteral("Backed up to %1.").arg(native(target)));

@@ -12,6 +12,7 @@
 #include "PrintCommands.h"
 #include "RecordSetModel.h"
 #include "RecordSources.h"
+#include "ShoppingList.h"
 #include "frmAdding.h"
 
 #include <QEvent>
@@ -360,42 +361,36 @@ void frmVendora::restoreGridWidths()
 
 void frmVendora::cmdAddToList_Click()
 {
-    const CatalogueModel *model = lvwItems->catalogue();
+    CatalogueModel *model = lvwItems->catalogue();
     RecordSet *rs = m_adoList->recordset();
-    const int n = model->count();
-    QString error;
-    // The grid lets go of the list while lines are stored one by one; it is
-    // bound again to the re-read list below.
-    grdList->setModel(nullptr);
-    m_listModel->setRecordSet(nullptr);
-    bool ok = true;
-    for (int i = 0; i < n && ok; ++i) {
+    QVector<int> ticked;
+    QVector<ShoppingList::Line> lines;
+    for (int i = 0; i < model->count(); ++i) {
         const CatalogueModel::Entry &e = model->entry(i);
-        if (!e.checked)
-            continue;
-        ok = rs->addNew(&error);
-        if (ok) {
-            rs->setValue(QStringLiteral("Quantity"), QStringLiteral("1"));
-            rs->setValue(QStringLiteral("Item"), e.text);
-            rs->setValue(QStringLiteral("Category"), e.sub1);
-            rs->setValue(QStringLiteral("Aisle"), e.sub2);
-            // Pending grid edits first, then the new line; each line is stored
-            // before the next is taken, so a failure keeps the lines before it.
-            ok = rs->updateBatch(&error);
-            if (!ok)
-                rs->cancelUpdate();
+        if (e.checked) {
+            ticked << i;
+            lines.append({e.text, e.sub1, e.sub2});
         }
     }
+    // Pending grid edits first, then the new lines, in list-view order.
+    QString error;
+    ShoppingList::AddResult added;
+    if (!rs->updateBatch(&error))
+        added.error = error;
+    else
+        added = ShoppingList::addLines(*m_adoList->connection(), lines);
     QString readError;
     const bool reread = m_adoList->refresh(&readError);
-    m_listModel->setRecordSet(rs);
-    grdList->setModel(m_listModel);
     restoreGridWidths();
     showCount();
     setGridEnabledByCount();
-    cmdSelNone_Click();
-    if (!ok)
-        fail(error);
+    // What was added is unticked; what was not stays ticked, to try again.
+    if (added.ok())
+        cmdSelNone_Click();
+    else
+        model->clearMarks(ticked.mid(0, added.added));
+    if (!added.ok())
+        fail(added.error);
     else if (!reread)
         fail(readError);
 }

@@ -1,0 +1,101 @@
+// pantrio-probe DIR [STEP ...]: starts the program on DIR's database exactly as
+// main() does, with scripted dialogs, works the main window by the steps and
+// prints what a user would see, one line each:
+//   started | not-started        whether the start-up succeeded
+//   message: TEXT                every message shown (line breaks as \n)
+//   count: N                     lblCount after each step
+//   readonly: REASON             when the file cannot be changed in this run
+// Steps: yes|no|ok|cancel (the next answers), add=N (tick the first N entries
+// and add them), print=PATH (the list by category to PDF), hold (say "holding"
+// and wait until standard input closes). Tests run it as another user or as a
+// second copy of the program.
+#include "CatalogueView.h"
+#include "Module1.h"
+#include "PrintCommands.h"
+#include "ReportPreview.h"
+#include "TestSupport.h"
+#include "frmVendora.h"
+
+#include <QApplication>
+#include <QLabel>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+using namespace pantrio;
+
+namespace
+{
+void say(const QString &line)
+{
+    std::fputs((line + QLatin1Char('\n')).toUtf8().constData(), stdout);
+    std::fflush(stdout);
+}
+
+void flushMessages(test::ScriptedDialogs *dialogs)
+{
+    for (const QString &m : std::as_const(dialogs->messages))
+        say(QStringLiteral("message: ") + QString(m).replace(QLatin1Char('\n'), QLatin1String("\\n")));
+    dialogs->messages.clear();
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc < 2)
+        return 2;
+    test::initApplication();
+    auto *dialogs = test::ScriptedDialogs::install();
+    Module1::setProgramDirectory(QString::fromLocal8Bit(argv[1]));
+    QStringList steps;
+    for (int i = 2; i < argc; ++i)
+        steps << QString::fromLocal8Bit(argv[i]);
+    // Answers come first, so questions at start-up find theirs.
+    const QMap<QString, Dialogs::Answer> answers = {{"yes", Dialogs::Answer::Yes},
+                                                    {"no", Dialogs::Answer::No},
+                                                    {"ok", Dialogs::Answer::Ok},
+                                                    {"cancel", Dialogs::Answer::Cancel}};
+    for (const QString &s : std::as_const(steps))
+        if (answers.contains(s))
+            dialogs->answers.push_back(answers.value(s));
+    const bool started = Module1::Main();
+    flushMessages(dialogs);
+    say(started ? QStringLiteral("started") : QStringLiteral("not-started"));
+    int rc = started ? 0 : 3;
+    if (started) {
+        if (!Module1::readOnlyReason().isEmpty())
+            say(QStringLiteral("readonly: ") + Module1::readOnlyReason());
+        frmVendora *f = Module1::frmVendoraIfLoaded();
+        auto count = [&] { say(QStringLiteral("count: ") + f->findChild<QLabel *>("lblCount")->text()); };
+        count();
+        for (const QString &s : std::as_const(steps)) {
+            if (s.startsWith(QLatin1String("add="))) {
+                auto *model = f->findChild<CatalogueView *>("lvwItems")->catalogue();
+                for (int i = 0; i < s.mid(4).toInt() && i < model->count(); ++i)
+                    model->setChecked(i, true);
+                f->cmdAddToList_Click();
+            } else if (s.startsWith(QLatin1String("print="))) {
+                f->mnuPrint_Click();
+                QString error;
+                ReportPreview *w = PrintCommands::window(PrintCommands::Entry::Pantrio);
+                if (!w || !w->exportPdf(s.mid(6), &error))
+                    say(QStringLiteral("print failed: ") + error);
+            } else if (s == QLatin1String("hold")) {
+                say(QStringLiteral("holding"));
+                std::string line;
+                while (std::getline(std::cin, line)) {
+                }
+            } else {
+                continue;
+            }
+            flushMessages(dialogs);
+            count();
+        }
+        PrintCommands::closeAll();
+    }
+    Module1::shutdown();
+    return rc;
+}
