@@ -7,7 +7,8 @@
 //   readonly: REASON             when the file cannot be changed in this run
 // Steps: yes|no|ok|cancel (the next answers), add=N (tick the first N entries
 // and add them), print=PATH (the list by category to PDF), hold (say "holding"
-// and wait until standard input closes). Tests run it as another user or as a
+// and wait until standard input closes), controls (each editing button: on or
+// off, and what it says of itself). Tests run it as another user or as a
 // second copy of the program.
 #include "CatalogueView.h"
 #include "Module1.h"
@@ -83,6 +84,13 @@ int main(int argc, char *argv[])
                 ReportPreview *w = PrintCommands::window(PrintCommands::Entry::Pantrio);
                 if (!w || !w->exportPdf(s.mid(6), &error))
                     say(QStringLiteral("print failed: ") + error);
+            } else if (s == QLatin1String("controls")) {
+                for (const char *name : {"cmdAddToList", "cmdClearAll", "cmdDelCat", "cmdRef"}) {
+                    const QWidget *w = f->findChild<QWidget *>(QLatin1String(name));
+                    say(QStringLiteral("control: %1 %2 %3")
+                            .arg(QLatin1String(name), w->isEnabled() ? "on" : "off",
+                                 w->accessibleDescription()));
+                }
             } else if (s == QLatin1String("hold")) {
                 say(QStringLiteral("holding"));
                 std::string line;

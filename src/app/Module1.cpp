@@ -197,6 +197,16 @@ bool Main()
     }
     setHighestID(highest);
     f->show();
+    if (!g_readOnlyReason.isEmpty()) {
+        f->setReadOnly(g_readOnlyReason);
+        Dialogs::notify(f, QStringLiteral("%1 can only be read.\n\n%2\n\nYou can look at your "
+                                          "shopping list and catalogue and print them; the "
+                                          "commands that would change them are switched off. "
+                                          "To change them, make the file and its folder "
+                                          "writable for you, or copy Vendora.mdb into a folder "
+                                          "of your own.")
+                               .arg(QDir::toNativeSeparators(path), g_readOnlyReason));
+    }
     return true;
 }
 

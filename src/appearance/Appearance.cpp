@@ -2,6 +2,7 @@
 
 #include "DataControl.h"
 #include "Dialogs.h"
+#include "Fonts.h"
 #include "frmVendora.h"
 
 #include <QAbstractButton>
@@ -203,12 +204,13 @@ void DialogShowing(QWidget *window, Window kind, DataControl *adoSettings, int c
     QString error;
     bool ok = true;
     if (choice == 1) {
-        // The preset is the main window's designed font, read without loading it.
+        // The preset is the main window's designed font, read without loading
+        // it, in the face that is really drawn for it.
         const std::optional<QFont> f =
-            Dialogs::instance().chooseFont(window, frmVendora::designedFont());
+            Dialogs::instance().chooseFont(window, Fonts::drawnFace(frmVendora::designedFont()));
         if (!f)
             return;
-        const QString face = f->family();
+        const QString face = Fonts::familyName(*f);
         for (QWidget *w : controlsOf(window))
             if (nameMatches(w->objectName(), kFontChoice))
                 setFontOf(w, face, f->bold(), f->pointSizeF(), f->italic());

@@ -1,6 +1,7 @@
 #include "Fonts.h"
 
 #include <QFont>
+#include <QFontInfo>
 #include <QStringList>
 
 namespace pantrio::Fonts
@@ -23,6 +24,17 @@ void installSubstitutions()
                                    QStringList() << QString::fromLatin1(p.standIn)
                                                  << QStringLiteral("DejaVu Sans"));
     }
+}
+
+QString familyName(const QFont &font)
+{
+    return font.family().section(QStringLiteral(" ["), 0, 0).trimmed();
+}
+
+QFont drawnFace(QFont font)
+{
+    font.setFamily(QFontInfo(font).family().section(QStringLiteral(" ["), 0, 0).trimmed());
+    return font;
 }
 
 } // namespace pantrio::Fonts

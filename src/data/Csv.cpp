@@ -1,6 +1,10 @@
 #include "Csv.h"
 
+#include "Plural.h"
+
 #include <QStringDecoder>
+
+#include <algorithm>
 
 #include <csv.h>
 
@@ -114,17 +118,22 @@ bool parse(const QByteArray &input, Table *table, QString *error)
         Table t;
         t.header = s.records.first();
         for (int i = 1; i < s.records.size(); ++i) {
-            const QStringList &r = s.records.at(i);
-            if (r.isEmpty() || (r.size() == 1 && r.first().isEmpty()))
-                continue; // blank lines
+            QStringList r = s.records.at(i);
+            if (std::all_of(r.cbegin(), r.cend(),
+                            [](const QString &f) { return f.trimmed().isEmpty(); })) {
+                ++t.blankRows; // as spreadsheets leave them: ;; or an empty line
+                continue;
+            }
             if (r.size() != t.header.size()) {
-                s.error = QStringLiteral("line %1: %2 fields where the header has %3")
+                s.error = QStringLiteral("line %1: %2 where the header has %3")
                               .arg(s.starts.at(i))
-                              .arg(r.size())
+                              .arg(plural("%n field(s)", int(r.size())))
                               .arg(t.header.size());
                 ok = false;
                 break;
             }
+            for (QString &f : r)
+                f = unprotect(f);
             t.rows << r;
             t.lines << s.starts.at(i);
         }
@@ -136,13 +145,40 @@ bool parse(const QByteArray &input, Table *table, QString *error)
     return ok;
 }
 
+namespace
+{
+// What a spreadsheet takes for the start of a formula (OWASP's list), and the
+// apostrophe that protects it, so that a protected field is protected again.
+bool needsProtection(QStringView field)
+{
+    if (field.isEmpty())
+        return false;
+    const QChar c = field.front();
+    if (c == u'=' || c == u'+' || c == u'-' || c == u'@' || c == u'\t' || c == u'\r')
+        return true;
+    return c == u'\'' && needsProtection(field.mid(1));
+}
+} // namespace
+
+QString protect(const QString &field)
+{
+    return needsProtection(field) ? QLatin1Char('\'') + field : field;
+}
+
+QString unprotect(const QString &field)
+{
+    if (field.startsWith(QLatin1Char('\'')) && needsProtection(QStringView(field).mid(1)))
+        return field.mid(1);
+    return field;
+}
+
 QByteArray line(const QStringList &fields)
 {
     QByteArray out;
     for (int i = 0; i < fields.size(); ++i) {
         if (i)
             out += ',';
-        const QByteArray f = fields.at(i).toUtf8();
+        const QByteArray f = protect(fields.at(i)).toUtf8();
         QByteArray quoted(f.size() * 2 + 2, Qt::Uninitialized);
         const size_t n =
             csv_write(quoted.data(), size_t(quoted.size()), f.constData(), size_t(f.size()));

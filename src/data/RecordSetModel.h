@@ -20,6 +20,14 @@ class RecordSetModel : public QAbstractTableModel
     void setRecordSet(RecordSet *recordset);
     RecordSet *recordSet() const { return m_rs; }
     void setReadOnlyFields(const QStringList &fields) { m_readOnly = fields; }
+    // Only these fields, in this order, become columns (all when empty), so a
+    // list shows, and tells a screen reader, the one field it is for.
+    void setColumns(const QStringList &fields);
+    // The text shown for an empty or Null value of the given field ("-" for a
+    // nameless item); what is edited and compared stays the value itself.
+    void setEmptyText(const QString &field, const QString &text);
+    // The record set's field behind a column.
+    int fieldOf(int column) const;
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -35,6 +43,9 @@ class RecordSetModel : public QAbstractTableModel
   private:
     QPointer<RecordSet> m_rs;
     QStringList m_readOnly;
+    QStringList m_columns;
+    QString m_emptyField;
+    QString m_emptyText;
     QList<QMetaObject::Connection> m_links;
 };
 

@@ -1,7 +1,12 @@
 #pragma once
 
+#include <QAccessible>
 #include <QFont>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenuBar>
 #include <QRect>
+#include <QShortcut>
 #include <QWidget>
 
 namespace pantrio
@@ -46,6 +51,33 @@ inline int helpTopicOf(const QWidget *w, int windowTopic)
             return v.toInt();
     }
     return windowTopic;
+}
+
+// A label's text that changes as the program runs: a screen reader hears it as
+// the label's name, and is told when it changes.
+inline void setLiveText(QLabel *label, const QString &text)
+{
+    if (label->text() == text)
+        return;
+    label->setText(text);
+    QAccessibleEvent changed(label, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&changed);
+}
+
+// F10 opens the window's menu bar, as on the desktops, so every menu is within
+// reach of the keyboard while the captions stay as they are.
+inline void enableMenuKey(QMainWindow *window)
+{
+    auto *key = new QShortcut(QKeySequence(Qt::Key_F10), window);
+    key->setContext(Qt::WindowShortcut);
+    QObject::connect(key, &QShortcut::activated, window, [window] {
+        QMenuBar *bar = window->menuBar();
+        const QList<QAction *> entries = bar->actions();
+        if (entries.isEmpty())
+            return;
+        bar->setFocus(Qt::ShortcutFocusReason);
+        bar->setActiveAction(entries.first());
+    });
 }
 
 } // namespace pantrio

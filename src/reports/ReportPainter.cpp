@@ -21,6 +21,8 @@ QFont fontFor(const FontSpec &design)
     f.setBold(design.bold);
     f.setItalic(design.italic);
     f.setUnderline(design.underline);
+    // No ligatures: text copied from a PDF then reads "ffi", not one sign.
+    f.setStyleStrategy(QFont::PreferNoShaping);
     return f;
 }
 

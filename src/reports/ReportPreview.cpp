@@ -1,9 +1,11 @@
 #include "ReportPreview.h"
 
 #include "Dialogs.h"
+#include "PdfText.h"
 #include "ReportPainter.h"
 #include "SafeFile.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QBuffer>
 #include <QPointer>
@@ -126,16 +128,21 @@ ReportPreview::ReportPreview(const ReportDefinition &definition, QWidget *parent
            [this] { setZoom(m_zoom / 1.25); });
     action("actZoomIn", QStringLiteral("Zoom In"), QKeySequence::ZoomIn,
            [this] { setZoom(m_zoom * 1.25); });
-    action("actFitWidth", QStringLiteral("Fit Width"), QKeySequence(), [this] {
+    action("actFitWidth", QStringLiteral("Fit Width"), QKeySequence(Qt::CTRL | Qt::Key_0), [this] {
         const double w = m_view->pagePixels().width() / m_zoom;
         setZoom((m_scroll->viewport()->width() - 2 * kGap) / w);
     });
     bar->addSeparator();
     action("actPrint", QStringLiteral("Print…"), QKeySequence::Print,
            &ReportPreview::printInteractive);
-    action("actExportPdf", QStringLiteral("Export PDF…"), QKeySequence(),
+    action("actExportPdf", QStringLiteral("Export PDF…"), QKeySequence(Qt::CTRL | Qt::Key_E),
            &ReportPreview::exportPdfInteractive);
     action("actClose", QStringLiteral("Close"), QKeySequence::Close, [this] { close(); });
+    // Every button is reached with Tab too, not only with its shortcut.
+    for (QWidget *w : bar->findChildren<QWidget *>())
+        if (w->focusPolicy() == Qt::NoFocus && qobject_cast<QAbstractButton *>(w))
+            w->setFocusPolicy(Qt::TabFocus);
+    m_view->setFocusPolicy(Qt::StrongFocus);
 
     connect(m_scroll->verticalScrollBar(), &QScrollBar::valueChanged, this,
             &ReportPreview::updatePageLabel);
@@ -153,6 +160,7 @@ void ReportPreview::setData(const GroupedResult &result)
 
 void ReportPreview::relayout()
 {
+    m_describedPage = 0;
     const QSizeF twips = m_pageLayout.fullRect(QPageLayout::Inch).size() * 1440.0;
     m_layout = ReportLayout::build(m_definition, m_result, twips);
     m_page->setMaximum(std::max(1, pageCount()));
@@ -186,7 +194,32 @@ void ReportPreview::setZoom(double zoom)
 void ReportPreview::updatePageLabel()
 {
     const QSignalBlocker block(m_page);
-    m_page->setValue(currentPage());
+    const int page = currentPage();
+    m_page->setValue(page);
+    // A screen reader cannot read a painted page: the page view tells its text.
+    if (page != m_describedPage && page <= pageCount()) {
+        m_describedPage = page;
+        m_view->setAccessibleName(QStringLiteral("Page %1 of %2").arg(page).arg(pageCount()));
+        m_view->setAccessibleDescription(pageText(page));
+    }
+}
+
+QString ReportPreview::pageText(int page) const
+{
+    QStringList lines;
+    if (page < 1 || page > pageCount())
+        return {};
+    for (const PlacedBand &b : m_layout.pages().at(page - 1).bands) {
+        QStringList parts;
+        for (const ReportControl &c : b.section->controls) {
+            const QString t = ReportLayout::textOf(c, m_result, b);
+            if (!t.isEmpty())
+                parts << t;
+        }
+        if (!parts.isEmpty())
+            lines << parts.join(QStringLiteral(", "));
+    }
+    return lines.join(QLatin1Char('\n'));
 }
 
 bool ReportPreview::exportPdf(const QString &path, QString *error)
@@ -204,7 +237,9 @@ bool ReportPreview::exportPdf(const QString &path, QString *error)
         if (!ReportPainter::print(m_definition, m_result, &writer, error))
             return false;
     }
-    return SafeFile::write(path, pdf.data(), error);
+    QByteArray bytes = pdf.data();
+    PdfText::fixCopiedSpaces(bytes);
+    return SafeFile::write(path, bytes, error);
 }
 
 bool ReportPreview::printTo(const QString &printerName, QString *error)

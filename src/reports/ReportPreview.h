@@ -41,6 +41,8 @@ class ReportPreview : public QMainWindow
     double zoom() const { return m_zoom; }
 
     bool exportPdf(const QString &path, QString *error);
+    // The text of a page, line by line, as a screen reader is told it.
+    QString pageText(int page) const;
     // Prints every page on the named printer of the system.
     bool printTo(const QString &printerName, QString *error);
 
@@ -56,6 +58,7 @@ class ReportPreview : public QMainWindow
     ReportLayout m_layout;
     QPageLayout m_pageLayout;
     double m_zoom = 1.0;
+    int m_describedPage = 0;
     QScrollArea *m_scroll;
     ReportPageView *m_view;
     QSpinBox *m_page;

@@ -259,10 +259,12 @@ void Fixture::init()
     m_dialogs = ScriptedDialogs::install();
     m_ended = false;
     Module1::setEndProgramHandler([this] { m_ended = true; });
+    beforeEach();
 }
 
 void Fixture::cleanup()
 {
+    afterEach();
     const int unexpected = m_dialogs->unexpected;
     const QStringList messages = m_dialogs->messages;
     PrintCommands::closeAll();

@@ -82,6 +82,10 @@ class Fixture : public QObject
   protected:
     // A directory with the starter data, or with empty tables.
     explicit Fixture(bool starterData = true) : m_starterData(starterData) {}
+    // A test class's own steps before and after each test (not slots: the
+    // fixture's init and cleanup call them).
+    virtual void beforeEach() {}
+    virtual void afterEach() {}
     std::unique_ptr<ProgramDir> m_dir;
     ScriptedDialogs *m_dialogs = nullptr;
     bool m_ended = false; // the program asked to end

@@ -1,6 +1,7 @@
 #include "DataCombo.h"
 
 #include "RecordSet.h"
+#include "LongText.h"
 #include "RecordSetModel.h"
 
 #include <QEvent>
@@ -9,8 +10,16 @@
 #include <QListView>
 #include <QVBoxLayout>
 
+
+#include <algorithm>
+
 namespace pantrio
 {
+
+namespace
+{
+const QString kNameless = QStringLiteral("-"); // as the catalogue view shows it
+} // namespace
 
 DataCombo::DataCombo(QWidget *parent)
     : QWidget(parent), m_edit(new QLineEdit(this)), m_list(new QListView(this)),
@@ -27,9 +36,10 @@ DataCombo::DataCombo(QWidget *parent)
     setFocusProxy(m_edit);
     m_edit->installEventFilter(this);
     connect(m_list, &QListView::clicked, this, [this](const QModelIndex &index) {
-        m_edit->setText(m_model->data(index).toString());
+        m_edit->setText(shownText(index.row()));
         emit Click();
     });
+    keepLongText(m_edit);
 }
 
 void DataCombo::setRowSource(RecordSet *recordset, const QString &listField,
@@ -37,15 +47,15 @@ void DataCombo::setRowSource(RecordSet *recordset, const QString &listField,
 {
     m_listField = listField;
     m_boundField = boundField;
+    // One column: the list shows, and a screen reader hears, the shown field only.
+    m_model->setColumns({listField});
+    m_model->setEmptyText(listField, kNameless);
     m_model->setRecordSet(recordset);
-    refresh();
 }
 
 void DataCombo::refresh()
 {
     m_model->setRecordSet(m_model->recordSet());
-    if (RecordSet *rs = m_model->recordSet())
-        m_list->setModelColumn(std::max(0, rs->fieldIndex(m_listField)));
 }
 
 QString DataCombo::text() const
@@ -60,15 +70,18 @@ void DataCombo::setText(const QString &text)
 
 int DataCombo::matchingRow() const
 {
-    RecordSet *rs = m_model->recordSet();
     const QString t = m_edit->text();
-    if (!rs || t.isEmpty())
+    if (!m_model->recordSet() || t.isEmpty())
         return -1;
-    const int field = rs->fieldIndex(m_listField);
-    for (int row = 0; row < rs->recordCount(); ++row)
-        if (rs->valueAt(row, field).toString().compare(t, Qt::CaseInsensitive) == 0)
+    for (int row = 0; row < m_model->rowCount(); ++row)
+        if (shownText(row).compare(t, Qt::CaseInsensitive) == 0)
             return row;
     return -1;
+}
+
+QString DataCombo::shownText(int row) const
+{
+    return m_model->data(m_model->index(row, 0)).toString();
 }
 
 QVariant DataCombo::boundText() const
@@ -81,11 +94,17 @@ QVariant DataCombo::boundText() const
     // Prefer the entry the user picked when several share the same text.
     const QModelIndex picked = m_list->currentIndex();
     RecordSet *rs = m_model->recordSet();
-    if (picked.isValid() && rs->valueAt(picked.row(), m_listField)
-                                    .toString()
-                                    .compare(m_edit->text(), Qt::CaseInsensitive) == 0)
+    if (picked.isValid() &&
+        shownText(picked.row()).compare(m_edit->text(), Qt::CaseInsensitive) == 0)
         return rs->valueAt(picked.row(), m_boundField);
     return rs->valueAt(row, m_boundField);
+}
+
+void DataCombo::setNames(const QString &name)
+{
+    setAccessibleName(name);
+    m_edit->setAccessibleName(name);
+    m_list->setAccessibleName(name + QStringLiteral(" list"));
 }
 
 bool DataCombo::eventFilter(QObject *watched, QEvent *event)
@@ -94,9 +113,21 @@ bool DataCombo::eventFilter(QObject *watched, QEvent *event)
         if (event->type() == QEvent::MouseButtonRelease)
             emit Click();
         else if (event->type() == QEvent::KeyPress) {
-            const int key = static_cast<QKeyEvent *>(event)->key();
-            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            const auto *key = static_cast<QKeyEvent *>(event);
+            if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
                 emit Click();
+                return true;
+            }
+            // Up and Down walk the list from the keyboard, as in a combo box.
+            if ((key->key() == Qt::Key_Up || key->key() == Qt::Key_Down) &&
+                key->modifiers() == Qt::NoModifier && m_model->rowCount() > 0) {
+                const int current = m_list->currentIndex().isValid() ? m_list->currentIndex().row()
+                                    : key->key() == Qt::Key_Down ? -1
+                                                                 : m_model->rowCount();
+                const int next = std::clamp(current + (key->key() == Qt::Key_Down ? 1 : -1), 0,
+                                            m_model->rowCount() - 1);
+                m_list->setCurrentIndex(m_model->index(next, 0));
+                m_edit->setText(shownText(next));
                 return true;
             }
         }

@@ -33,6 +33,9 @@ class DataCombo : public QWidget
     // The bound field of the matching entry; the text itself when none matches.
     QVariant boundText() const;
 
+    // The name a screen reader gives the combo, its edit part and its list.
+    void setNames(const QString &name);
+
     QLineEdit *editPart() const { return m_edit; }
     QListView *listPart() const { return m_list; }
 
@@ -43,6 +46,8 @@ class DataCombo : public QWidget
     bool eventFilter(QObject *watched, QEvent *event) override;
 
   private:
+    QString shownText(int row) const;
+
     QLineEdit *m_edit;
     QListView *m_list;
     RecordSetModel *m_model;

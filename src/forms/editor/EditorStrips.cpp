@@ -36,7 +36,8 @@ StatusStrip::StatusStrip(QWidget *parent) : QWidget(parent)
     cmdLast = arrow("cmdLast", "last", QStringLiteral("Last record"), 4545, 42);
     lblStatus = new QLabel(this);
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
-    lblStatus->setAccessibleName(QStringLiteral("Record status"));
+    // "Record: 5", "Add record": the text itself is read; this says what it is.
+    lblStatus->setAccessibleDescription(QStringLiteral("Record status"));
     lblStatus->setAutoFillBackground(true);
     QPalette white = lblStatus->palette();
     white.setColor(QPalette::Window, Qt::white);

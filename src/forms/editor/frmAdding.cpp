@@ -8,6 +8,7 @@
 #include "Dialogs.h"
 #include "EditorStrips.h"
 #include "HelpViewer.h"
+#include "LongText.h"
 #include "Module1.h"
 #include "RecordSources.h"
 #include "frmVendora.h"
@@ -43,6 +44,7 @@ frmAdding::frmAdding()
     setFont(designFont(QStringLiteral("Souvenir Lt BT"), 9.75));
     buildControls();
     buildMenus();
+    enableMenuKey(this);
 }
 
 frmAdding::~frmAdding()
@@ -64,6 +66,7 @@ void frmAdding::buildControls()
 
     auto field = [&](int index, double top, double width, int topic) {
         auto *t = new QLineEdit(client);
+        keepLongText(t);
         t->setObjectName(QStringLiteral("txtFields"));
         t->setProperty("index", index);
         t->setAccessibleName(QLatin1String(kFieldNames[index]));
@@ -126,7 +129,7 @@ void frmAdding::buildControls()
 
     cboFind = new DataCombo(client);
     cboFind->setObjectName(QStringLiteral("cboFind"));
-    cboFind->setAccessibleName(QStringLiteral("Search"));
+    cboFind->setNames(QStringLiteral("Search"));
     cboFind->setFont(comboFont);
     setHelpTopic(cboFind, 36);
     placeTwips(cboFind, 6840, 480, 2775, 7590);
@@ -136,7 +139,7 @@ void frmAdding::buildControls()
 
     cboCat = new DataCombo(client);
     cboCat->setObjectName(QStringLiteral("cboCat"));
-    cboCat->setAccessibleName(QStringLiteral("Category List"));
+    cboCat->setNames(QStringLiteral("Category List"));
     cboCat->setFont(comboFont);
     cboCat->setToolTip(QStringLiteral("Click to change the current record's category."));
     setHelpTopic(cboCat, 34);
@@ -254,7 +257,7 @@ void frmAdding::showRecord()
     if (!m_rs)
         return;
     showFields();
-    lblStatus->setText(QStringLiteral("Record: ") + QString::number(m_rs->absolutePosition()));
+    setLiveText(lblStatus, QStringLiteral("Record: ") + QString::number(m_rs->absolutePosition()));
 }
 
 void frmAdding::showFields()
@@ -425,7 +428,7 @@ void frmAdding::cmdAdd_Click()
         mvReturnMark = m_rs->bookmark();
     if (!m_rs->addNew(&error))
         return trapped(error);
-    lblStatus->setText(QStringLiteral("Add record"));
+    setLiveText(lblStatus, QStringLiteral("Add record"));
     mbAdding = true;
     SetBrowseMode(false);
     m_fields[3]->setFocus();
@@ -433,7 +436,7 @@ void frmAdding::cmdAdd_Click()
 
 void frmAdding::cmdEdit_Click()
 {
-    lblStatus->setText(QStringLiteral("Edit record"));
+    setLiveText(lblStatus, QStringLiteral("Edit record"));
     mbEditing = true;
     SetBrowseMode(false);
 }

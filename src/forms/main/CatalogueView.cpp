@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 namespace pantrio
@@ -155,6 +156,19 @@ void CatalogueView::mouseReleaseEvent(QMouseEvent *event)
 {
     QTreeView::mouseReleaseEvent(event);
     emit anyClick();
+}
+
+void CatalogueView::keyPressEvent(QKeyEvent *event)
+{
+    // Space ticks the current entry whichever column has the focus; as with a
+    // tick box, bold follows at the next click.
+    if ((event->key() == Qt::Key_Space || event->key() == Qt::Key_Select) &&
+        event->modifiers() == Qt::NoModifier && currentIndex().isValid()) {
+        const int row = currentIndex().row();
+        m_model->setChecked(row, !m_model->entry(row).checked);
+        return;
+    }
+    QTreeView::keyPressEvent(event);
 }
 
 } // namespace pantrio

@@ -52,8 +52,9 @@ class CatalogueModel : public QAbstractTableModel
     QVector<Entry> m_entries;
 };
 
-// A report-style list view with check boxes; clicked() fires on any click in
+// A report-style list view with check boxes; anyClick() fires on any click in
 // it, after the click has done its own work (such as toggling a check box).
+// Space ticks the current entry from any column.
 class CatalogueView : public QTreeView
 {
     Q_OBJECT
@@ -66,6 +67,7 @@ class CatalogueView : public QTreeView
 
   protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
   private:
     CatalogueModel *m_model;

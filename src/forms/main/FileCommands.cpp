@@ -6,6 +6,7 @@
 #include "Csv.h"
 #include "Dialogs.h"
 #include "Module1.h"
+#include "Plural.h"
 #include "SafeFile.h"
 
 #include <QDate>
@@ -142,19 +143,34 @@ bool importCatalogue(QWidget *parent)
                                     .arg(native(path), error));
         return false;
     }
+    const QString blank = table.blankRows
+                              ? QLatin1Char('\n') + plural("%n blank row(s) will be skipped.",
+                                                            table.blankRows)
+                              : QString();
     if (plan.items.isEmpty()) {
-        Dialogs::notify(parent, QStringLiteral("Every item in %1 is already in the catalogue "
-                                               "(%2 skipped); nothing was added.")
-                                    .arg(native(path))
-                                    .arg(plan.duplicates));
+        if (plan.duplicates == 0)
+            Dialogs::notify(parent, QStringLiteral("There are no items in %1 below its header "
+                                                   "line; nothing was added.%2")
+                                        .arg(native(path), blank.isEmpty()
+                                                               ? QString()
+                                                               : QLatin1Char(' ') +
+                                                                     plural("(%n blank row(s).)",
+                                                                            table.blankRows)));
+        else
+            Dialogs::notify(parent,
+                            QStringLiteral("Every item in %1 is already in the catalogue (%2); "
+                                           "nothing was added.")
+                                .arg(native(path), plural("%n skipped", plan.duplicates)));
         return false;
     }
-    if (!Dialogs::askOkCancel(parent,
-                              QStringLiteral("Add %1 items from %2?\n%3 exact duplicates of items "
-                                             "already in the catalogue will be skipped.")
-                                  .arg(plan.items.size())
-                                  .arg(native(path))
-                                  .arg(plan.duplicates)))
+    if (!Dialogs::askOkCancel(
+            parent, QStringLiteral("%1\n%2%3")
+                        .arg(plural("Add %n item(s) from ", int(plan.items.size())) + native(path) +
+                                 QLatin1Char('?'),
+                             plural("%n exact duplicate(s) of items already in the catalogue "
+                                    "will be skipped.",
+                                    plan.duplicates),
+                             blank)))
         return false;
     auto progress = Dialogs::instance().progress(parent, QStringLiteral("Importing items…"));
     if (!CatalogueTransfer::apply(
@@ -165,8 +181,11 @@ bool importCatalogue(QWidget *parent)
         return false;
     }
     progress.reset();
-    Dialogs::notify(parent,
-                    QStringLiteral("%1 items were added to the catalogue.").arg(plan.items.size()));
+    Dialogs::notify(parent, plural("%n item(s) added to the catalogue.", int(plan.items.size())) +
+                                (table.blankRows ? QLatin1Char(' ') +
+                                                       plural("%n blank row(s) skipped.",
+                                                              table.blankRows)
+                                                 : QString()));
     return true;
 }
 
@@ -189,7 +208,8 @@ void exportTo(QWidget *parent, const QString &caption, const QString &name,
                         QStringLiteral("%1 could not be written:\n%2").arg(native(path), error));
         return;
     }
-    Dialogs::notify(parent, QStringLiteral("%1 lines written to %2.").arg(count).arg(native(path)));
+    Dialogs::notify(parent, plural("%n line(s) written to ", count) + native(path) +
+                                QLatin1Char('.'));
 }
 } // namespace
 

@@ -8,10 +8,12 @@
 #include "Dialogs.h"
 #include "FileCommands.h"
 #include "HelpViewer.h"
+#include "LongText.h"
 #include "Module1.h"
 #include "PrintCommands.h"
 #include "RecordSetModel.h"
 #include "RecordSources.h"
+#include "Plural.h"
 #include "ShoppingList.h"
 #include "frmAdding.h"
 
@@ -23,6 +25,7 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QStyle>
 #include <QTableView>
 
@@ -53,6 +56,7 @@ frmVendora::frmVendora()
     setFont(designedFont());
     buildControls();
     buildMenus();
+    enableMenuKey(this);
 }
 
 frmVendora::~frmVendora() = default;
@@ -84,6 +88,7 @@ void frmVendora::buildControls()
     lstCat->setObjectName(QStringLiteral("lstCat"));
     lstCat->setAccessibleName(QStringLiteral("Categories"));
     lstCat->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_catModel->setColumns({QStringLiteral("Categories")}); // the ID stays out of sight and hearing
     lstCat->setModel(m_catModel);
     placeTwips(lstCat, 120, 360, 2175, 3900);
 
@@ -101,17 +106,21 @@ void frmVendora::buildControls()
     grdList->setAccessibleName(QStringLiteral("Shopping list"));
     grdList->setFont(tahoma);
     grdList->setModel(m_listModel);
+    grdList->setItemDelegate(new LongTextDelegate(grdList));
     grdList->setSelectionBehavior(QAbstractItemView::SelectItems);
     grdList->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                              QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
-    grdList->verticalHeader()->setDefaultSectionSize(grdList->fontMetrics().height() + 6);
+    fitGridRowsToFont();
+    // Tab leaves the grid for the next control; the arrow keys move within it.
+    grdList->setTabKeyNavigation(false);
     grdList->installEventFilter(this);
     m_listModel->setReadOnlyFields({QStringLiteral("ID")});
     placeTwips(grdList, 120, 6240, 11775, 2535);
 
     lblCount = new QLabel(central);
     lblCount->setObjectName(QStringLiteral("lblCount"));
-    lblCount->setAccessibleName(QStringLiteral("Number of lines on the list"));
+    // The number itself is what a screen reader reads; this says what it counts.
+    lblCount->setAccessibleDescription(QStringLiteral("Number of lines on the list"));
     placeTwips(lblCount, 10680, 5280, 1215, 375);
 
     cmdDelCat = button("cmdDelCat", QStringLiteral("Delete Category"), true);
@@ -343,9 +352,44 @@ void frmVendora::cmdQuit_Click()
     Module1::endProgram();
 }
 
+void frmVendora::setReadOnly(const QString &reason)
+{
+    // Each command that would change the file says why it is off, once, in
+    // place, instead of failing each time it is used.
+    const QString why = QStringLiteral("Pantrio can only read this file. ") + reason;
+    m_readOnly = true;
+    for (QWidget *w : {static_cast<QWidget *>(cmdAddToList), static_cast<QWidget *>(cmdClearAll),
+                       static_cast<QWidget *>(cmdDelCat)}) {
+        w->setEnabled(false);
+        w->setToolTip(why);
+        w->setAccessibleDescription(why);
+    }
+    grdList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grdList->setAccessibleDescription(why);
+    for (const char *name : {"mnuAdd", "mnuRestore", "mnuImport", "mnuFont", "mnuBackColor",
+                             "mnuFontColor"}) {
+        if (QAction *a = findChild<QAction *>(QLatin1String(name))) {
+            a->setEnabled(false);
+            a->setToolTip(why);
+            a->setStatusTip(why);
+        }
+    }
+    auto *notice = new QLabel(QStringLiteral("Read only: ") + reason, this);
+    notice->setObjectName(QStringLiteral("readOnlyNotice"));
+    notice->setWordWrap(true);
+    statusBar()->addWidget(notice, 1);
+}
+
+void frmVendora::fitGridRowsToFont()
+{
+    // Rows as tall as the grid's font, stored appearance included, so no
+    // descender is cut.
+    grdList->verticalHeader()->setDefaultSectionSize(grdList->fontMetrics().height() + 6);
+}
+
 void frmVendora::showCount()
 {
-    lblCount->setText(QString::number(m_adoList->recordset()->recordCount()));
+    setLiveText(lblCount, QString::number(m_adoList->recordset()->recordCount()));
 }
 
 void frmVendora::setGridEnabledByCount()
@@ -389,6 +433,10 @@ void frmVendora::cmdAddToList_Click()
         cmdSelNone_Click();
     else
         model->clearMarks(ticked.mid(0, added.added));
+    // Said to a screen reader on the button that did it, which keeps the focus.
+    cmdAddToList->setAccessibleDescription(
+        plural("%n line(s) added; ", added.added) +
+        plural("%n line(s) on the list.", rs->recordCount()));
     if (!added.ok())
         fail(added.error);
     else if (!reread)
@@ -476,7 +524,9 @@ void frmVendora::keyPressEvent(QKeyEvent *event)
 
 bool frmVendora::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == grdList && event->type() == QEvent::KeyPress &&
+    if (watched == grdList && event->type() == QEvent::FontChange)
+        fitGridRowsToFont();
+    if (watched == grdList && event->type() == QEvent::KeyPress && !m_readOnly &&
         static_cast<QKeyEvent *>(event)->key() == Qt::Key_Delete) {
         deleteGridRows();
         return true;
@@ -495,7 +545,7 @@ void frmVendora::fillRecentList(const QVariant &highestID)
     for (int row = 0; row < count; ++row) {
         if (rs->valueAt(row, id).toLongLong() > highest) {
             const QVariant name = rs->valueAt(row, item);
-            lstRecent->addItem(name.isNull() ? QStringLiteral("-") : name.toString());
+            lstRecent->addItem(name.toString().isEmpty() ? QStringLiteral("-") : name.toString());
         }
     }
     rs->moveFirst();

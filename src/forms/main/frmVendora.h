@@ -34,6 +34,9 @@ class frmVendora : public QMainWindow
     QString loadError() const { return m_loadError; }
 
     void setConnections(const QString &databasePath, const QString &helpFile);
+    // The file cannot be changed in this run: the commands that would change
+    // it are switched off and say why; showing and printing stay.
+    void setReadOnly(const QString &reason);
     void fillRecentList(const QVariant &highestID);
     void AddToListView();
 
@@ -74,6 +77,7 @@ class frmVendora : public QMainWindow
     void buildControls();
     void buildMenus();
     void showCount();
+    void fitGridRowsToFont();
     void setGridEnabledByCount();
     void restoreGridWidths();
     void deleteGridRows();
@@ -105,6 +109,7 @@ class frmVendora : public QMainWindow
     QString m_helpFile;
     QString m_loadError;
     bool bLoading = false;
+    bool m_readOnly = false;
     int m_editedRow = -1;
 };
 
