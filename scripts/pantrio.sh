@@ -1,53 +1,82 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs Pantrio, or its tests, on Debian 12 (as root).
-#   scripts/pantrio.sh run     install what is missing, build, make a starter
-#                              Vendora.mdb if there is none, start Pantrio
-#   scripts/pantrio.sh test    the same set-up, then the whole test suite headless
-#   scripts/pantrio.sh bench   the same set-up, then the benchmark (SIZES=1000,10000,100000)
-#   scripts/pantrio.sh fuzz    build and run the libFuzzer target (FUZZ_SECONDS, default 600)
+# Sets up, builds and runs Pantrio, or its tests, on Debian 12.
+#   scripts/pantrio.sh run      install the Debian packages that are missing (with sudo
+#                               when not root), build the program as you, and start it on
+#                               your data ($XDG_DATA_HOME/Pantrio, made on first start)
+#   scripts/pantrio.sh test     the same set-up, then the whole test suite headless
+#   scripts/pantrio.sh bench    the same set-up, then the benchmark (SIZES=1000,10000,100000)
+#   scripts/pantrio.sh fuzz     build and run the libFuzzer target (FUZZ_SECONDS, default 600)
+#   scripts/pantrio.sh package  build the Debian package build-package/pantrio_*.deb
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 mode=${1:-run}
-BUILD=${BUILD_DIR:-build}
 
 packages=(g++ make cmake pkg-config qt6-base-dev libqt6sql6-sqlite libsqlite3-dev sqlite3 libcsv-dev
           fonts-dejavu-core fonts-liberation2 fonts-urw-base35)
-test_packages=(poppler-utils cups printer-driver-cups-pdf xvfb xauth clang-14 libclang-rt-14-dev)
+test_packages=(poppler-utils cups printer-driver-cups-pdf xvfb xauth clang-14 libclang-rt-14-dev
+               desktop-file-utils appstream)
+package_packages=(dpkg-dev file)
+
+as_root() {
+    if [ "$(id -u)" = 0 ]; then
+        "$@"
+    elif command -v sudo >/dev/null 2>&1; then
+        sudo "$@"
+    else
+        echo "== this needs root, and sudo is not installed: run as root:  $*" >&2
+        exit 1
+    fi
+}
 
 install_missing() {
     local missing=() p
     for p in "$@"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
     done
-    if [ ${#missing[@]} -gt 0 ]; then
-        echo "== installing: ${missing[*]}"
-        apt-get update -qq
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "== installing the Debian packages Pantrio needs: ${missing[*]}"
+    [ "$(id -u)" = 0 ] || echo "== (only this step runs as root, through sudo, which may ask for your password)"
+    as_root apt-get update -qq
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# A build folder this user can write: one left by an earlier run as root is not
+# taken over (nor deleted); the build goes beside it and says how to tidy up.
+writable_build() {
+    local dir=$1
+    if [ -e "$dir" ] && ! [ -w "$dir" ]; then
+        echo "== $dir belongs to $(stat -c %U "$dir") (an earlier run as root); building in $dir-$(id -un)." >&2
+        echo "   To tidy up later:  sudo rm -rf $dir" >&2
+        dir="$dir-$(id -un)"
+    fi
+    echo "$dir"
+}
+
+configure() {
+    local dir=$1; shift
+    cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+}
+
+# Run as root through sudo, the test command hands its build folders back to
+# the user who asked for it, so nothing root-owned is left in their way.
+give_back() {
+    if [ "$(id -u)" = 0 ] && [ -n "${SUDO_UID:-}" ]; then
+        chown -R "$SUDO_UID:${SUDO_GID:-$SUDO_UID}" "$@" 2>/dev/null || true
     fi
 }
 
-build() {
-    cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
-    cmake --build "$BUILD" -j"$(nproc)"
-}
-
 build_fuzz() {
-    cmake -S . -B "$BUILD-fuzz" -DPANTRIO_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++-14 \
+    cmake -S . -B "$1" -DPANTRIO_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++-14 \
         -DCMAKE_BUILD_TYPE=RelWithDebInfo
-    cmake --build "$BUILD-fuzz" -j"$(nproc)"
+    cmake --build "$1" -j"$(nproc)"
 }
 
 run_fuzz() {
-    local corpus="$BUILD-fuzz/corpus"
+    local corpus="$1/corpus"
     [ -x /usr/bin/llvm-symbolizer-14 ] && export ASAN_SYMBOLIZER_PATH=/usr/bin/llvm-symbolizer-14
     mkdir -p "$corpus" && cp -n fuzz/corpus/* "$corpus"/ 2>/dev/null || true
-    "$BUILD-fuzz/fuzz/fuzz_records" -max_total_time="$1" -max_len=4096 -print_final_stats=1 "$corpus"
-}
-
-starter_database() {
-    # Never touches an existing Vendora.mdb: it is the user's data.
-    "$BUILD/tools/pantrio-mkdb" "$BUILD/bin/Vendora.mdb"
+    "$1/fuzz/fuzz_records" -max_total_time="$2" -max_len=4096 -print_final_stats=1 "$corpus"
 }
 
 cups_up() {
@@ -58,6 +87,11 @@ cups_up() {
 
 start_cups() {
     # A real printer for the printing test: cups-pdf writes each job as a PDF.
+    # Setting up a printer needs root; as another user the printing test skips.
+    if [ "$(id -u)" != 0 ]; then
+        echo "no PDF printer queue (setting one up needs root): the printing test will be skipped"
+        return 0
+    fi
     # CUPS runs its filters as the user lp, who must be able to walk from /;
     # a root made by mktemp (as in a chroot) is 0700.
     [ "$(stat -c %A / | cut -c10)" = x ] || chmod o+rx /
@@ -80,40 +114,62 @@ start_cups() {
 case "$mode" in
 run)
     install_missing "${packages[@]}"
-    build
-    starter_database
+    BUILD=$(writable_build "${BUILD_DIR:-build}")
+    # Only what running needs: the program, not the tests.
+    configure "$BUILD" -DBUILD_TESTING=OFF
+    cmake --build "$BUILD" -j"$(nproc)" --target Pantrio
+    if [ -f "$BUILD/bin/Vendora.mdb" ]; then
+        echo "== Pantrio uses $BUILD/bin/Vendora.mdb, which removing the build folder would delete."
+        echo "   To keep your data in your own folder, with Pantrio closed:"
+        echo "     mkdir -p \"\${XDG_DATA_HOME:-\$HOME/.local/share}/Pantrio\""
+        echo "     mv -n $BUILD/bin/Vendora.mdb $BUILD/bin/backups \"\${XDG_DATA_HOME:-\$HOME/.local/share}/Pantrio/\""
+    fi
+    echo "== your data: $("$BUILD/bin/pantrio" --database)"
     exec "$BUILD/bin/Pantrio"
     ;;
 test)
     install_missing "${packages[@]}" "${test_packages[@]}"
-    build
-    starter_database
+    BUILD=build-test
+    trap 'give_back "$BUILD" "$BUILD-asan" "$BUILD-fuzz"' EXIT
+    configure "$BUILD"
+    cmake --build "$BUILD" -j"$(nproc)"
     start_cups
     export PANTRIO_CUPS_OUT=/var/spool/cups-pdf/out QT_QPA_PLATFORM=offscreen
     echo "== fuzzing the record set, grouping and layout for 30 s"
-    build_fuzz
-    run_fuzz 30
+    build_fuzz "$BUILD-fuzz"
+    run_fuzz "$BUILD-fuzz" 30
     echo "== the whole suite with AddressSanitizer and UndefinedBehaviorSanitizer"
     cmake -S . -B "$BUILD-asan" -DCMAKE_BUILD_TYPE=Debug -DPANTRIO_SANITIZE=ON
     cmake --build "$BUILD-asan" -j"$(nproc)"
     (cd "$BUILD-asan" && UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         ctest --output-on-failure -j2 --timeout 900)
     echo "== the whole suite"
-    cd "$BUILD"
-    ctest --output-on-failure -j2 --timeout 900
+    (cd "$BUILD" && ctest --output-on-failure -j2 --timeout 900)
     ;;
 fuzz)
     install_missing "${packages[@]}" clang-14 libclang-rt-14-dev
-    build_fuzz
-    run_fuzz "${FUZZ_SECONDS:-600}"
+    BUILD=$(writable_build build-fuzz)
+    build_fuzz "$BUILD"
+    run_fuzz "$BUILD" "${FUZZ_SECONDS:-600}"
     ;;
 bench)
     install_missing "${packages[@]}"
-    build
+    BUILD=$(writable_build "${BUILD_DIR:-build}")
+    configure "$BUILD" -DBUILD_TESTING=OFF
+    cmake --build "$BUILD" -j"$(nproc)" --target pantrio-bench
     QT_QPA_PLATFORM=offscreen "$BUILD/bench/pantrio-bench" ${SIZES:+--sizes "$SIZES"}
     ;;
+package)
+    install_missing "${packages[@]}" "${package_packages[@]}"
+    BUILD=$(writable_build build-package)
+    cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DCMAKE_INSTALL_PREFIX=/usr
+    cmake --build "$BUILD" -j"$(nproc)"
+    (cd "$BUILD" && cpack -G DEB)
+    deb=$(ls "$BUILD"/pantrio_*.deb)
+    echo "== made $deb; install it with:  sudo apt install ./$deb"
+    ;;
 *)
-    echo "usage: $0 run|test|bench" >&2
+    echo "usage: $0 run|test|bench|fuzz|package" >&2
     exit 2
     ;;
 esac

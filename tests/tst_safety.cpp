@@ -138,6 +138,7 @@ class TstSafety : public Fixture
     void handRestoreIsNotUndoneByAStaleJournal();
     void unwritableSharedMemoryFileIsHarmless();
     void readOnlyFolderStillOpens();
+    void backupFolderTheUserMayNotWrite();
     // Files the user writes
     void fullDiskLeavesEarlierExportsAlone();
     void damagedFileEndsCleanlyAndUnchanged();
@@ -453,6 +454,29 @@ void TstSafety::readOnlyFolderStillOpens()
         QFile::setPermissions(m_dir->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                                  QFileDevice::ExeOwner);
     }
+}
+
+void TstSafety::backupFolderTheUserMayNotWrite()
+{
+    // The user's own folder and file, but a backups folder of another user's.
+    shareWithUnprivileged(m_dir->path(), true);
+    shareWithUnprivileged(m_dir->database(), true);
+    const QString backups = Backup::folderFor(m_dir->database());
+    QVERIFY(QDir().mkpath(backups));
+    if (runningAsRoot())
+        QVERIFY(::chown(QFile::encodeName(backups).constData(), 0, 0) == 0);
+    QFile::setPermissions(backups, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                       QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                       QFileDevice::ExeOther);
+    const ProcessResult r = runProbe({m_dir->path(), "add=2"}, true);
+    QVERIFY2(r.finished && !r.crashed && r.exitCode == 0, qPrintable(r.errors));
+    const QString said = r.lines.join('\n');
+    QVERIFY2(said.contains("could not keep its start-up backup in " +
+                           Backup::automaticFolderFor(m_dir->database())),
+             qPrintable(said));
+    QVERIFY(said.contains("make that folder one you may write in"));
+    QVERIFY(r.lines.contains("count: 2"));
+    QCOMPARE(count("SELECT COUNT(*) FROM Selected"), 2);
 }
 
 void TstSafety::fullDiskLeavesEarlierExportsAlone()

@@ -5,14 +5,17 @@
 #include "DatabaseFile.h"
 #include "DEVendora.h"
 #include "Dialogs.h"
+#include "HelpViewer.h"
 #include "Schema.h"
 #include "frmAdding.h"
 #include "frmVendora.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QPointer>
+#include <QStandardPaths>
 
 #include <memory>
 
@@ -36,10 +39,24 @@ void setProgramDirectory(const QString &directory)
     g_directory = QDir::cleanPath(directory);
 }
 
+QString chooseProgramDirectory(const QString &executableDir, const QString &userDataDir)
+{
+    if (QFileInfo::exists(QDir(executableDir).filePath(QStringLiteral("Vendora.mdb"))))
+        return QDir::cleanPath(executableDir);
+    return QDir::cleanPath(userDataDir);
+}
+
+QString userDataDirectory()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+        .filePath(QStringLiteral("Pantrio"));
+}
+
 QString programDirectory()
 {
     if (g_directory.isEmpty())
-        g_directory = QCoreApplication::applicationDirPath();
+        g_directory =
+            chooseProgramDirectory(QCoreApplication::applicationDirPath(), userDataDirectory());
     return g_directory;
 }
 
@@ -48,9 +65,61 @@ QString strConnect()
     return QDir(programDirectory()).filePath(QStringLiteral("Vendora.mdb"));
 }
 
+QString installedFile(const QString &name, const QString &executableDir,
+                      const QStringList &systemDataDirs)
+{
+    QStringList candidates = {QDir(executableDir).filePath(name),
+                              QDir(executableDir).filePath(QStringLiteral("../share/pantrio/") + name)};
+    for (const QString &dir : systemDataDirs)
+        candidates << QDir(dir).filePath(QStringLiteral("pantrio/") + name);
+    for (const QString &c : std::as_const(candidates))
+        if (QFileInfo(c).isFile())
+            return QDir::cleanPath(c);
+    return {};
+}
+
+namespace
+{
+QString installed(const QString &name)
+{
+    // The system's data folders, not the user's own (the first): that one
+    // holds the user's data, never the program's files.
+    QStringList system = QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation);
+    if (!system.isEmpty())
+        system.removeFirst();
+    return installedFile(name, QCoreApplication::applicationDirPath(), system);
+}
+} // namespace
+
 QString helpFile()
 {
-    return QDir(programDirectory()).filePath(QStringLiteral("Vendora.hlp"));
+    const QString beside = QDir(programDirectory()).filePath(QStringLiteral("Vendora.hlp"));
+    if (QFileInfo(beside).isFile())
+        return beside;
+    const QString found = installed(QStringLiteral("Vendora.hlp"));
+    return found.isEmpty() ? beside : found;
+}
+
+bool createStarterDatabase(QString *error)
+{
+    const QString path = strConnect();
+    if (QFileInfo::exists(path))
+        return true;
+    if (!QDir().mkpath(programDirectory())) {
+        if (error)
+            *error = QStringLiteral("The folder %1 cannot be made.")
+                         .arg(QDir::toNativeSeparators(programDirectory()));
+        return false;
+    }
+    // The installed starter catalogue, else the one built into the program;
+    // copying never writes over a file that is there.
+    const QString starter = installed(QStringLiteral("Vendora.mdb"));
+    if (!starter.isEmpty() && QFile::copy(starter, path)) {
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                        QFileDevice::ReadGroup | QFileDevice::ReadOther);
+        return true;
+    }
+    return Schema::createDatabase(path, true, error);
 }
 
 QVariant HighestID()
@@ -144,6 +213,18 @@ bool settleSideFiles()
 bool Main()
 {
     const QString path = strConnect();
+    HelpViewer::setPlaces({{QStringLiteral("{database}"), QDir::toNativeSeparators(path)},
+                           {QStringLiteral("{backups}"),
+                            QDir::toNativeSeparators(Backup::folderFor(path))}});
+    // A first start in the user's data folder makes it, with the starter
+    // catalogue, without a word.
+    QString error;
+    if (QDir::cleanPath(programDirectory()) == QDir::cleanPath(userDataDirectory()) &&
+        !QFileInfo::exists(path) && !createStarterDatabase(&error)) {
+        tellCannotOpen(QStringLiteral("Pantrio could not make its first database there: %1")
+                           .arg(error));
+        return false;
+    }
     // One Pantrio at a time on a file, so neither overwrites the other's changes.
     if (QFileInfo::exists(path)) {
         g_lock = std::make_unique<DatabaseFile::Lock>(path);
@@ -163,7 +244,6 @@ bool Main()
     // The database is checked before anything is shown, and the check only
     // reads, so a damaged or missing file ends the program with a message
     // naming it and nothing is written.
-    QString error;
     if (!Schema::checkFile(path, &error)) {
         tellCannotOpen(error);
         return false;
@@ -175,7 +255,9 @@ bool Main()
             Dialogs::notify(nullptr,
                             QStringLiteral("Pantrio could not keep its start-up backup in "
                                            "%1:\n%2\n\nYour data is untouched; Pantrio "
-                                           "goes on without the backup.")
+                                           "goes on without the backup. To have backups again, "
+                                           "make that folder one you may write in, or remove "
+                                           "it so that Pantrio makes it anew.")
                                 .arg(QDir::toNativeSeparators(Backup::automaticFolderFor(path)),
                                      error));
         // A file last used with a write-ahead log moves to the rollback journal

@@ -18,11 +18,23 @@ class frmAdding;
 namespace Module1
 {
 
-// The folder holding Vendora.mdb and Vendora.hlp; the executable's by default.
+// The folder holding Vendora.mdb and backups/: the executable's when a
+// Vendora.mdb stands beside it (a portable copy, and the tests), else the
+// user's data folder ($XDG_DATA_HOME/Pantrio), which outlives any build or
+// installation. Tests set it.
 void setProgramDirectory(const QString &directory);
 QString programDirectory();
+QString chooseProgramDirectory(const QString &executableDir, const QString &userDataDir);
+QString userDataDirectory();
 QString strConnect(); // the database file
+// Vendora.hlp in the program directory, else where it was installed.
 QString helpFile();
+// A program file (help, starter data) beside the executable, in ../share/pantrio
+// from it, or in pantrio/ of the system's data folders; empty when none.
+QString installedFile(const QString &name, const QString &executableDir,
+                      const QStringList &systemDataDirs);
+// Makes the database with the starter catalogue where there is none.
+bool createStarterDatabase(QString *error);
 
 // Largest catalogue ID at start-up. An empty catalogue counts as 0, so every
 // item added during the run is recent.

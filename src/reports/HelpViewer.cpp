@@ -15,6 +15,12 @@ namespace pantrio
 namespace
 {
 QPointer<HelpViewer> g_viewer;
+QMap<QString, QString> g_places;
+} // namespace
+
+void HelpViewer::setPlaces(const QMap<QString, QString> &places)
+{
+    g_places = places;
 }
 
 QList<HelpViewer::Topic> HelpViewer::readTopics(const QString &helpFile, QString *error)
@@ -95,7 +101,10 @@ void HelpViewer::show(int topic)
         return;
     m_current = topic;
     const Topic &t = m_topics.at(index);
-    m_text->setHtml(QStringLiteral("<h2>%1</h2>%2").arg(t.title.toHtmlEscaped(), t.html));
+    QString html = t.html;
+    for (auto it = g_places.cbegin(); it != g_places.cend(); ++it)
+        html.replace(it.key(), it.value().toHtmlEscaped());
+    m_text->setHtml(QStringLiteral("<h2>%1</h2>%2").arg(t.title.toHtmlEscaped(), html));
     const QSignalBlocker block(m_list);
     m_list->setCurrentRow(index);
 }

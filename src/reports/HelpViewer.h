@@ -24,6 +24,10 @@ class HelpViewer : public QWidget
     // Reads the topics of a help file; empty with a reason when it cannot.
     static QList<Topic> readTopics(const QString &helpFile, QString *error);
 
+    // Words in the topics that stand for places on this computer, such as
+    // {database} and {backups}, and what they are replaced with when shown.
+    static void setPlaces(const QMap<QString, QString> &places);
+
     // Shows the help window at a topic (creating it when needed).
     static HelpViewer *showTopic(const QString &helpFile, int topic);
     static HelpViewer *instance();
