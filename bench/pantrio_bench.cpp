@@ -6,22 +6,22 @@
 //
 // Each catalogue size runs in a child process of its own, so its peak memory
 // is its own.
-#include "CatalogueTransfer.h"
-#include "CatalogueView.h"
-#include "Connection.h"
-#include "Csv.h"
-#include "DEVendora.h"
-#include "DataControl.h"
-#include "Dialogs.h"
-#include "Fonts.h"
-#include "Module1.h"
-#include "PrintCommands.h"
-#include "RecordSet.h"
-#include "ReportPainter.h"
-#include "ReportPreview.h"
-#include "Schema.h"
-#include "frmAdding.h"
-#include "frmVendora.h"
+#include "data/CatalogueTransfer.h"
+#include "forms/main/CatalogueView.h"
+#include "data/Connection.h"
+#include "data/Csv.h"
+#include "data/DEVendora.h"
+#include "data/DataControl.h"
+#include "uibase/Dialogs.h"
+#include "uibase/Fonts.h"
+#include "app/Module1.h"
+#include "reports/PrintCommands.h"
+#include "data/RecordSet.h"
+#include "reports/engine/ReportPainter.h"
+#include "reports/ReportPreview.h"
+#include "data/Schema.h"
+#include "forms/editor/frmAdding.h"
+#include "forms/main/frmVendora.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

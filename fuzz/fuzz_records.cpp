@@ -1,12 +1,12 @@
 // libFuzzer target over the record set's filter and find, the grouping behind
 // the reports and the report layout. The input is split into rows of three
 // fields and a criterion; the checks are the invariants the program relies on.
-#include "Connection.h"
-#include "DEVendora.h"
-#include "RecordSet.h"
-#include "RecordSources.h"
-#include "ReportLayout.h"
-#include "Schema.h"
+#include "data/Connection.h"
+#include "data/DEVendora.h"
+#include "data/RecordSet.h"
+#include "data/RecordSources.h"
+#include "reports/engine/ReportLayout.h"
+#include "data/Schema.h"
 
 #include <QCoreApplication>
 #include <QDir>

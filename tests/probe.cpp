@@ -10,12 +10,12 @@
 // and wait until standard input closes), controls (each editing button: on or
 // off, and what it says of itself). Tests run it as another user or as a
 // second copy of the program.
-#include "CatalogueView.h"
-#include "Module1.h"
-#include "PrintCommands.h"
-#include "ReportPreview.h"
-#include "TestSupport.h"
-#include "frmVendora.h"
+#include "forms/main/CatalogueView.h"
+#include "app/Module1.h"
+#include "reports/PrintCommands.h"
+#include "reports/ReportPreview.h"
+#include "support/TestSupport.h"
+#include "forms/main/frmVendora.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,10 +1,10 @@
 // Stored fonts and colours: applied at load by name prefix, chosen from the
 // Options menus through the scripted dialogs, stored and applied again.
-#include "Appearance.h"
-#include "Module1.h"
-#include "TestSupport.h"
-#include "frmAdding.h"
-#include "frmVendora.h"
+#include "appearance/Appearance.h"
+#include "app/Module1.h"
+#include "support/TestSupport.h"
+#include "forms/editor/frmAdding.h"
+#include "forms/main/frmVendora.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -28,7 +28,7 @@ QColor text(QWidget *w)
 }
 } // namespace
 
-class TstAppearance : public QObject
+class TstAppearance : public Fixture
 {
     Q_OBJECT
 
@@ -59,17 +59,8 @@ class TstAppearance : public QObject
                             values));
     }
 
-    std::unique_ptr<ProgramDir> m_dir;
-    ScriptedDialogs *m_dialogs = nullptr;
 
   private slots:
-    void initTestCase() { initApplication(); }
-    void init()
-    {
-        m_dir = std::make_unique<ProgramDir>();
-        m_dialogs = ScriptedDialogs::install();
-    }
-    void cleanup() { m_dir.reset(); }
     void colourByteOrder();
     void prefixesAreCaseSensitive();
     void emptyTableKeepsTheDesign();

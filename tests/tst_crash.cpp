@@ -1,9 +1,9 @@
 // Kills the real program (SIGKILL, from outside) at random moments while it
 // writes, fifty times, and checks after each kill that the database is intact,
 // holds only whole rows and holds everything the program had stored.
-#include "Appearance.h"
-#include "Connection.h"
-#include "TestSupport.h"
+#include "appearance/Appearance.h"
+#include "data/Connection.h"
+#include "support/TestSupport.h"
 
 #include <QMap>
 #include <QProcess>

@@ -1,12 +1,12 @@
 // The item editor driven through its real widgets, and the way there and back
 // from the main window, with category deletion.
-#include "CatalogueView.h"
-#include "DataCombo.h"
-#include "Module1.h"
-#include "RecordSet.h"
-#include "TestSupport.h"
-#include "frmAdding.h"
-#include "frmVendora.h"
+#include "forms/main/CatalogueView.h"
+#include "forms/editor/DataCombo.h"
+#include "app/Module1.h"
+#include "data/RecordSet.h"
+#include "support/TestSupport.h"
+#include "forms/editor/frmAdding.h"
+#include "forms/main/frmVendora.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -18,7 +18,7 @@
 using namespace pantrio;
 using namespace pantrio::test;
 
-class TstEditor : public QObject
+class TstEditor : public Fixture
 {
     Q_OBJECT
 
@@ -58,21 +58,8 @@ class TstEditor : public QObject
         QTest::keyClicks(e, text);
     }
 
-    std::unique_ptr<ProgramDir> m_dir;
-    ScriptedDialogs *m_dialogs = nullptr;
 
   private slots:
-    void initTestCase() { initApplication(); }
-    void init()
-    {
-        m_dir = std::make_unique<ProgramDir>();
-        m_dialogs = ScriptedDialogs::install();
-    }
-    void cleanup()
-    {
-        QCOMPARE(m_dialogs->unexpected, 0);
-        m_dir.reset();
-    }
     void opensFromMainWindow();
     void navigationButtonsAndEnds();
     void navigationKeys();

@@ -1,11 +1,11 @@
 // The main window driven through its real widgets: layout, catalogue view,
 // shopping list, start-up and restart.
-#include "CatalogueView.h"
-#include "DataControl.h"
-#include "Module1.h"
-#include "RecordSet.h"
-#include "TestSupport.h"
-#include "frmVendora.h"
+#include "forms/main/CatalogueView.h"
+#include "data/DataControl.h"
+#include "app/Module1.h"
+#include "data/RecordSet.h"
+#include "support/TestSupport.h"
+#include "forms/main/frmVendora.h"
 
 #include <QAbstractItemModelTester>
 #include <QAccessible>
@@ -22,7 +22,7 @@
 using namespace pantrio;
 using namespace pantrio::test;
 
-class TstMainWindow : public QObject
+class TstMainWindow : public Fixture
 {
     Q_OBJECT
 
@@ -40,14 +40,8 @@ class TstMainWindow : public QObject
     void clickView();
     int listCount() { return m_dir->scalar("SELECT COUNT(*) FROM Selected").toInt(); }
 
-    std::unique_ptr<ProgramDir> m_dir;
-    ScriptedDialogs *m_dialogs = nullptr;
-    bool m_ended = false;
 
   private slots:
-    void initTestCase() { initApplication(); }
-    void init();
-    void cleanup();
     void layoutMatchesTheDesign();
     void categoryFilterAndViewAll();
     void ticksBoldAndClear();
@@ -60,21 +54,6 @@ class TstMainWindow : public QObject
     void startupRefusesUnusableDatabase();
     void exitEndsTheProgram();
 };
-
-void TstMainWindow::init()
-{
-    m_dir = std::make_unique<ProgramDir>();
-    QVERIFY(m_dir->ok());
-    m_dialogs = ScriptedDialogs::install();
-    m_ended = false;
-    Module1::setEndProgramHandler([this] { m_ended = true; });
-}
-
-void TstMainWindow::cleanup()
-{
-    QCOMPARE(m_dialogs->unexpected, 0);
-    m_dir.reset();
-}
 
 frmVendora *TstMainWindow::start()
 {

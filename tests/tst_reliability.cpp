@@ -1,17 +1,17 @@
 // Faults from outside while the program runs: a second program holding the
 // file, the file removed, the disk full, hostile and damaged text; and a
 // monkey of random clicks and keys over both windows.
-#include "CatalogueView.h"
-#include "Connection.h"
-#include "DataControl.h"
-#include "HelpViewer.h"
-#include "Module1.h"
-#include "PrintCommands.h"
-#include "RecordSet.h"
-#include "ReportPreview.h"
-#include "TestSupport.h"
-#include "frmAdding.h"
-#include "frmVendora.h"
+#include "forms/main/CatalogueView.h"
+#include "data/Connection.h"
+#include "data/DataControl.h"
+#include "uibase/HelpViewer.h"
+#include "app/Module1.h"
+#include "reports/PrintCommands.h"
+#include "data/RecordSet.h"
+#include "reports/ReportPreview.h"
+#include "support/TestSupport.h"
+#include "forms/editor/frmAdding.h"
+#include "forms/main/frmVendora.h"
 
 #include <QAction>
 #include <QLabel>
@@ -20,6 +20,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QSemaphore>
 #include <QTableView>
 #include <QtConcurrent/QtConcurrentRun>
 #include <QtTest>
@@ -30,13 +31,11 @@
 using namespace pantrio;
 using namespace pantrio::test;
 
-class TstReliability : public QObject
+class TstReliability : public Fixture
 {
     Q_OBJECT
 
   private:
-    std::unique_ptr<ProgramDir> m_dir;
-    ScriptedDialogs *m_dialogs = nullptr;
     frmVendora *start()
     {
         Module1::Main();
@@ -52,22 +51,6 @@ class TstReliability : public QObject
     int count(const QString &sql) { return m_dir->scalar(sql).toInt(); }
 
   private slots:
-    void initTestCase()
-    {
-        initApplication();
-        Module1::setEndProgramHandler([] {});
-    }
-    void init()
-    {
-        m_dir = std::make_unique<ProgramDir>();
-        m_dialogs = ScriptedDialogs::install();
-    }
-    void cleanup()
-    {
-        PrintCommands::closeAll();
-        HelpViewer::closeViewer();
-        m_dir.reset();
-    }
     void secondProgramHoldsTheFile();
     void fileRemovedWhileRunning();
     void diskFullKeepsWholeLines();
@@ -79,20 +62,27 @@ void TstReliability::secondProgramHoldsTheFile()
 {
     frmVendora *f = start();
     QVERIFY(f);
-    auto hold = [this](int ms) {
-        return QtConcurrent::run([this, ms] {
+    // Another program takes the file and holds it for a while; the test goes
+    // on once it is held.
+    QSemaphore held;
+    bool holding = false;
+    auto hold = [&](int ms) {
+        auto job = QtConcurrent::run([&, ms] {
             Connection c;
-            c.open(m_dir->database(), nullptr);
-            c.exec("BEGIN EXCLUSIVE", {}, nullptr);
-            c.exec("INSERT INTO Selected (Item, Quantity) VALUES ('other program', '1')", {},
-                   nullptr);
+            holding = c.open(m_dir->database(), nullptr) &&
+                      c.exec("BEGIN EXCLUSIVE", {}, nullptr) &&
+                      c.exec("INSERT INTO Selected (Item, Quantity) VALUES ('other program', '1')",
+                             {}, nullptr);
+            held.release();
             QThread::msleep(ms);
             c.rollback();
         });
+        held.acquire();
+        return job;
     };
     // Held longer than Pantrio waits: a clear message, nothing written.
     auto longHold = hold(7000);
-    QThread::msleep(300);
+    QVERIFY(holding);
     tickAndAdd(f, 3);
     QVERIFY2(m_dialogs->messages.last().contains("locked"), qPrintable(m_dialogs->messages.last()));
     longHold.waitForFinished();
@@ -100,7 +90,7 @@ void TstReliability::secondProgramHoldsTheFile()
     QCOMPARE(f->findChild<QLabel *>("lblCount")->text(), QString("0"));
     // Held briefly: Pantrio waits for it and then stores.
     auto shortHold = hold(1200);
-    QThread::msleep(300);
+    QVERIFY(holding);
     m_dialogs->messages.clear();
     tickAndAdd(f, 3);
     shortHold.waitForFinished();
@@ -116,7 +106,8 @@ void TstReliability::fileRemovedWhileRunning()
     QVERIFY(QFile::rename(m_dir->database(), moved));
     tickAndAdd(f, 2);
     QVERIFY(m_dialogs->messages.last().contains("removed or replaced"));
-    f->DialogShowing(2); // unscripted colour: cancelled, nothing to store
+    m_dialogs->colors.push_back(std::nullopt);
+    f->DialogShowing(2); // the colour dialog cancelled: nothing to store
     QVERIFY(f->isVisible());
     QVERIFY(!QFile::exists(m_dir->database())); // and nothing made in its place
 }

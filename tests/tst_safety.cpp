@@ -1,19 +1,19 @@
 // Nothing lost, nothing crashes: backups and their rotation, restore, journals
 // and other side files beside the database, files the user writes, one
 // Pantrio per file, and windows closed while their dialogs are open.
-#include "Backup.h"
-#include "CatalogueView.h"
-#include "Connection.h"
-#include "DataControl.h"
-#include "DatabaseFile.h"
-#include "Module1.h"
-#include "PrintCommands.h"
-#include "RecordSet.h"
-#include "Schema.h"
-#include "ReportPreview.h"
-#include "TestSupport.h"
-#include "frmAdding.h"
-#include "frmVendora.h"
+#include "data/Backup.h"
+#include "forms/main/CatalogueView.h"
+#include "data/Connection.h"
+#include "data/DataControl.h"
+#include "data/DatabaseFile.h"
+#include "app/Module1.h"
+#include "reports/PrintCommands.h"
+#include "data/RecordSet.h"
+#include "data/Schema.h"
+#include "reports/ReportPreview.h"
+#include "support/TestSupport.h"
+#include "forms/editor/frmAdding.h"
+#include "forms/main/frmVendora.h"
 
 #include <QAction>
 #include <QDialog>

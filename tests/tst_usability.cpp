@@ -2,18 +2,18 @@
 // or who brings real-world files: every control heard through the
 // accessibility interface with its live text and state, keyboard paths, fonts
 // as drawn, read-only files, long text, spreadsheet files, plurals and PDFs.
-#include "CatalogueTransfer.h"
-#include "CatalogueView.h"
-#include "Connection.h"
-#include "Csv.h"
-#include "DataCombo.h"
-#include "HelpViewer.h"
-#include "Module1.h"
-#include "PrintCommands.h"
-#include "ReportPreview.h"
-#include "TestSupport.h"
-#include "frmAdding.h"
-#include "frmVendora.h"
+#include "data/CatalogueTransfer.h"
+#include "forms/main/CatalogueView.h"
+#include "data/Connection.h"
+#include "data/Csv.h"
+#include "forms/editor/DataCombo.h"
+#include "uibase/HelpViewer.h"
+#include "app/Module1.h"
+#include "reports/PrintCommands.h"
+#include "reports/ReportPreview.h"
+#include "support/TestSupport.h"
+#include "forms/editor/frmAdding.h"
+#include "forms/main/frmVendora.h"
 
 #include <QAccessible>
 #include <QAction>

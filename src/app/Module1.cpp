@@ -1,14 +1,14 @@
-#include "Module1.h"
+#include "app/Module1.h"
 
-#include "Backup.h"
-#include "Connection.h"
-#include "DatabaseFile.h"
-#include "DEVendora.h"
-#include "Dialogs.h"
-#include "HelpViewer.h"
-#include "Schema.h"
-#include "frmAdding.h"
-#include "frmVendora.h"
+#include "data/Backup.h"
+#include "data/Connection.h"
+#include "data/DatabaseFile.h"
+#include "data/DEVendora.h"
+#include "uibase/Dialogs.h"
+#include "uibase/HelpViewer.h"
+#include "data/Schema.h"
+#include "forms/editor/frmAdding.h"
+#include "forms/main/frmVendora.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -142,14 +142,12 @@ DEVendora &de()
 void SetConnections(int FormNo)
 {
     // Same values on every call; the data environment keeps an open connection.
+    // A window gets them as it is made, before its load.
     de().setConnectionString(strConnect());
-    if (FormNo == 1) {
-        if (frmVendora *f = frmVendoraInstance())
-            f->setConnections(strConnect(), helpFile());
-    } else if (FormNo == 2) {
-        if (frmAdding *f = frmAddingInstance())
-            f->setConnections(strConnect(), helpFile());
-    }
+    if (FormNo == 1 && g_main)
+        g_main->setConnections(strConnect(), helpFile(), de());
+    else if (FormNo == 2 && g_editor)
+        g_editor->setConnections(strConnect(), helpFile());
 }
 
 void FillRecentList()
@@ -264,10 +262,10 @@ bool Main()
         // once; a damaged one is left as it is and goes on as before.
         DatabaseFile::useRollbackJournal(path, &error);
     }
-    SetConnections(1);
-    frmVendora *f = frmVendoraIfLoaded();
-    if (!f || !f->loadedOk()) {
-        tellCannotOpen(f ? f->loadError() : QStringLiteral("The main window did not load."));
+    SetConnections(0);
+    frmVendora *f = frmVendoraInstance();
+    if (!f->loadedOk()) {
+        tellCannotOpen(f->loadError());
         unloadVendora();
         return false;
     }
@@ -280,7 +278,6 @@ bool Main()
     setHighestID(highest);
     f->show();
     if (!g_readOnlyReason.isEmpty()) {
-        f->setReadOnly(g_readOnlyReason);
         Dialogs::notify(f, QStringLiteral("%1 can only be read.\n\n%2\n\nYou can look at your "
                                           "shopping list and catalogue and print them; the "
                                           "commands that would change them are switched off. "
@@ -299,30 +296,68 @@ QString readOnlyReason()
 
 namespace
 {
-// A window is created and loaded on first use, and unloaded by hiding it and
-// letting the event loop delete it once its own handler has returned.
-template <typename Form> Form *instance(QPointer<Form> &slot)
-{
-    if (!slot) {
-        slot = new Form;
-        slot->Form_Load();
-    }
-    return slot;
-}
 
 template <typename Form> void unload(QPointer<Form> &slot)
 {
+    // Hidden now, deleted by the event loop once the handler that asked has
+    // returned.
     if (Form *f = slot) {
         slot = nullptr;
         f->hide();
         f->deleteLater();
     }
 }
+
+// The hand-over between the windows: the editor is shown and the main window
+// unloaded; when the editor has closed, the main window is loaded afresh and
+// lists what was added.
+void openEditor()
+{
+    frmAdding *editor = frmAddingInstance();
+    if (!editor->loadedOk()) {
+        Dialogs::notify(g_main, editor->loadError());
+        unload(g_editor);
+        return;
+    }
+    editor->show();
+    unload(g_main);
+}
+
+void closeEditor()
+{
+    frmVendora *main = frmVendoraInstance();
+    if (!main->loadedOk())
+        Dialogs::notify(nullptr, main->loadError());
+    main->show();
+    FillRecentList();
+    unload(g_editor);
+}
+
+// After a restore everything the main window shows came from the old data.
+void reloadMain()
+{
+    unload(g_main);
+    frmVendora *fresh = frmVendoraInstance();
+    if (!fresh->loadedOk())
+        Dialogs::notify(nullptr, fresh->loadError());
+    fresh->show();
+}
+
 } // namespace
 
 frmVendora *frmVendoraInstance()
 {
-    return instance(g_main);
+    if (!g_main) {
+        g_main = new frmVendora;
+        QObject::connect(g_main, &frmVendora::editorRequested, g_main, [] { openEditor(); });
+        QObject::connect(g_main, &frmVendora::dataReplaced, g_main, [] { reloadMain(); });
+        QObject::connect(g_main, &frmVendora::quitRequested, g_main, [] { endProgram(); });
+        SetConnections(1);
+        g_main->Form_Load();
+        if (!g_readOnlyReason.isEmpty())
+            g_main->setReadOnly(g_readOnlyReason);
+    }
+    return g_main;
 }
 
 frmVendora *frmVendoraIfLoaded()
@@ -337,7 +372,13 @@ void unloadVendora()
 
 frmAdding *frmAddingInstance()
 {
-    return instance(g_editor);
+    if (!g_editor) {
+        g_editor = new frmAdding;
+        QObject::connect(g_editor, &frmAdding::closed, g_editor, [] { closeEditor(); });
+        SetConnections(2);
+        g_editor->Form_Load();
+    }
+    return g_editor;
 }
 
 frmAdding *frmAddingIfLoaded()

@@ -12,9 +12,11 @@ class DEVendora;
 class frmVendora;
 class frmAdding;
 
-// The program-wide values and routines both windows share: where the data is,
-// the report data environment, the highest catalogue ID at start-up, and the
-// single instances of the two windows (created and loaded on first use).
+// The program itself: where the data is, the report data environment, the
+// highest catalogue ID at start-up, and the single instances of the two
+// windows. It owns their lifetimes: it makes and loads each on first use,
+// hands it its connections, and switches between them when they ask (the
+// editor wanted, the editor closed, the data replaced).
 namespace Module1
 {
 

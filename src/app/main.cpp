@@ -1,5 +1,5 @@
-#include "Fonts.h"
-#include "Module1.h"
+#include "uibase/Fonts.h"
+#include "app/Module1.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -1,9 +1,8 @@
-#include "Appearance.h"
+#include "appearance/Appearance.h"
 
-#include "DataControl.h"
-#include "Dialogs.h"
-#include "Fonts.h"
-#include "frmVendora.h"
+#include "data/DataControl.h"
+#include "uibase/Dialogs.h"
+#include "uibase/Fonts.h"
 
 #include <QAbstractButton>
 #include <QLabel>
@@ -199,15 +198,14 @@ QColor lastColour(QWidget *window)
 
 } // namespace
 
-void DialogShowing(QWidget *window, Window kind, DataControl *adoSettings, int choice)
+void DialogShowing(QWidget *window, Window kind, DataControl *adoSettings, int choice,
+                   const QFont &fontPreset)
 {
     QString error;
     bool ok = true;
     if (choice == 1) {
-        // The preset is the main window's designed font, read without loading
-        // it, in the face that is really drawn for it.
         const std::optional<QFont> f =
-            Dialogs::instance().chooseFont(window, Fonts::drawnFace(frmVendora::designedFont()));
+            Dialogs::instance().chooseFont(window, Fonts::drawnFace(fontPreset));
         if (!f)
             return;
         const QString face = Fonts::familyName(*f);

@@ -49,8 +49,10 @@ bool CheckSettings(QWidget *window, Window kind, DataControl *adoSettings, QStri
 
 // Font (1), back colour (2) or font-and-form colour (4): asks through the
 // dialog interface, restyles at once and stores the choice. Cancel changes
-// nothing; a failure to store is reported and the window stays usable.
-void DialogShowing(QWidget *window, Window kind, DataControl *adoSettings, int choice);
+// nothing; a failure to store is reported and the window stays usable. The
+// font dialog starts at fontPreset, in the face really drawn for it.
+void DialogShowing(QWidget *window, Window kind, DataControl *adoSettings, int choice,
+                   const QFont &fontPreset);
 
 } // namespace Appearance
 } // namespace pantrio

@@ -1,8 +1,8 @@
-#include "Backup.h"
+#include "data/Backup.h"
 
-#include "Connection.h"
-#include "DatabaseFile.h"
-#include "Schema.h"
+#include "data/Connection.h"
+#include "data/DatabaseFile.h"
+#include "data/Schema.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
-#include "CatalogueTransfer.h"
+#include "data/CatalogueTransfer.h"
 
-#include "Connection.h"
-#include "SafeFile.h"
+#include "data/Connection.h"
+#include "data/SafeFile.h"
 
 #include <QSet>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Csv.h"
+#include "data/Csv.h"
 
 #include <QString>
 #include <QVector>

@@ -1,7 +1,7 @@
-#include "Connection.h"
+#include "data/Connection.h"
 
-#include "Backup.h"
-#include "DatabaseFile.h"
+#include "data/Backup.h"
+#include "data/DatabaseFile.h"
 
 #include <QAtomicInt>
 #include <QDir>

@@ -1,6 +1,6 @@
-#include "Csv.h"
+#include "data/Csv.h"
 
-#include "Plural.h"
+#include "data/Plural.h"
 
 #include <QStringDecoder>
 

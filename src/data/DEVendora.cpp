@@ -1,6 +1,6 @@
-#include "DEVendora.h"
+#include "data/DEVendora.h"
 
-#include "NaturalOrder.h"
+#include "data/NaturalOrder.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "DataControl.h"
+#include "data/DataControl.h"
 
 namespace pantrio
 {

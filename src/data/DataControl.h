@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Connection.h"
-#include "RecordSet.h"
+#include "data/Connection.h"
+#include "data/RecordSet.h"
 
 #include <QObject>
 

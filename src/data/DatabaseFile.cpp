@@ -1,6 +1,6 @@
-#include "DatabaseFile.h"
+#include "data/DatabaseFile.h"
 
-#include "Schema.h"
+#include "data/Schema.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "NaturalOrder.h"
+#include "data/NaturalOrder.h"
 
 namespace pantrio
 {

@@ -1,4 +1,4 @@
-#include "Plural.h"
+#include "data/Plural.h"
 
 #include <QCoreApplication>
 #include <QTranslator>

@@ -1,6 +1,6 @@
-#include "RecordSet.h"
+#include "data/RecordSet.h"
 
-#include "Connection.h"
+#include "data/Connection.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "RecordSetModel.h"
+#include "data/RecordSetModel.h"
 
-#include "RecordSet.h"
+#include "data/RecordSet.h"
 
 namespace pantrio
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RecordSet.h"
+#include "data/RecordSet.h"
 
 // Every record source of the two windows, in one place, so no window holds SQL.
 namespace pantrio::Sources

@@ -1,4 +1,4 @@
-#include "SafeFile.h"
+#include "data/SafeFile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "Schema.h"
+#include "data/Schema.h"
 
-#include "Connection.h"
+#include "data/Connection.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
-#include "ShoppingList.h"
+#include "data/ShoppingList.h"
 
-#include "Connection.h"
+#include "data/Connection.h"
 
 namespace pantrio::ShoppingList
 {

@@ -1,10 +1,9 @@
-#include "PrintCommands.h"
+#include "reports/PrintCommands.h"
 
-#include "DEVendora.h"
-#include "DataControl.h"
-#include "Dialogs.h"
-#include "Module1.h"
-#include "ReportPreview.h"
+#include "data/DEVendora.h"
+#include "data/DataControl.h"
+#include "uibase/Dialogs.h"
+#include "reports/ReportPreview.h"
 
 #include <QPointer>
 
@@ -36,10 +35,9 @@ EntryInfo info(Entry e)
 
 } // namespace
 
-void run(QWidget *parent, Entry entry, DataControl *source)
+void run(QWidget *parent, Entry entry, DataControl *source, DEVendora &de)
 {
     const EntryInfo e = info(entry);
-    DEVendora &de = Module1::de();
     QString error;
     RecordSet *rs = source->recordset();
 

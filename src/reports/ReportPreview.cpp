@@ -1,9 +1,9 @@
-#include "ReportPreview.h"
+#include "reports/ReportPreview.h"
 
-#include "Dialogs.h"
-#include "PdfText.h"
-#include "ReportPainter.h"
-#include "SafeFile.h"
+#include "uibase/Dialogs.h"
+#include "reports/engine/PdfText.h"
+#include "reports/engine/ReportPainter.h"
+#include "data/SafeFile.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -254,11 +254,21 @@ bool ReportPreview::printTo(const QString &printerName, QString *error)
     p.setDocName(m_definition.caption);
     p.setFullPage(true);
     p.setPageSize(m_pageLayout.pageSize());
-    return ReportPainter::print(m_definition, m_result, &p, error);
+    return printOn(&p, error);
 }
 
 // Each dialog may outlive this window (closed while the dialog is open): the
 // guard tells, and nothing of the window is touched afterwards.
+bool ReportPreview::printOn(QPrinter *printer, QString *error, int from, int to)
+{
+    if (!printer->isValid()) {
+        if (error)
+            *error = QStringLiteral("No printer is available to print on.");
+        return false;
+    }
+    return ReportPainter::print(m_definition, m_result, printer, error, from, to);
+}
+
 void ReportPreview::printInteractive()
 {
     const QPointer<ReportPreview> self(this);
@@ -275,7 +285,7 @@ void ReportPreview::printInteractive()
         !self)
         return;
     QString error;
-    if (!ReportPainter::print(m_definition, m_result, &printer, &error, from, to))
+    if (!printOn(&printer, &error, from, to))
         Dialogs::notify(this, error);
 }
 

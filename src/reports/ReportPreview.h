@@ -1,8 +1,8 @@
 #pragma once
 
-#include "DEVendora.h"
-#include "ReportDefinition.h"
-#include "ReportLayout.h"
+#include "data/DEVendora.h"
+#include "reports/engine/ReportDefinition.h"
+#include "reports/engine/ReportLayout.h"
 
 #include <QMainWindow>
 #include <QPageLayout>
@@ -50,6 +50,7 @@ class ReportPreview : public QMainWindow
     void exportPdfInteractive();
 
   private:
+    bool printOn(QPrinter *printer, QString *error, int from = 0, int to = 0);
     void relayout();
     void updatePageLabel();
 

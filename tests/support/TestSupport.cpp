@@ -1,25 +1,15 @@
-#include "TestSupport.h"
+#include "support/TestSupport.h"
 
-#include "Connection.h"
-#include "Fonts.h"
-#include "HelpViewer.h"
-#include "PrintCommands.h"
-#include "Module1.h"
-#include "Schema.h"
+#include "app/Module1.h"
+#include "reports/PrintCommands.h"
+#include "uibase/Fonts.h"
+#include "uibase/HelpViewer.h"
 
 #include <QCoreApplication>
-#include <QCryptographicHash>
-#include <QFileInfo>
 #include <QDir>
 #include <QFile>
 #include <QPrinter>
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QTest>
-
-#include <grp.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace pantrio::test
 {
@@ -117,15 +107,11 @@ ScriptedDialogs *ScriptedDialogs::install()
     return d;
 }
 
-ProgramDir::ProgramDir(bool starterData)
+ProgramDir::ProgramDir(bool starterData) : TestDatabase(starterData)
 {
-    QString error;
-    m_ok = m_dir.isValid() && Schema::createDatabase(database(), starterData, &error);
     QFile::copy(QStringLiteral(PANTRIO_SOURCE_DIR "/resources/Vendora.hlp"),
                 QDir(path()).filePath(QStringLiteral("Vendora.hlp")));
     Module1::setProgramDirectory(path());
-    if (!m_ok)
-        qWarning("cannot make a test database: %s", qPrintable(error));
 }
 
 ProgramDir::~ProgramDir()
@@ -133,107 +119,10 @@ ProgramDir::~ProgramDir()
     Module1::shutdown();
 }
 
-QString ProgramDir::database() const
-{
-    return QDir(m_dir.path()).filePath(QStringLiteral("Vendora.mdb"));
-}
-
-QVariant ProgramDir::scalar(const QString &sql, const QVariantList &binds) const
-{
-    Connection c;
-    if (!c.open(database(), nullptr))
-        return {};
-    QSqlQuery q(c.database());
-    q.prepare(sql);
-    for (const QVariant &v : binds)
-        q.addBindValue(v);
-    if (!q.exec() || !q.next())
-        return {};
-    return q.value(0);
-}
-
-bool ProgramDir::exec(const QString &sql, const QVariantList &binds) const
-{
-    Connection c;
-    return c.open(database(), nullptr) && c.exec(sql, binds, nullptr);
-}
-
-QList<QVariantList> ProgramDir::rows(const QString &sql) const
-{
-    Connection c;
-    QList<QVariantList> out;
-    if (!c.open(database(), nullptr))
-        return out;
-    QSqlQuery q(c.database());
-    if (!q.exec(sql))
-        return out;
-    while (q.next()) {
-        QVariantList row;
-        for (int i = 0; i < q.record().count(); ++i)
-            row << q.value(i);
-        out << row;
-    }
-    return out;
-}
-
-bool runningAsRoot()
-{
-    return ::geteuid() == 0;
-}
-
-namespace
-{
-ProcessResult run(const QString &program, const QStringList &args, int timeoutMs,
-                  bool unprivileged)
-{
-    QProcess p;
-    if (unprivileged && runningAsRoot()) {
-        p.setChildProcessModifier([] {
-            // nobody:nogroup, and none of root's supplementary groups.
-            if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
-                ::_exit(97);
-        });
-    }
-    ProcessResult r;
-    p.start(program, args);
-    r.finished = p.waitForStarted() && p.waitForFinished(timeoutMs);
-    r.crashed = p.exitStatus() == QProcess::CrashExit;
-    r.exitCode = p.exitCode();
-    r.lines = QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-    r.errors = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
-} // namespace
-
-ProcessResult runUnprivileged(const QString &program, const QStringList &args, int timeoutMs)
-{
-    return run(program, args, timeoutMs, true);
-}
-
 ProcessResult runProbe(const QStringList &args, bool unprivileged)
 {
-    return run(QCoreApplication::applicationDirPath() + QStringLiteral("/pantrio-probe"), args,
-               120000, unprivileged);
-}
-
-void shareWithUnprivileged(const QString &path, bool writable)
-{
-    const QByteArray native = QFile::encodeName(path);
-    if (runningAsRoot() && writable)
-        (void)::chown(native.constData(), 65534, 65534);
-    const bool folder = QFileInfo(path).isDir();
-    mode_t mode = folder ? 0755 : 0644;
-    if (writable)
-        mode |= folder ? 0777 : 0666;
-    ::chmod(native.constData(), mode);
-}
-
-QByteArray fileHash(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256).toHex();
+    return runProcess(QCoreApplication::applicationDirPath() + QStringLiteral("/pantrio-probe"),
+                      args, 120000, unprivileged);
 }
 
 void initApplication()

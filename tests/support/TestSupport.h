@@ -1,11 +1,11 @@
 #pragma once
 
-#include "Dialogs.h"
+#include "support/TestDatabase.h"
+#include "uibase/Dialogs.h"
 
 #include <QObject>
 #include <QProcess>
 #include <QStringList>
-#include <QTemporaryDir>
 #include <QVariant>
 
 #include <deque>
@@ -49,25 +49,13 @@ class ScriptedDialogs : public Dialogs
     static ScriptedDialogs *install();
 };
 
-// A program directory of its own: a new Vendora.mdb (starter data or empty
-// tables) and the help file, made the program's directory for the test.
-class ProgramDir
+// A test database made the program's directory for the test, with the help
+// file beside it; the program's windows and lock go with it.
+class ProgramDir : public TestDatabase
 {
   public:
     explicit ProgramDir(bool starterData = true);
-    ~ProgramDir();
-    QString path() const { return m_dir.path(); }
-    QString database() const;
-    bool ok() const { return m_ok; }
-
-    // Direct access to the file for arranging and checking, outside the program.
-    QVariant scalar(const QString &sql, const QVariantList &binds = {}) const;
-    bool exec(const QString &sql, const QVariantList &binds = {}) const;
-    QList<QVariantList> rows(const QString &sql) const;
-
-  private:
-    QTemporaryDir m_dir;
-    bool m_ok = false;
+    ~ProgramDir() override;
 };
 
 // Fonts, the app name: what main() sets up before the windows.
@@ -99,27 +87,8 @@ class Fixture : public QObject
     bool m_starterData;
 };
 
-// Another user for the cases only such a user meets (files and folders they
-// may not write): when the tests run as root, programs started through
-// runUnprivileged() run as "nobody"; otherwise as the current user, who is
-// unprivileged already.
-bool runningAsRoot();
-struct ProcessResult {
-    bool finished = false;
-    bool crashed = false;
-    int exitCode = -1;
-    QStringList lines; // standard output
-    QString errors;    // standard error
-};
-ProcessResult runUnprivileged(const QString &program, const QStringList &args,
-                              int timeoutMs = 120000);
-// The probe program beside the tests (see probe.cpp), run as that user.
+// The probe program beside the tests (see probe.cpp), run as an unprivileged
+// user or as the current one.
 ProcessResult runProbe(const QStringList &args, bool unprivileged);
-// Lets that user reach path (and write it when writable is set): owned by the
-// user, or open to all.
-void shareWithUnprivileged(const QString &path, bool writable);
-
-// The SHA-256 of a file's bytes, to tell that nothing changed it.
-QByteArray fileHash(const QString &path);
 
 } // namespace pantrio::test

@@ -1,8 +1,8 @@
-#include "DataCombo.h"
+#include "forms/editor/DataCombo.h"
 
-#include "RecordSet.h"
-#include "LongText.h"
-#include "RecordSetModel.h"
+#include "data/RecordSet.h"
+#include "uibase/LongText.h"
+#include "data/RecordSetModel.h"
 
 #include <QEvent>
 #include <QKeyEvent>

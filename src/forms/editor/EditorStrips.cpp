@@ -1,6 +1,6 @@
-#include "EditorStrips.h"
+#include "forms/editor/EditorStrips.h"
 
-#include "Design.h"
+#include "uibase/Design.h"
 
 #include <QLabel>
 #include <QPushButton>

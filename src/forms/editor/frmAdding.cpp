@@ -1,17 +1,18 @@
-#include "frmAdding.h"
+#include "forms/editor/frmAdding.h"
 
-#include "Appearance.h"
-#include "Connection.h"
-#include "DataCombo.h"
-#include "DataControl.h"
-#include "Design.h"
-#include "Dialogs.h"
-#include "EditorStrips.h"
-#include "HelpViewer.h"
-#include "LongText.h"
-#include "Module1.h"
-#include "RecordSources.h"
-#include "frmVendora.h"
+#include "appearance/Appearance.h"
+#include "data/Connection.h"
+#include "forms/editor/DataCombo.h"
+#include "data/DataControl.h"
+#include "data/EditSession.h"
+#include "data/RecordSet.h"
+#include "uibase/Design.h"
+#include "uibase/Dialogs.h"
+#include "forms/editor/EditorStrips.h"
+#include "uibase/HelpViewer.h"
+#include "uibase/LongText.h"
+#include "data/RecordSources.h"
+#include "forms/main/frmVendora.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -53,156 +54,6 @@ frmAdding::~frmAdding()
     delete m_rs;
 }
 
-void frmAdding::buildControls()
-{
-    auto *client = new QWidget(this);
-    client->setObjectName(QStringLiteral("client"));
-    client->setMinimumSize(twips(6000), twips(9090));
-    setCentralWidget(client);
-    resize(twips(9795), twips(9090) + menuBar()->sizeHint().height());
-
-    const QFont fieldFont = designFont(QStringLiteral("AvantGarde Bk BT"), 14.25);
-    const QFont comboFont = designFont(QStringLiteral("Souvenir Lt BT"), 11.25, true);
-
-    auto field = [&](int index, double top, double width, int topic) {
-        auto *t = new QLineEdit(client);
-        keepLongText(t);
-        t->setObjectName(QStringLiteral("txtFields"));
-        t->setProperty("index", index);
-        t->setAccessibleName(QLatin1String(kFieldNames[index]));
-        placeTwips(t, 1680, top, width, 465);
-        if (topic)
-            setHelpTopic(t, topic);
-        m_fields[index] = t;
-        connect(t, &QLineEdit::textEdited, this,
-                [this, index](const QString &text) { fieldEdited(index, text); });
-        t->installEventFilter(this);
-    };
-    auto label = [&](int index, const QString &caption, double top, double width) {
-        auto *l = new QLabel(caption, client);
-        l->setObjectName(QStringLiteral("lblLabels"));
-        l->setProperty("index", index);
-        placeTwips(l, 0, top, width, 465);
-        m_labels[index] = l;
-    };
-    auto button = &editorButton;
-
-    // In tab order.
-    field(3, 60, 3375, 31);
-    field(1, 525, 3375, 32);
-    field(0, 990, 3375, 33);
-    for (int i : {3, 1, 0})
-        m_fields[i]->setFont(fieldFont);
-    label(0, QStringLiteral("Aisle:"), 990, 1695);
-    label(1, QStringLiteral("Category:"), 525, 1695);
-    label(2, QStringLiteral("ID:"), 1455, 1095);
-    field(2, 1455, 735, 0);
-    m_fields[2]->setReadOnly(true);
-    m_fields[2]->setFocusPolicy(Qt::ClickFocus);
-    label(3, QStringLiteral("Item:"), 60, 1695);
-
-    auto *status = new StatusStrip(client);
-    picStatBox = status;
-    cmdFirst = status->cmdFirst;
-    cmdPrevious = status->cmdPrevious;
-    cmdNext = status->cmdNext;
-    cmdLast = status->cmdLast;
-    lblStatus = status->lblStatus;
-    auto *strip = new ButtonStrip(client);
-    picButtons = strip;
-    cmdAdd = strip->cmdAdd;
-    cmdEdit = strip->cmdEdit;
-    cmdDelete = strip->cmdDelete;
-    cmdRefresh = strip->cmdRefresh;
-    cmdUpdate = strip->cmdUpdate;
-    cmdCancel = strip->cmdCancel;
-
-    cmdQuit = button(client, "cmdQuit", QString(), 35);
-    cmdQuit->setAccessibleName(QStringLiteral("Exit"));
-    const QIcon blue(QStringLiteral(":/pantrio/editor_exit_blue.png"));
-    const QIcon red(QStringLiteral(":/pantrio/editor_exit_red.png"));
-    cmdQuit->setIcon(blue);
-    cmdQuit->setIconSize(QSize(62, 37));
-    connect(cmdQuit, &QPushButton::pressed, cmdQuit, [this, red] { cmdQuit->setIcon(red); });
-    connect(cmdQuit, &QPushButton::released, cmdQuit, [this, blue] { cmdQuit->setIcon(blue); });
-    placeTwips(cmdQuit, 5880, 7320, 975, 600);
-
-    cboFind = new DataCombo(client);
-    cboFind->setObjectName(QStringLiteral("cboFind"));
-    cboFind->setNames(QStringLiteral("Search"));
-    cboFind->setFont(comboFont);
-    setHelpTopic(cboFind, 36);
-    placeTwips(cboFind, 6840, 480, 2775, 7590);
-
-    cmdRefreshCombo = button(client, "cmdRefreshCombo", QStringLiteral("Update List -->"), 46);
-    placeTwips(cmdRefreshCombo, 4920, 2400, 1815, 615);
-
-    cboCat = new DataCombo(client);
-    cboCat->setObjectName(QStringLiteral("cboCat"));
-    cboCat->setNames(QStringLiteral("Category List"));
-    cboCat->setFont(comboFont);
-    cboCat->setToolTip(QStringLiteral("Click to change the current record's category."));
-    setHelpTopic(cboCat, 34);
-    placeTwips(cboCat, 120, 2640, 2655, 5025);
-
-    lblCatList = new QLabel(QStringLiteral("Category List"), client);
-    lblCatList->setObjectName(QStringLiteral("lblCatList"));
-    placeTwips(lblCatList, 120, 2160, 2655, 495);
-    lblSearchBox = new QLabel(QStringLiteral("Search"), client);
-    lblSearchBox->setObjectName(QStringLiteral("lblSearchBox"));
-    placeTwips(lblSearchBox, 6840, 0, 2775, 495);
-
-    const QList<QWidget *> order = {
-        m_fields[3], m_fields[1], m_fields[0], m_fields[2], cmdFirst,        cmdPrevious,
-        cmdNext,     cmdLast,     cmdAdd,      cmdEdit,     cmdDelete,       cmdRefresh,
-        cmdUpdate,   cmdCancel,   cmdQuit,     cboFind,     cmdRefreshCombo, cboCat};
-    for (int i = 1; i < order.size(); ++i)
-        setTabOrder(order.at(i - 1), order.at(i));
-
-    connect(cmdFirst, &QPushButton::clicked, this, &frmAdding::cmdFirst_Click);
-    connect(cmdPrevious, &QPushButton::clicked, this, &frmAdding::cmdPrevious_Click);
-    connect(cmdNext, &QPushButton::clicked, this, &frmAdding::cmdNext_Click);
-    connect(cmdLast, &QPushButton::clicked, this, &frmAdding::cmdLast_Click);
-    connect(cmdAdd, &QPushButton::clicked, this, &frmAdding::cmdAdd_Click);
-    connect(cmdEdit, &QPushButton::clicked, this, &frmAdding::cmdEdit_Click);
-    connect(cmdUpdate, &QPushButton::clicked, this, &frmAdding::cmdUpdate_Click);
-    connect(cmdCancel, &QPushButton::clicked, this, &frmAdding::cmdCancel_Click);
-    connect(cmdDelete, &QPushButton::clicked, this, &frmAdding::cmdDelete_Click);
-    connect(cmdRefresh, &QPushButton::clicked, this, &frmAdding::cmdRefresh_Click);
-    connect(cmdQuit, &QPushButton::clicked, this, &frmAdding::cmdQuit_Click);
-    connect(cboCat, &DataCombo::Click, this, &frmAdding::cboCat_Click);
-    connect(cboFind, &DataCombo::Click, this, &frmAdding::cboFind_Click);
-    connect(cmdRefreshCombo, &QPushButton::clicked, this, &frmAdding::cmdRefreshCombo_Click);
-}
-
-void frmAdding::buildMenus()
-{
-    QMenuBar *bar = menuBar();
-    QAction *help = bar->addAction(QStringLiteral("Help"));
-    help->setObjectName(QStringLiteral("mnuHelp"));
-    connect(help, &QAction::triggered, this, &frmAdding::mnuHelp_Click);
-    QMenu *options = bar->addMenu(QStringLiteral("Options"));
-    options->setObjectName(QStringLiteral("mnuOptions"));
-    const struct {
-        const char *name;
-        QString caption;
-        int code;
-    } entries[] = {
-        {"mnuFont", QStringLiteral("Font"), 1},
-        {"mnuBackColor", QStringLiteral("Back Color (text background areas && buttons)"), 2},
-        {"mnuFontColor", QStringLiteral("Font && Form Color"), 4},
-    };
-    for (const auto &e : entries) {
-        QAction *a = options->addAction(e.caption);
-        a->setObjectName(QLatin1String(e.name));
-        const int code = e.code;
-        connect(a, &QAction::triggered, this, [this, code] { DialogShowing(code); });
-    }
-    QAction *exit = bar->addAction(QStringLiteral("Exit"));
-    exit->setObjectName(QStringLiteral("mnuExit"));
-    connect(exit, &QAction::triggered, this, &frmAdding::mnuExit_Click);
-}
-
 void frmAdding::setConnections(const QString &databasePath, const QString &helpFile)
 {
     m_databasePath = databasePath;
@@ -214,7 +65,6 @@ void frmAdding::setConnections(const QString &databasePath, const QString &helpF
 void frmAdding::Form_Load()
 {
     m_loadError.clear();
-    Module1::SetConnections(2);
     QString error;
     bool ok = Appearance::CheckSettings(this, Appearance::Window::Editor, m_adoSettings, &error);
     ok = ok && m_connection->open(m_databasePath, &error);
@@ -234,6 +84,11 @@ void frmAdding::Form_Load()
             if (row == m_rs->currentIndex())
                 showFields();
         });
+        m_session = new EditSession(
+            m_rs, {QStringLiteral("Item"), QStringLiteral("Category"), QStringLiteral("Aisle")},
+            this);
+        connect(m_session, &EditSession::modeChanged, this,
+                [this](EditSession::Mode mode) { SetBrowseMode(mode == EditSession::Mode::Browse); });
         ok = m_rs->open(&error);
     }
     ok = ok && m_adoCat->refresh(&error) && m_adoVend->refresh(&error);
@@ -244,7 +99,6 @@ void frmAdding::Form_Load()
     cboCat->setRowSource(m_adoCat->recordset(), QStringLiteral("Categories"),
                          QStringLiteral("Categories"));
     cboFind->setRowSource(m_adoVend->recordset(), QStringLiteral("Item"), QStringLiteral("ID"));
-    mbEditing = mbAdding = false;
     SetBrowseMode(true);
     showRecord();
     // Key preview: the window sees every key before the focused control.
@@ -274,10 +128,19 @@ void frmAdding::showFields()
 
 void frmAdding::fieldEdited(int index, const QString &text)
 {
-    if (m_showing || !m_rs || !m_rs->hasCurrent() || index == 2)
+    if (m_showing || !m_session || index == 2)
         return;
-    // An emptied box stores Null, as the catalogue shows a nameless item as "-".
-    m_rs->setValue(QLatin1String(kFieldNames[index]), text.isEmpty() ? QVariant() : QVariant(text));
+    m_session->setField(QLatin1String(kFieldNames[index]), text);
+}
+
+bool frmAdding::adding() const
+{
+    return m_session && m_session->adding();
+}
+
+bool frmAdding::editing() const
+{
+    return m_session && m_session->editing();
 }
 
 void frmAdding::SetBrowseMode(bool browse)
@@ -293,7 +156,7 @@ void frmAdding::SetBrowseMode(bool browse)
         b->setEnabled(browse);
 }
 
-void frmAdding::trapped(const QString &error)
+void frmAdding::showError(const QString &error)
 {
     Dialogs::notify(this, error);
 }
@@ -302,25 +165,25 @@ void frmAdding::cmdFirst_Click()
 {
     QString error;
     if (!m_rs->moveFirst(&error))
-        trapped(error);
+        showError(error);
 }
 
 void frmAdding::cmdLast_Click()
 {
     QString error;
     if (!m_rs->moveLast(&error))
-        trapped(error);
+        showError(error);
 }
 
 void frmAdding::cmdNext_Click()
 {
     QString error;
     if (!m_rs->eof() && !m_rs->moveNext(&error))
-        return trapped(error);
+        return showError(error);
     if (m_rs->eof() && m_rs->recordCount() > 0) {
         Dialogs::instance().beep();
         if (!m_rs->moveLast(&error))
-            trapped(error);
+            showError(error);
     }
 }
 
@@ -328,17 +191,17 @@ void frmAdding::cmdPrevious_Click()
 {
     QString error;
     if (!m_rs->bof() && !m_rs->movePrevious(&error))
-        return trapped(error);
+        return showError(error);
     if (m_rs->bof() && m_rs->recordCount() > 0) {
         Dialogs::instance().beep();
         if (!m_rs->moveFirst(&error))
-            trapped(error);
+            showError(error);
     }
 }
 
 void frmAdding::Form_KeyDown(int key, Qt::KeyboardModifiers shift)
 {
-    if (mbEditing || mbAdding)
+    if (adding() || editing())
         return;
     const bool exactlyCtrl = (shift & ~Qt::KeypadModifier) == Qt::ControlModifier;
     switch (key) {
@@ -417,50 +280,37 @@ void frmAdding::refreshFindList()
 {
     QString error;
     if (!m_adoVend->refresh(&error))
-        trapped(error);
+        showError(error);
     cboFind->refresh();
 }
 
 void frmAdding::cmdAdd_Click()
 {
     QString error;
-    if (!(m_rs->bof() && m_rs->eof()))
-        mvReturnMark = m_rs->bookmark();
-    if (!m_rs->addNew(&error))
-        return trapped(error);
+    if (!m_session->add(&error))
+        return showError(error);
     setLiveText(lblStatus, QStringLiteral("Add record"));
-    mbAdding = true;
-    SetBrowseMode(false);
     m_fields[3]->setFocus();
 }
 
 void frmAdding::cmdEdit_Click()
 {
     setLiveText(lblStatus, QStringLiteral("Edit record"));
-    mbEditing = true;
-    SetBrowseMode(false);
+    m_session->edit();
 }
 
 void frmAdding::cmdUpdate_Click()
 {
     QString error;
-    if (!m_rs->updateBatch(&error))
-        return trapped(error);
-    if (mbAdding && !m_rs->moveLast(&error))
-        return trapped(error);
-    mbEditing = mbAdding = false;
-    SetBrowseMode(true);
+    if (!m_session->update(&error))
+        return showError(error);
     refreshFindList();
 }
 
 void frmAdding::cmdCancel_Click()
 {
-    SetBrowseMode(true);
-    mbEditing = mbAdding = false;
-    m_rs->cancelUpdate();
+    m_session->cancel();
     showRecord();
-    if (!mvReturnMark || !m_rs->moveToBookmark(*mvReturnMark))
-        m_rs->moveFirst();
 }
 
 void frmAdding::cmdDelete_Click()
@@ -470,7 +320,7 @@ void frmAdding::cmdDelete_Click()
     QString error;
     const int position = m_rs->currentIndex();
     if (!m_rs->deleteCurrent(&error))
-        return trapped(error);
+        return showError(error);
     // The next record takes the deleted one's place; past the end, the last.
     if (m_rs->recordCount() > 0)
         m_rs->moveTo(std::min(position, m_rs->recordCount() - 1));
@@ -483,30 +333,20 @@ void frmAdding::cmdRefresh_Click()
     QString error;
     // A change typed in browse mode is written, not lost, by the re-read.
     if (m_rs->isPending() && !m_rs->update(&error))
-        return trapped(error);
+        return showError(error);
     if (!m_rs->requery(&error))
-        trapped(error);
+        showError(error);
 }
 
-// Writes a pending addition or edit as leaving the record would; a new record
-// left entirely blank is dropped. Back in browse mode on success.
+// Writes a pending addition or edit as leaving the record would (a new record
+// left blank is dropped), back in browse mode with the lists up to date.
 bool frmAdding::finishPendingChange(QString *error)
 {
-    if (m_rs && m_rs->isPending()) {
-        bool blank = m_rs->isNew();
-        for (int i = 0; blank && i < 4; ++i)
-            if (i != 2 && !m_rs->value(QLatin1String(kFieldNames[i])).toString().isEmpty())
-                blank = false;
-        if (blank) {
-            m_rs->cancelUpdate();
-        } else if (!m_rs->update(error)) {
-            return false;
-        }
-    }
-    if (mbAdding || mbEditing) {
-        const bool wasAdding = mbAdding;
-        mbAdding = mbEditing = false;
-        SetBrowseMode(true);
+    const bool wasAdding = adding();
+    const bool changing = wasAdding || editing();
+    if (!m_session->finish(error))
+        return false;
+    if (changing) {
         refreshFindList();
         if (wasAdding)
             showRecord();
@@ -528,11 +368,11 @@ void frmAdding::cboCat_Click()
     if (!cats->addNew(&error) || !cats->setValue(QStringLiteral("Categories"), text) ||
         !cats->update(&error)) {
         cats->cancelUpdate();
-        return trapped(error.isEmpty() ? QStringLiteral("The category could not be added.")
+        return showError(error.isEmpty() ? QStringLiteral("The category could not be added.")
                                        : error);
     }
     if (!m_adoCat->refresh(&error))
-        trapped(error);
+        showError(error);
     cboCat->refresh();
 }
 
@@ -552,7 +392,7 @@ void frmAdding::cboFind_Click()
     // the editor returns to browse mode, so the buttons tell the truth.
     QString error;
     if (!finishPendingChange(&error))
-        return trapped(error);
+        return showError(error);
     if (!m_rs->moveFirst())
         return;
     m_rs->find(Criterion{QStringLiteral("ID"), bound});
@@ -564,9 +404,9 @@ void frmAdding::cmdRefreshCombo_Click()
     QString error;
     // The re-read would drop a pending change, so it is written first.
     if (!finishPendingChange(&error))
-        return trapped(error);
+        return showError(error);
     if (!m_rs->requery(&error))
-        trapped(error);
+        showError(error);
 }
 
 void frmAdding::mnuHelp_Click()
@@ -576,7 +416,10 @@ void frmAdding::mnuHelp_Click()
 
 void frmAdding::DialogShowing(int choice)
 {
-    Appearance::DialogShowing(this, Appearance::Window::Editor, m_adoSettings, choice);
+    // Preset, as always, with the main window's designed font, read without
+    // loading that window.
+    Appearance::DialogShowing(this, Appearance::Window::Editor, m_adoSettings, choice,
+                              frmVendora::designedFont());
 }
 
 bool frmAdding::Form_QueryUnload()
@@ -588,12 +431,6 @@ bool frmAdding::Form_QueryUnload()
                                   error);
         return false;
     }
-    // The closing sequence: the main window, loaded afresh, lists what is new.
-    frmVendora *main = Module1::frmVendoraInstance();
-    if (!main->loadedOk())
-        Dialogs::notify(nullptr, main->loadError());
-    main->show();
-    Module1::FillRecentList();
     return true;
 }
 
@@ -619,7 +456,8 @@ void frmAdding::closeEvent(QCloseEvent *event)
     }
     m_closing = true;
     event->accept();
-    Module1::unloadAdding();
+    // The program brings the main window back, loaded afresh.
+    emit closed();
 }
 
 } // namespace pantrio

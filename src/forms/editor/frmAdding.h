@@ -4,7 +4,6 @@
 #include <QVariant>
 
 #include <memory>
-#include <optional>
 
 class QLabel;
 class QLineEdit;
@@ -16,11 +15,14 @@ namespace pantrio
 class Connection;
 class DataCombo;
 class DataControl;
+class EditSession;
 class RecordSet;
 
 // The item editor: one catalogue record at a time through its own record set
-// adoPrimaryRS, with the mode machine browse / adding / editing, the category
-// and find lists, and the way back to the main window when it closes.
+// adoPrimaryRS, its modes (browse, adding, editing) kept by an EditSession, and
+// the category and find lists. Its controls are built from the table in
+// frmAddingLayout.cpp. When it has closed it says so (closed()); the program
+// then brings the main window back.
 class frmAdding : public QMainWindow
 {
     Q_OBJECT
@@ -59,8 +61,12 @@ class frmAdding : public QMainWindow
     QLineEdit *txtFields(int index) const { return m_fields[index]; }
     RecordSet *adoPrimaryRS() const { return m_rs; }
     DataControl *adoSettings() const { return m_adoSettings; }
-    bool adding() const { return mbAdding; }
-    bool editing() const { return mbEditing; }
+    bool adding() const;
+    bool editing() const;
+
+  signals:
+    // Any pending change is written and the editor has closed.
+    void closed();
 
   protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -77,7 +83,7 @@ class frmAdding : public QMainWindow
     bool finishPendingChange(QString *error);
     bool Form_QueryUnload();
     void refreshFindList();
-    void trapped(const QString &error);
+    void showError(const QString &error);
 
     DataControl *m_adoCat;
     DataControl *m_adoVend;
@@ -100,12 +106,11 @@ class frmAdding : public QMainWindow
     QLabel *lblCatList = nullptr;
     QLabel *lblSearchBox = nullptr;
 
+    EditSession *m_session = nullptr;
+
     QString m_databasePath;
     QString m_helpFile;
     QString m_loadError;
-    bool mbEditing = false;
-    bool mbAdding = false;
-    std::optional<qint64> mvReturnMark;
     bool m_showing = false; // fields being filled from the record, not typed
     bool m_closing = false;
 };

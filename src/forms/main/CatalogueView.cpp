@@ -1,4 +1,4 @@
-#include "CatalogueView.h"
+#include "forms/main/CatalogueView.h"
 
 #include <QFont>
 #include <QHeaderView>

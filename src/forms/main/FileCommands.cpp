@@ -1,13 +1,12 @@
-#include "FileCommands.h"
+#include "forms/main/FileCommands.h"
 
-#include "Backup.h"
-#include "CatalogueTransfer.h"
-#include "Connection.h"
-#include "Csv.h"
-#include "Dialogs.h"
-#include "Module1.h"
-#include "Plural.h"
-#include "SafeFile.h"
+#include "data/Backup.h"
+#include "data/CatalogueTransfer.h"
+#include "data/Connection.h"
+#include "data/Csv.h"
+#include "uibase/Dialogs.h"
+#include "data/Plural.h"
+#include "data/SafeFile.h"
 
 #include <QDate>
 #include <QDir>
@@ -30,10 +29,10 @@ bool sameFile(const QString &a, const QString &b)
     return QFileInfo(a).absoluteFilePath() == QFileInfo(b).absoluteFilePath();
 }
 
-bool openDatabase(QWidget *parent, Connection &c)
+bool openDatabase(QWidget *parent, const QString &databasePath, Connection &c)
 {
     QString error;
-    if (!c.open(Module1::strConnect(), &error)) {
+    if (!c.open(databasePath, &error)) {
         Dialogs::notify(parent, error);
         return false;
     }
@@ -42,12 +41,12 @@ bool openDatabase(QWidget *parent, Connection &c)
 
 } // namespace
 
-void backUpNow(QWidget *parent)
+void backUpNow(QWidget *parent, const QString &databasePath)
 {
     // Suggested beside the automatic backups, never among them: rotation only
     // ever deletes what it made itself.
     const QString suggested =
-        QDir(Backup::folderFor(Module1::strConnect()))
+        QDir(Backup::folderFor(databasePath))
             .filePath(QStringLiteral("Vendora-copy-%1.mdb")
                           .arg(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))));
     const QString target = Dialogs::instance().saveFileName(
@@ -55,7 +54,7 @@ void backUpNow(QWidget *parent)
         QStringLiteral("Pantrio databases (*.mdb);;All files (*)"));
     if (target.isEmpty())
         return;
-    if (sameFile(target, Module1::strConnect())) {
+    if (sameFile(target, databasePath)) {
         Dialogs::notify(parent, QStringLiteral("The backup cannot replace the database itself."));
         return;
     }
@@ -72,7 +71,7 @@ void backUpNow(QWidget *parent)
     QString temp;
     for (int n = 1; temp.isEmpty() || QFileInfo::exists(temp); ++n)
         temp = target + QStringLiteral(".part%1").arg(n);
-    if (!Backup::copy(Module1::strConnect(), temp, &error) ||
+    if (!Backup::copy(databasePath, temp, &error) ||
         !SafeFile::moveOver(temp, target, &error)) {
         QFile::remove(temp);
         Dialogs::notify(parent, QStringLiteral("The backup %1 could not be written:\n%2")
@@ -82,7 +81,7 @@ void backUpNow(QWidget *parent)
     Dialogs::notify(parent, QStringLiteral("Backed up to %1.").arg(native(target)));
 }
 
-bool restore(QWidget *parent)
+bool restore(QWidget *parent, const QString &databasePath)
 {
     const QString source = Dialogs::instance().openFileName(
         parent, QStringLiteral("Restore"),
@@ -90,7 +89,7 @@ bool restore(QWidget *parent)
     if (source.isEmpty())
         return false;
     QString error;
-    if (sameFile(source, Module1::strConnect())) {
+    if (sameFile(source, databasePath)) {
         Dialogs::notify(parent, QStringLiteral("That is the database in use; choose a backup."));
         return false;
     }
@@ -105,7 +104,7 @@ bool restore(QWidget *parent)
                                                   "data is backed up first.")
                                        .arg(native(source))))
         return false;
-    if (!Backup::restore(Module1::strConnect(), source, &error)) {
+    if (!Backup::restore(databasePath, source, &error)) {
         Dialogs::notify(parent, QStringLiteral("The backup could not be restored; your data is "
                                                "as it was.\n\n") +
                                     error);
@@ -114,7 +113,7 @@ bool restore(QWidget *parent)
     return true;
 }
 
-bool importCatalogue(QWidget *parent)
+bool importCatalogue(QWidget *parent, const QString &databasePath)
 {
     const QString path = Dialogs::instance().openFileName(
         parent, QStringLiteral("Import Catalogue"),
@@ -135,7 +134,7 @@ bool importCatalogue(QWidget *parent)
         return false;
     }
     Connection c;
-    if (!openDatabase(parent, c))
+    if (!openDatabase(parent, databasePath, c))
         return false;
     CatalogueTransfer::ImportPlan plan;
     if (!CatalogueTransfer::plan(c, table, &plan, &error)) {
@@ -191,7 +190,8 @@ bool importCatalogue(QWidget *parent)
 
 namespace
 {
-void exportTo(QWidget *parent, const QString &caption, const QString &name,
+void exportTo(QWidget *parent, const QString &databasePath, const QString &caption,
+              const QString &name,
               bool (*write)(Connection &, const QString &, int *, QString *))
 {
     const QString path = Dialogs::instance().saveFileName(parent, caption, name,
@@ -199,7 +199,7 @@ void exportTo(QWidget *parent, const QString &caption, const QString &name,
     if (path.isEmpty())
         return;
     Connection c;
-    if (!openDatabase(parent, c))
+    if (!openDatabase(parent, databasePath, c))
         return;
     QString error;
     int count = 0;
@@ -213,15 +213,15 @@ void exportTo(QWidget *parent, const QString &caption, const QString &name,
 }
 } // namespace
 
-void exportCatalogue(QWidget *parent)
+void exportCatalogue(QWidget *parent, const QString &databasePath)
 {
-    exportTo(parent, QStringLiteral("Export Catalogue"), QStringLiteral("Catalogue.csv"),
+    exportTo(parent, databasePath, QStringLiteral("Export Catalogue"), QStringLiteral("Catalogue.csv"),
              &CatalogueTransfer::exportCatalogue);
 }
 
-void exportShoppingList(QWidget *parent)
+void exportShoppingList(QWidget *parent, const QString &databasePath)
 {
-    exportTo(parent, QStringLiteral("Export Shopping List"), QStringLiteral("Shopping List.csv"),
+    exportTo(parent, databasePath, QStringLiteral("Export Shopping List"), QStringLiteral("Shopping List.csv"),
              &CatalogueTransfer::exportShoppingList);
 }
 

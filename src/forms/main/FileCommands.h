@@ -1,22 +1,24 @@
 #pragma once
 
+class QString;
 class QWidget;
 
 namespace pantrio
 {
 
-// The main window's File menu: backups, restore, CSV import and export.
-// Each command asks through the dialog interface and reports what it did.
+// The main window's File menu: backups, restore, CSV import and export of the
+// database at databasePath. Each command asks through the dialog interface and
+// reports what it did.
 namespace FileCommands
 {
 
-void backUpNow(QWidget *parent);
+void backUpNow(QWidget *parent, const QString &databasePath);
 // True when the data was replaced (the caller reloads its window).
-bool restore(QWidget *parent);
+bool restore(QWidget *parent, const QString &databasePath);
 // True when items were added.
-bool importCatalogue(QWidget *parent);
-void exportCatalogue(QWidget *parent);
-void exportShoppingList(QWidget *parent);
+bool importCatalogue(QWidget *parent, const QString &databasePath);
+void exportCatalogue(QWidget *parent, const QString &databasePath);
+void exportShoppingList(QWidget *parent, const QString &databasePath);
 
 } // namespace FileCommands
 } // namespace pantrio

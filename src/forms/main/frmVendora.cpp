@@ -1,21 +1,19 @@
-#include "frmVendora.h"
+#include "forms/main/frmVendora.h"
 
-#include "Appearance.h"
-#include "CatalogueView.h"
-#include "DEVendora.h"
-#include "DataControl.h"
-#include "Design.h"
-#include "Dialogs.h"
-#include "FileCommands.h"
-#include "HelpViewer.h"
-#include "LongText.h"
-#include "Module1.h"
-#include "PrintCommands.h"
-#include "RecordSetModel.h"
-#include "RecordSources.h"
-#include "Plural.h"
-#include "ShoppingList.h"
-#include "frmAdding.h"
+#include "appearance/Appearance.h"
+#include "forms/main/CatalogueView.h"
+#include "data/DEVendora.h"
+#include "data/DataControl.h"
+#include "uibase/Design.h"
+#include "uibase/Dialogs.h"
+#include "forms/main/FileCommands.h"
+#include "uibase/HelpViewer.h"
+#include "uibase/LongText.h"
+#include "reports/PrintCommands.h"
+#include "data/RecordSetModel.h"
+#include "data/RecordSources.h"
+#include "data/Plural.h"
+#include "data/ShoppingList.h"
 
 #include <QEvent>
 #include <QHeaderView>
@@ -66,192 +64,17 @@ QFont frmVendora::designedFont()
     return designFont(QStringLiteral("Souvenir Lt BT"), 9.75, true);
 }
 
-void frmVendora::buildControls()
-{
-    auto *central = new QWidget(this);
-    central->setObjectName(QStringLiteral("client"));
-    central->setFixedSize(twips(11985), twips(8940));
-    setCentralWidget(central);
-
-    const QFont tahoma = designFont(QStringLiteral("Tahoma"), 9.75);
-    auto button = [&](const char *name, const QString &caption, bool ownFont) {
-        auto *b = new QPushButton(caption, central);
-        b->setObjectName(QLatin1String(name));
-        b->setAccessibleName(caption);
-        if (ownFont)
-            b->setFont(tahoma);
-        return b;
-    };
-
-    // Created in tab order.
-    lstCat = new QListView(central);
-    lstCat->setObjectName(QStringLiteral("lstCat"));
-    lstCat->setAccessibleName(QStringLiteral("Categories"));
-    lstCat->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_catModel->setColumns({QStringLiteral("Categories")}); // the ID stays out of sight and hearing
-    lstCat->setModel(m_catModel);
-    placeTwips(lstCat, 120, 360, 2175, 3900);
-
-    lvwItems = new CatalogueView(central);
-    lvwItems->setObjectName(QStringLiteral("lvwItems"));
-    lvwItems->setAccessibleName(QStringLiteral("Catalogue"));
-    placeTwips(lvwItems, 2640, 120, 9255, 4455);
-
-    cmdAddToList = button("cmdAddToList", QStringLiteral("Add Checked Items to Pantrio"), true);
-    placeTwips(cmdAddToList, 2640, 4680, 7575, 495);
-    setHelpTopic(cmdAddToList, 17);
-
-    grdList = new QTableView(central);
-    grdList->setObjectName(QStringLiteral("grdList"));
-    grdList->setAccessibleName(QStringLiteral("Shopping list"));
-    grdList->setFont(tahoma);
-    grdList->setModel(m_listModel);
-    grdList->setItemDelegate(new LongTextDelegate(grdList));
-    grdList->setSelectionBehavior(QAbstractItemView::SelectItems);
-    grdList->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
-                             QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
-    fitGridRowsToFont();
-    // Tab leaves the grid for the next control; the arrow keys move within it.
-    grdList->setTabKeyNavigation(false);
-    grdList->installEventFilter(this);
-    m_listModel->setReadOnlyFields({QStringLiteral("ID")});
-    placeTwips(grdList, 120, 6240, 11775, 2535);
-
-    lblCount = new QLabel(central);
-    lblCount->setObjectName(QStringLiteral("lblCount"));
-    // The number itself is what a screen reader reads; this says what it counts.
-    lblCount->setAccessibleDescription(QStringLiteral("Number of lines on the list"));
-    placeTwips(lblCount, 10680, 5280, 1215, 375);
-
-    cmdDelCat = button("cmdDelCat", QStringLiteral("Delete Category"), true);
-    placeTwips(cmdDelCat, 120, 4320, 2175, 375);
-    setHelpTopic(cmdDelCat, 19);
-
-    cmdSelNone = button("cmdSelNone", QString(QChar(0x00D8)), false);
-    cmdSelNone->setAccessibleName(QStringLiteral("Clear all check marks"));
-    placeTwips(cmdSelNone, 2280, 0, 375, 375);
-    setHelpTopic(cmdSelNone, 15);
-
-    cmdQuit = button("cmdQuit", QString(), false);
-    cmdQuit->setAccessibleName(QStringLiteral("Exit"));
-    cmdQuit->setFlat(true);
-    cmdQuit->setAutoFillBackground(true);
-    cmdQuit->setStyleSheet(QStringLiteral("QPushButton { background: white; border: none; }"));
-    const QIcon blue(QStringLiteral(":/pantrio/exit_blue.png"));
-    const QIcon red(QStringLiteral(":/pantrio/exit_red.png"));
-    cmdQuit->setIcon(blue);
-    cmdQuit->setIconSize(QSize(100, 31));
-    // The red picture shows while the button is held down.
-    connect(cmdQuit, &QPushButton::pressed, cmdQuit, [this, red] {
-        cmdQuit->setIcon(red);
-        cmdQuit->setIconSize(QSize(110, 39));
-    });
-    connect(cmdQuit, &QPushButton::released, cmdQuit, [this, blue] {
-        cmdQuit->setIcon(blue);
-        cmdQuit->setIconSize(QSize(100, 31));
-    });
-    placeTwips(cmdQuit, 5040, 5400, 1680, 615);
-    setHelpTopic(cmdQuit, 23);
-
-    cmdClearAll = button("cmdClearAll", QStringLiteral("Delete All"), true);
-    placeTwips(cmdClearAll, 120, 5280, 1815, 375);
-    setHelpTopic(cmdClearAll, 20);
-
-    cmdRef = button("cmdRef", QStringLiteral("Click if not updating"), true);
-    placeTwips(cmdRef, 120, 5640, 1815, 495);
-    setHelpTopic(cmdRef, 21);
-
-    cmdAll = button("cmdAll", QStringLiteral("View All"), false);
-    placeTwips(cmdAll, 120, 0, 2175, 375);
-
-    lstRecent = new QListWidget(central);
-    lstRecent->setObjectName(QStringLiteral("lstRecent"));
-    lstRecent->setAccessibleName(QStringLiteral("Items added since start-up"));
-    placeTwips(lstRecent, 7440, 5280, 3015, 780);
-
-    const QList<QWidget *> order = {lstCat,      lvwItems,  cmdAddToList, grdList,
-                                    lblCount,    cmdDelCat, cmdSelNone,   cmdQuit,
-                                    cmdClearAll, cmdRef,    cmdAll,       lstRecent};
-    for (int i = 1; i < order.size(); ++i)
-        setTabOrder(order.at(i - 1), order.at(i));
-
-    connect(lstCat, &QListView::clicked, this, [this] { lstCat_Click(); });
-    connect(cmdAll, &QPushButton::clicked, this, &frmVendora::cmdAll_Click);
-    connect(lvwItems, &CatalogueView::anyClick, this, &frmVendora::lvwItems_Click);
-    connect(cmdSelNone, &QPushButton::clicked, this, &frmVendora::cmdSelNone_Click);
-    connect(cmdQuit, &QPushButton::clicked, this, &frmVendora::cmdQuit_Click);
-    connect(cmdAddToList, &QPushButton::clicked, this, &frmVendora::cmdAddToList_Click);
-    connect(cmdRef, &QPushButton::clicked, this, &frmVendora::cmdRef_Click);
-    connect(cmdClearAll, &QPushButton::clicked, this, &frmVendora::cmdClearAll_Click);
-    connect(cmdDelCat, &QPushButton::clicked, this, &frmVendora::cmdDelCat_Click);
-    // A cell's edit ends when the grid moves on, so by then the current row may
-    // be another one: the edited row is kept for the handler.
-    connect(m_listModel, &RecordSetModel::cellEdited, this, [this](int row, int column) {
-        m_editedRow = row;
-        grdList_AfterColEdit(column);
-    });
-}
-
-void frmVendora::buildMenus()
-{
-    QMenuBar *bar = menuBar();
-    auto entry = [this](QMenu *menu, const char *name, const QString &caption, auto slot) {
-        QAction *a = menu->addAction(caption);
-        a->setObjectName(QLatin1String(name));
-        connect(a, &QAction::triggered, this, slot);
-        return a;
-    };
-    // File comes first, before the menus the window has always had.
-    QMenu *file = bar->addMenu(QStringLiteral("File"));
-    file->setObjectName(QStringLiteral("mnuFile"));
-    entry(file, "mnuBackUp", QStringLiteral("Back Up Now…"),
-          [this] { FileCommands::backUpNow(this); });
-    entry(file, "mnuRestore", QStringLiteral("Restore…"), [this] {
-        if (FileCommands::restore(this))
-            reloadAfterRestore();
-    });
-    file->addSeparator();
-    entry(file, "mnuImport", QStringLiteral("Import Catalogue…"), [this] {
-        if (FileCommands::importCatalogue(this))
-            rereadCatalogue();
-    });
-    entry(file, "mnuExportCatalogue", QStringLiteral("Export Catalogue…"),
-          [this] { FileCommands::exportCatalogue(this); });
-    entry(file, "mnuExportList", QStringLiteral("Export Shopping List…"),
-          [this] { FileCommands::exportShoppingList(this); });
-
-    QAction *add = bar->addAction(QStringLiteral("Add"));
-    add->setObjectName(QStringLiteral("mnuAdd"));
-    connect(add, &QAction::triggered, this, &frmVendora::mnuAdd_Click);
-
-    QMenu *opt = bar->addMenu(QStringLiteral("Options"));
-    opt->setObjectName(QStringLiteral("mnuOpt"));
-    entry(opt, "mnuFont", QStringLiteral("Font"), [this] { DialogShowing(1); });
-    entry(opt, "mnuBackColor", QStringLiteral("Back Color"), [this] { DialogShowing(2); });
-    entry(opt, "mnuFontColor", QStringLiteral("Font && Form Color"), [this] { DialogShowing(4); });
-
-    QMenu *print = bar->addMenu(QStringLiteral("Print"));
-    print->setObjectName(QStringLiteral("mnuPrintShow"));
-    entry(print, "mnuPrint", QStringLiteral("Pantrio"), &frmVendora::mnuPrint_Click);
-    entry(print, "mnuPrintFull", QStringLiteral("Full List"), &frmVendora::mnuPrintFull_Click);
-    entry(print, "mnuAislePrint", QStringLiteral("Pantrio by Aisle"),
-          &frmVendora::mnuAislePrint_Click);
-
-    QMenu *help = bar->addMenu(QStringLiteral("Help"));
-    help->setObjectName(QStringLiteral("mnuHelp"));
-    entry(help, "mnuHelpShow", QStringLiteral("Show Help"), &frmVendora::mnuHelpShow_Click);
-    entry(help, "mnuVersion", QStringLiteral("Version"), &frmVendora::mnuVersion_Click);
-}
-
-bool frmVendora::fail(const QString &error)
+void frmVendora::showError(const QString &error)
 {
     Dialogs::notify(this, error);
-    return false;
 }
 
-void frmVendora::setConnections(const QString &databasePath, const QString &helpFile)
+void frmVendora::setConnections(const QString &databasePath, const QString &helpFile,
+                                DEVendora &de)
 {
+    m_databasePath = databasePath;
     m_helpFile = helpFile;
+    m_de = &de;
     for (DataControl *c : {m_adoCat, m_adoVendora, m_adoList, m_adoSettings})
         c->setConnectionString(databasePath);
 }
@@ -259,7 +82,6 @@ void frmVendora::setConnections(const QString &databasePath, const QString &help
 void frmVendora::Form_Load()
 {
     m_loadError.clear();
-    Module1::SetConnections(1);
     QString error;
     bool ok = Appearance::CheckSettings(this, Appearance::Window::Main, m_adoSettings, &error);
     ok = ok && m_adoList->refresh(&error);
@@ -349,7 +171,7 @@ void frmVendora::cmdSelNone_Click()
 
 void frmVendora::cmdQuit_Click()
 {
-    Module1::endProgram();
+    emit quitRequested();
 }
 
 void frmVendora::setReadOnly(const QString &reason)
@@ -438,9 +260,9 @@ void frmVendora::cmdAddToList_Click()
         plural("%n line(s) added; ", added.added) +
         plural("%n line(s) on the list.", rs->recordCount()));
     if (!added.ok())
-        fail(added.error);
+        showError(added.error);
     else if (!reread)
-        fail(readError);
+        showError(readError);
 }
 
 void frmVendora::cmdRef_Click()
@@ -448,7 +270,7 @@ void frmVendora::cmdRef_Click()
     setGridEnabledByCount();
     QString error;
     if (!m_adoList->refresh(&error))
-        fail(error);
+        showError(error);
     grdList->clearSelection();
     showCount();
     setGridEnabledByCount();
@@ -463,12 +285,12 @@ void frmVendora::cmdClearAll_Click()
             this, QStringLiteral("Are you sure you want to delete all items on your list?")))
         return;
     QString error;
-    if (!Module1::de().ClearList(&error)) {
-        fail(error);
+    if (!m_de->ClearList(&error)) {
+        showError(error);
         return;
     }
     if (!m_adoList->refresh(&error))
-        fail(error);
+        showError(error);
     restoreGridWidths();
     showCount();
 }
@@ -484,7 +306,7 @@ void frmVendora::grdList_AfterColEdit(int)
         // Nothing half-stored: the cell goes back to what the database holds.
         rs->moveTo(row);
         rs->cancelUpdate();
-        fail(error);
+        showError(error);
     }
 }
 
@@ -500,7 +322,7 @@ void frmVendora::deleteGridRows()
         return;
     QString error;
     if (!m_adoList->recordset()->deleteRows(rows, &error)) {
-        fail(error);
+        showError(error);
         return;
     }
     grdList_AfterDelete();
@@ -565,16 +387,16 @@ void frmVendora::cmdDelCat_Click()
     RecordSet *rs = m_adoCat->recordset();
     rs->moveFirst();
     if (!rs->find(Criterion{QStringLiteral("Categories"), name})) {
-        fail(QStringLiteral("The category ") + name +
+        showError(QStringLiteral("The category ") + name +
              QStringLiteral(" is no longer in the list; nothing was deleted."));
         return;
     }
     QString error;
     if (!rs->deleteCurrent(&error))
-        fail(QStringLiteral("The category ") + name + QStringLiteral(" could not be deleted: ") +
+        showError(QStringLiteral("The category ") + name + QStringLiteral(" could not be deleted: ") +
              error);
     if (!m_adoCat->refresh(&error))
-        fail(error);
+        showError(error);
 }
 
 void frmVendora::mnuAdd_Click()
@@ -589,49 +411,60 @@ void frmVendora::mnuAdd_Click()
             break;
         }
     }
-    frmAdding *editor = Module1::frmAddingInstance();
-    if (!editor->loadedOk()) {
-        fail(editor->loadError());
-        Module1::unloadAdding();
-        return;
-    }
-    editor->show();
-    Module1::unloadVendora();
+    emit editorRequested();
 }
 
 void frmVendora::rereadCatalogue()
 {
     QString error;
     if (!m_adoVendora->refresh(&error) || !m_adoCat->refresh(&error)) {
-        fail(error);
+        showError(error);
         return;
     }
     AddToListView();
 }
 
-void frmVendora::reloadAfterRestore()
+void frmVendora::mnuBackUp_Click()
 {
-    // Everything the window shows came from the old data: load it afresh.
-    Module1::unloadVendora();
-    frmVendora *fresh = Module1::frmVendoraInstance();
-    if (!fresh->loadedOk())
-        Dialogs::notify(nullptr, fresh->loadError());
-    fresh->show();
+    FileCommands::backUpNow(this, m_databasePath);
+}
+
+void frmVendora::mnuRestore_Click()
+{
+    // Everything the window shows came from the old data.
+    if (FileCommands::restore(this, m_databasePath))
+        emit dataReplaced();
+}
+
+void frmVendora::mnuImport_Click()
+{
+    if (FileCommands::importCatalogue(this, m_databasePath))
+        rereadCatalogue();
+}
+
+void frmVendora::mnuExportCatalogue_Click()
+{
+    FileCommands::exportCatalogue(this, m_databasePath);
+}
+
+void frmVendora::mnuExportList_Click()
+{
+    FileCommands::exportShoppingList(this, m_databasePath);
 }
 
 void frmVendora::mnuPrint_Click()
 {
-    PrintCommands::run(this, PrintCommands::Entry::Pantrio, m_adoList);
+    PrintCommands::run(this, PrintCommands::Entry::Pantrio, m_adoList, *m_de);
 }
 
 void frmVendora::mnuPrintFull_Click()
 {
-    PrintCommands::run(this, PrintCommands::Entry::FullList, m_adoVendora);
+    PrintCommands::run(this, PrintCommands::Entry::FullList, m_adoVendora, *m_de);
 }
 
 void frmVendora::mnuAislePrint_Click()
 {
-    PrintCommands::run(this, PrintCommands::Entry::ByAisle, m_adoList);
+    PrintCommands::run(this, PrintCommands::Entry::ByAisle, m_adoList, *m_de);
 }
 
 void frmVendora::mnuHelpShow_Click()
@@ -651,7 +484,8 @@ void frmVendora::mnuVersion_Click()
 
 void frmVendora::DialogShowing(int choice)
 {
-    Appearance::DialogShowing(this, Appearance::Window::Main, m_adoSettings, choice);
+    Appearance::DialogShowing(this, Appearance::Window::Main, m_adoSettings, choice,
+                              designedFont());
 }
 
 } // namespace pantrio

@@ -7,7 +7,6 @@ class QAction;
 class QLabel;
 class QListView;
 class QListWidget;
-class QMenu;
 class QPushButton;
 class QTableView;
 
@@ -16,11 +15,14 @@ namespace pantrio
 
 class CatalogueView;
 class DataControl;
+class DEVendora;
 class RecordSetModel;
 
 // The main window: category list, catalogue view with check boxes, the
 // shopping-list grid and their commands. It owns its four data controls; each
-// load reads everything afresh. Module1 creates, loads and unloads it.
+// load reads everything afresh. Its controls are built from the table in
+// frmVendoraLayout.cpp. It never opens, closes or finds another window: it
+// says what it wants by signal, and the program (Module1) switches windows.
 class frmVendora : public QMainWindow
 {
     Q_OBJECT
@@ -28,15 +30,17 @@ class frmVendora : public QMainWindow
     frmVendora();
     ~frmVendora() override;
 
+    // The database and help file, and the report data environment, handed in
+    // before the load.
+    void setConnections(const QString &databasePath, const QString &helpFile, DEVendora &de);
     // The load procedure; on failure loadedOk() is false and loadError() says why.
     void Form_Load();
     bool loadedOk() const { return m_loadError.isEmpty(); }
     QString loadError() const { return m_loadError; }
-
-    void setConnections(const QString &databasePath, const QString &helpFile);
     // The file cannot be changed in this run: the commands that would change
     // it are switched off and say why; showing and printing stay.
     void setReadOnly(const QString &reason);
+
     void fillRecentList(const QVariant &highestID);
     void AddToListView();
 
@@ -53,6 +57,14 @@ class frmVendora : public QMainWindow
     void grdList_AfterDelete();
     void cmdDelCat_Click();
     void mnuAdd_Click();
+    void mnuBackUp_Click();
+    void mnuRestore_Click();
+    void mnuImport_Click();
+    void mnuExportCatalogue_Click();
+    void mnuExportList_Click();
+    void mnuFont_Click() { DialogShowing(1); }
+    void mnuBackColor_Click() { DialogShowing(2); }
+    void mnuFontColor_Click() { DialogShowing(4); }
     void mnuPrint_Click();
     void mnuPrintFull_Click();
     void mnuAislePrint_Click();
@@ -69,6 +81,14 @@ class frmVendora : public QMainWindow
     // The designed font of the window, which nothing changes.
     static QFont designedFont();
 
+  signals:
+    // "Add" was chosen (and any question about ticked items answered OK).
+    void editorRequested();
+    // Restore replaced the data: everything shown must be loaded afresh.
+    void dataReplaced();
+    // The Exit button: the program ends at once.
+    void quitRequested();
+
   protected:
     void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -83,8 +103,7 @@ class frmVendora : public QMainWindow
     void deleteGridRows();
     void showHelpForFocus();
     void rereadCatalogue();
-    void reloadAfterRestore();
-    bool fail(const QString &error);
+    void showError(const QString &error);
 
     DataControl *m_adoCat;
     DataControl *m_adoVendora;
@@ -92,6 +111,7 @@ class frmVendora : public QMainWindow
     DataControl *m_adoSettings;
     RecordSetModel *m_catModel;
     RecordSetModel *m_listModel;
+    DEVendora *m_de = nullptr;
 
     QListView *lstCat = nullptr;
     CatalogueView *lvwItems = nullptr;
@@ -106,6 +126,7 @@ class frmVendora : public QMainWindow
     QPushButton *cmdAll = nullptr;
     QListWidget *lstRecent = nullptr;
 
+    QString m_databasePath;
     QString m_helpFile;
     QString m_loadError;
     bool bLoading = false;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ReportLayout.h"
+#include "reports/engine/ReportLayout.h"
 
 class QPagedPaintDevice;
 class QPainter;

@@ -1,4 +1,4 @@
-#include "Dialogs.h"
+#include "uibase/Dialogs.h"
 
 #include <QApplication>
 #include <QColorDialog>

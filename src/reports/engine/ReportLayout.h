@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ReportDefinition.h"
+#include "reports/engine/ReportDefinition.h"
 
 #include <QSizeF>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "Fonts.h"
+#include "uibase/Fonts.h"
 
 #include <QFont>
 #include <QFontInfo>

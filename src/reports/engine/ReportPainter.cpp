@@ -1,11 +1,10 @@
-#include "ReportPainter.h"
+#include "reports/engine/ReportPainter.h"
 
-#include "DEVendora.h"
+#include "data/DEVendora.h"
 
 #include <QFontMetricsF>
 #include <QPagedPaintDevice>
 #include <QPainter>
-#include <QPrinter>
 
 namespace pantrio
 {
@@ -87,13 +86,6 @@ void ReportPainter::paintPage(QPainter &painter, const ReportDefinition &def,
 bool ReportPainter::print(const ReportDefinition &def, const GroupedResult &result,
                           QPagedPaintDevice *device, QString *error, int fromPage, int toPage)
 {
-    if (auto *printer = dynamic_cast<QPrinter *>(device)) {
-        if (!printer->isValid()) {
-            if (error)
-                *error = QStringLiteral("No printer is available to print on.");
-            return false;
-        }
-    }
     const ReportLayout layout = ReportLayout::build(def, result, pageSizeTwips(device));
     QPainter painter;
     if (!painter.begin(device)) {

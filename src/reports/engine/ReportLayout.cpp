@@ -1,6 +1,6 @@
-#include "ReportLayout.h"
+#include "reports/engine/ReportLayout.h"
 
-#include "DEVendora.h"
+#include "data/DEVendora.h"
 
 namespace pantrio
 {

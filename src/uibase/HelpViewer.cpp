@@ -1,6 +1,6 @@
-#include "HelpViewer.h"
+#include "uibase/HelpViewer.h"
 
-#include "Dialogs.h"
+#include "uibase/Dialogs.h"
 
 #include <QFile>
 #include <QHBoxLayout>

@@ -1,4 +1,4 @@
-#include "PdfText.h"
+#include "reports/engine/PdfText.h"
 
 #include <QList>
 

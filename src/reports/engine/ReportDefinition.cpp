@@ -1,4 +1,4 @@
-#include "ReportDefinition.h"
+#include "reports/engine/ReportDefinition.h"
 
 namespace pantrio
 {
