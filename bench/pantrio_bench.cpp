@@ -6,22 +6,22 @@
 //
 // Each catalogue size runs in a child process of its own, so its peak memory
 // is its own.
+#include "app/Module1.h"
 #include "data/CatalogueTransfer.h"
-#include "forms/main/CatalogueView.h"
 #include "data/Connection.h"
 #include "data/Csv.h"
 #include "data/DEVendora.h"
 #include "data/DataControl.h"
-#include "uibase/Dialogs.h"
-#include "uibase/Fonts.h"
-#include "app/Module1.h"
-#include "reports/PrintCommands.h"
 #include "data/RecordSet.h"
-#include "reports/engine/ReportPainter.h"
-#include "reports/ReportPreview.h"
 #include "data/Schema.h"
 #include "forms/editor/frmAdding.h"
+#include "forms/main/CatalogueView.h"
 #include "forms/main/frmVendora.h"
+#include "reports/PrintCommands.h"
+#include "reports/ReportPreview.h"
+#include "reports/engine/ReportPainter.h"
+#include "uibase/Dialogs.h"
+#include "uibase/Fonts.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -87,9 +87,9 @@ struct Raw {
         // The same journal and sync settings as the program, for a fair race.
         sqlite3_open(path.toUtf8().constData(), &db);
         sqlite3_busy_timeout(db, 5000);
-        sqlite3_exec(db,
-                     "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; PRAGMA cache_size=-32768",
-                     nullptr, nullptr, nullptr);
+        sqlite3_exec(
+            db, "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; PRAGMA cache_size=-32768",
+            nullptr, nullptr, nullptr);
     }
     ~Raw() { sqlite3_close(db); }
     size_t read(const char *sql, const char *bind = nullptr)
@@ -268,8 +268,7 @@ void one(int size)
         raw.exec("COMMIT");
     };
     row(QStringLiteral("add 1 ticked item (10,000-line list)"), size,
-        timeIt([&] { f->cmdAddToList_Click(); }, g_runs, [&] { tick(1); }),
-        timeIt([&] {
+        timeIt([&] { f->cmdAddToList_Click(); }, g_runs, [&] { tick(1); }), timeIt([&] {
             rawInsert(1);
             raw.read("SELECT Item, Category, Aisle, Quantity, ID FROM Selected");
         }));

@@ -2,13 +2,13 @@
 // database without end — adds ticked items, edits quantities, saves editor
 // items, stores appearance choices — and appends to JOURNAL what each step
 // has stored, once it has returned. tst_crash kills it at random moments.
-#include "forms/main/CatalogueView.h"
-#include "data/DataControl.h"
 #include "app/Module1.h"
+#include "data/DataControl.h"
 #include "data/RecordSet.h"
-#include "support/TestSupport.h"
 #include "forms/editor/frmAdding.h"
+#include "forms/main/CatalogueView.h"
 #include "forms/main/frmVendora.h"
+#include "support/TestSupport.h"
 
 #include <QApplication>
 #include <QFile>

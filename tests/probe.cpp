@@ -10,12 +10,12 @@
 // and wait until standard input closes), controls (each editing button: on or
 // off, and what it says of itself). Tests run it as another user or as a
 // second copy of the program.
-#include "forms/main/CatalogueView.h"
 #include "app/Module1.h"
+#include "forms/main/CatalogueView.h"
+#include "forms/main/frmVendora.h"
 #include "reports/PrintCommands.h"
 #include "reports/ReportPreview.h"
 #include "support/TestSupport.h"
-#include "forms/main/frmVendora.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -37,7 +37,8 @@ void say(const QString &line)
 void flushMessages(test::ScriptedDialogs *dialogs)
 {
     for (const QString &m : std::as_const(dialogs->messages))
-        say(QStringLiteral("message: ") + QString(m).replace(QLatin1Char('\n'), QLatin1String("\\n")));
+        say(QStringLiteral("message: ") +
+            QString(m).replace(QLatin1Char('\n'), QLatin1String("\\n")));
     dialogs->messages.clear();
 }
 } // namespace
@@ -70,7 +71,9 @@ int main(int argc, char *argv[])
         if (!Module1::readOnlyReason().isEmpty())
             say(QStringLiteral("readonly: ") + Module1::readOnlyReason());
         frmVendora *f = Module1::frmVendoraIfLoaded();
-        auto count = [&] { say(QStringLiteral("count: ") + f->findChild<QLabel *>("lblCount")->text()); };
+        auto count = [&] {
+            say(QStringLiteral("count: ") + f->findChild<QLabel *>("lblCount")->text());
+        };
         count();
         for (const QString &s : std::as_const(steps)) {
             if (s.startsWith(QLatin1String("add="))) {

@@ -1,10 +1,10 @@
 // Stored fonts and colours: applied at load by name prefix, chosen from the
 // Options menus through the scripted dialogs, stored and applied again.
-#include "appearance/Appearance.h"
 #include "app/Module1.h"
-#include "support/TestSupport.h"
+#include "appearance/Appearance.h"
 #include "forms/editor/frmAdding.h"
 #include "forms/main/frmVendora.h"
+#include "support/TestSupport.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -58,7 +58,6 @@ class TstAppearance : public Fixture
                                 "VALUES (?,?,?,?,?,?)",
                             values));
     }
-
 
   private slots:
     void colourByteOrder();

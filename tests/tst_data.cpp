@@ -109,7 +109,7 @@ void TstData::damagedFilesAreRefused()
 void TstData::navigationOnEmptyAndFullSets()
 {
     TestDatabase dir(false);
-    DataControl c("adoVendora", "Vendora", Sources::catalogue());
+    DataControl c("adoVendora", Sources::catalogue());
     c.setConnectionString(dir.database());
     QString error;
     QVERIFY2(c.refresh(&error), qPrintable(error));
@@ -143,7 +143,7 @@ void TstData::filterAndFindBindValues()
     for (const QString &n : names)
         QVERIFY(dir.exec("INSERT INTO Vendora (Item, Category) VALUES (?, ?)", {n + " item", n}));
     QVERIFY(dir.exec("INSERT INTO Vendora (Item, Category) VALUES ('no category', NULL)"));
-    DataControl c("adoVendora", "Vendora", Sources::catalogue());
+    DataControl c("adoVendora", Sources::catalogue());
     c.setConnectionString(dir.database());
     QString error;
     QVERIFY(c.refresh(&error));
@@ -178,7 +178,7 @@ void TstData::filterAndFindBindValues()
 void TstData::addUpdateCancelDelete()
 {
     TestDatabase dir(false);
-    DataControl c("adoList", "List", Sources::shoppingList());
+    DataControl c("adoList", Sources::shoppingList());
     c.setConnectionString(dir.database());
     QString error;
     QVERIFY(c.refresh(&error));
@@ -223,7 +223,7 @@ void TstData::failedWritesKeepPendingAndBatchIsAllOrNothing()
     TestDatabase dir(false);
     QVERIFY(dir.exec("CREATE TRIGGER refuse BEFORE INSERT ON Selected WHEN NEW.Item = 'boom' "
                      "BEGIN SELECT RAISE(ABORT, 'refused by test'); END"));
-    DataControl c("adoList", "List", Sources::shoppingList());
+    DataControl c("adoList", Sources::shoppingList());
     c.setConnectionString(dir.database());
     QString error;
     QVERIFY(c.refresh(&error));
@@ -277,7 +277,7 @@ void TstData::bookmarksAndUpdateOnMove()
 void TstData::hostileTextRoundTrips()
 {
     TestDatabase dir(false);
-    DataControl c("adoVendora", "Vendora", Sources::catalogue());
+    DataControl c("adoVendora", Sources::catalogue());
     c.setConnectionString(dir.database());
     QString error;
     QVERIFY(c.refresh(&error));
@@ -379,7 +379,7 @@ void TstData::naturalOrder()
 void TstData::modelFollowsRecordSet()
 {
     TestDatabase dir;
-    DataControl c("adoList", "List", Sources::shoppingList());
+    DataControl c("adoList", Sources::shoppingList());
     c.setConnectionString(dir.database());
     QString error;
     QVERIFY(c.refresh(&error));

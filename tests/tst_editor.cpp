@@ -1,12 +1,12 @@
 // The item editor driven through its real widgets, and the way there and back
 // from the main window, with category deletion.
-#include "forms/main/CatalogueView.h"
-#include "forms/editor/DataCombo.h"
 #include "app/Module1.h"
 #include "data/RecordSet.h"
-#include "support/TestSupport.h"
+#include "forms/editor/DataCombo.h"
 #include "forms/editor/frmAdding.h"
+#include "forms/main/CatalogueView.h"
 #include "forms/main/frmVendora.h"
+#include "support/TestSupport.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -57,7 +57,6 @@ class TstEditor : public Fixture
         e->selectAll();
         QTest::keyClicks(e, text);
     }
-
 
   private slots:
     void opensFromMainWindow();

@@ -1,12 +1,12 @@
 // Backups, restore, CSV import and export: the data layer and the File menu.
+#include "app/Module1.h"
 #include "data/Backup.h"
 #include "data/CatalogueTransfer.h"
-#include "forms/main/CatalogueView.h"
 #include "data/Connection.h"
 #include "data/Csv.h"
-#include "app/Module1.h"
-#include "support/TestSupport.h"
+#include "forms/main/CatalogueView.h"
 #include "forms/main/frmVendora.h"
+#include "support/TestSupport.h"
 
 #include <QAction>
 #include <QFile>

@@ -1,11 +1,11 @@
 // The main window driven through its real widgets: layout, catalogue view,
 // shopping list, start-up and restart.
-#include "forms/main/CatalogueView.h"
-#include "data/DataControl.h"
 #include "app/Module1.h"
+#include "data/DataControl.h"
 #include "data/RecordSet.h"
-#include "support/TestSupport.h"
+#include "forms/main/CatalogueView.h"
 #include "forms/main/frmVendora.h"
+#include "support/TestSupport.h"
 
 #include <QAbstractItemModelTester>
 #include <QAccessible>
@@ -39,7 +39,6 @@ class TstMainWindow : public Fixture
     void tick(int row);
     void clickView();
     int listCount() { return m_dir->scalar("SELECT COUNT(*) FROM Selected").toInt(); }
-
 
   private slots:
     void layoutMatchesTheDesign();

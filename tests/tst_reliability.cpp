@@ -1,17 +1,17 @@
 // Faults from outside while the program runs: a second program holding the
 // file, the file removed, the disk full, hostile and damaged text; and a
 // monkey of random clicks and keys over both windows.
-#include "forms/main/CatalogueView.h"
+#include "app/Module1.h"
 #include "data/Connection.h"
 #include "data/DataControl.h"
-#include "uibase/HelpViewer.h"
-#include "app/Module1.h"
-#include "reports/PrintCommands.h"
 #include "data/RecordSet.h"
+#include "forms/editor/frmAdding.h"
+#include "forms/main/CatalogueView.h"
+#include "forms/main/frmVendora.h"
+#include "reports/PrintCommands.h"
 #include "reports/ReportPreview.h"
 #include "support/TestSupport.h"
-#include "forms/editor/frmAdding.h"
-#include "forms/main/frmVendora.h"
+#include "uibase/HelpViewer.h"
 
 #include <QAction>
 #include <QLabel>

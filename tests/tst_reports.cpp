@@ -1,15 +1,15 @@
 // The report engine (layout, pagination, painting), the print entries of the
 // main window, a real print through CUPS, help and the version box.
+#include "app/Module1.h"
 #include "data/DEVendora.h"
 #include "data/DataControl.h"
-#include "uibase/HelpViewer.h"
-#include "app/Module1.h"
+#include "forms/main/frmVendora.h"
 #include "reports/PrintCommands.h"
+#include "reports/ReportPreview.h"
 #include "reports/engine/ReportLayout.h"
 #include "reports/engine/ReportPainter.h"
-#include "reports/ReportPreview.h"
 #include "support/TestSupport.h"
-#include "forms/main/frmVendora.h"
+#include "uibase/HelpViewer.h"
 
 #include <QAction>
 #include <QDir>
@@ -36,7 +36,7 @@ GroupedResult makeList(int groups, int perGroup)
         for (int i = 0; i < perGroup; ++i)
             rows.rows.append({QString("Item %1-%2").arg(g).arg(i), QString("Cat %1").arg(g),
                               QString("Aisle %1").arg(g), "1", g * 1000 + i});
-    return DEVendora::group(rows, "Category", "ListPrint", "Item", true);
+    return DEVendora::group(rows, "Category", "Item", true);
 }
 
 QString pdfText(const QString &pdf)
@@ -71,7 +71,6 @@ class TstReports : public Fixture
     Q_OBJECT
 
   private:
-
   private slots:
     void paginationKeepsHeadersAndLinesWhole();
     void goldenLayoutOfTheShoppingList();
@@ -119,7 +118,7 @@ void TstReports::goldenLayoutOfTheShoppingList()
                  {"Apples", "Produce", "Aisle 1", "6", 2},
                  {"Butter", "Dairy", "Aisle 12", "1", 3},
                  {"Foil", "", "", "1", 4}};
-    const GroupedResult r = DEVendora::group(rows, "Category", "ListPrint", "Item", true);
+    const GroupedResult r = DEVendora::group(rows, "Category", "Item", true);
     const ReportDefinition def = ReportDefinition::rptPrint();
     const QStringList dump = ReportLayout::build(def, r, QSizeF(11906, 16838)).dump(r);
     const QStringList expected = {

@@ -1,19 +1,19 @@
 // Nothing lost, nothing crashes: backups and their rotation, restore, journals
 // and other side files beside the database, files the user writes, one
 // Pantrio per file, and windows closed while their dialogs are open.
+#include "app/Module1.h"
 #include "data/Backup.h"
-#include "forms/main/CatalogueView.h"
 #include "data/Connection.h"
 #include "data/DataControl.h"
 #include "data/DatabaseFile.h"
-#include "app/Module1.h"
-#include "reports/PrintCommands.h"
 #include "data/RecordSet.h"
 #include "data/Schema.h"
+#include "forms/editor/frmAdding.h"
+#include "forms/main/CatalogueView.h"
+#include "forms/main/frmVendora.h"
+#include "reports/PrintCommands.h"
 #include "reports/ReportPreview.h"
 #include "support/TestSupport.h"
-#include "forms/editor/frmAdding.h"
-#include "forms/main/frmVendora.h"
 
 #include <QAction>
 #include <QDialog>
@@ -43,7 +43,10 @@ struct Raw {
         sqlite3_busy_timeout(db, 5000);
     }
     ~Raw() { sqlite3_close(db); }
-    bool exec(const char *sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+    bool exec(const char *sql)
+    {
+        return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
 };
 
 QByteArray readAll(const QString &path)
@@ -115,10 +118,7 @@ class TstSafety : public Fixture
 
   private:
     int count(const QString &sql) { return m_dir->scalar(sql).toInt(); }
-    frmVendora *start()
-    {
-        return Module1::Main() ? Module1::frmVendoraIfLoaded() : nullptr;
-    }
+    frmVendora *start() { return Module1::Main() ? Module1::frmVendoraIfLoaded() : nullptr; }
     void trigger(const char *action)
     {
         Module1::frmVendoraIfLoaded()->findChild<QAction *>(QLatin1String(action))->trigger();
@@ -164,7 +164,8 @@ void TstSafety::rotationOnlyDeletesItsOwnBackups()
     m_dialogs->fileNames.push_back(QString());
     trigger("mnuBackUp");
     QCOMPARE(m_dialogs->suggestedNames.size(), 1);
-    QVERIFY(!m_dialogs->suggestedNames.first().startsWith(Backup::automaticFolderFor(m_dir->database())));
+    QVERIFY(!m_dialogs->suggestedNames.first().startsWith(
+        Backup::automaticFolderFor(m_dir->database())));
     // Thirty starts, months apart: rotation prunes its own folder only.
     QString error;
     for (int i = 0; i < 30; ++i)
@@ -177,8 +178,9 @@ void TstSafety::rotationOnlyDeletesItsOwnBackups()
     const QStringList automatic = names(Backup::automaticFolderFor(m_dir->database()));
     QCOMPARE(automatic.size(), 12 + 1); // a year of months, and the start-up copy
     // A stranger in the automatic folder is no concern of rotation either.
-    QVERIFY(QFile::copy(m_dir->database(),
-                        QDir(Backup::automaticFolderFor(m_dir->database())).filePath("keep me.mdb")));
+    QVERIFY(
+        QFile::copy(m_dir->database(),
+                    QDir(Backup::automaticFolderFor(m_dir->database())).filePath("keep me.mdb")));
     QVERIFY(!Backup::automatic(m_dir->database(), &error).isEmpty());
     QVERIFY(names(Backup::automaticFolderFor(m_dir->database())).contains("keep me.mdb"));
 }
@@ -218,11 +220,12 @@ void TstSafety::everySafetyCopyIsFreshAndNew()
     Connection taken;
     QVERIFY(taken.open(QDir(Backup::automaticFolderFor(m_dir->database())).filePath(made.first()),
                        &error, Connection::Mode::ReadOnly));
-    QVERIFY(taken.select("SELECT Quantity FROM Selected WHERE Item = 'before restore'", &rows,
-                         &error));
+    QVERIFY(
+        taken.select("SELECT Quantity FROM Selected WHERE Item = 'before restore'", &rows, &error));
     QCOMPARE(rows.rows.first().first().toString(), QString("9"));
-    QCOMPARE(m_dir->scalar("SELECT Quantity FROM Selected WHERE Item = 'before restore'").toString(),
-             QString("1"));
+    QCOMPARE(
+        m_dir->scalar("SELECT Quantity FROM Selected WHERE Item = 'before restore'").toString(),
+        QString("1"));
 }
 
 void TstSafety::backupsAndRestoreWaitFiveSecondsAtMost()
@@ -272,7 +275,8 @@ void TstSafety::restoreTakesAnyIntactDatabase()
         Raw r(other);
         QVERIFY(r.exec("PRAGMA page_size=16384"));
         QVERIFY(r.exec("VACUUM"));
-        QVERIFY(r.exec("INSERT INTO Selected (Item, Quantity) VALUES ('from the other tool', '3')"));
+        QVERIFY(
+            r.exec("INSERT INTO Selected (Item, Quantity) VALUES ('from the other tool', '3')"));
         QVERIFY(r.exec("PRAGMA journal_mode=WAL"));
     }
     QCOMPARE(DatabaseFile::readHeader(other).pageSize, 16384);
@@ -288,7 +292,9 @@ void TstSafety::restoreTakesAnyIntactDatabase()
 void TstSafety::noSideFileStaysBetweenWrites()
 {
     // A file an earlier version left in WAL mode moves to the rollback journal.
-    { Raw(m_dir->database()).exec("PRAGMA journal_mode=WAL"); }
+    {
+        Raw(m_dir->database()).exec("PRAGMA journal_mode=WAL");
+    }
     QVERIFY(DatabaseFile::readHeader(m_dir->database()).walMode);
     frmVendora *f = start();
     QVERIFY(f);
@@ -306,7 +312,9 @@ void TstSafety::foreignLogIsSetAsideNotApplied()
     // Logs of two other files: a database of another program, and another
     // Pantrio file with rows of its own.
     const QString stranger = files.filePath("stranger.db");
-    { Raw(stranger).exec("CREATE TABLE t (x); INSERT INTO t VALUES (1)"); }
+    {
+        Raw(stranger).exec("CREATE TABLE t (x); INSERT INTO t VALUES (1)");
+    }
     const QByteArray strangerLog =
         logInFlight(stranger, "INSERT INTO t SELECT randomblob(3000) FROM t; CREATE TABLE u (y)");
     const QString sibling = files.filePath("sibling.mdb");
@@ -336,7 +344,9 @@ void TstSafety::foreignLogIsSetAsideNotApplied()
             QFile::remove(QDir(Backup::folderFor(m_dir->database())).filePath(n));
     }
     // A stranger's log beside a file in WAL mode: applied, it would damage it.
-    { Raw(m_dir->database()).exec("PRAGMA journal_mode=WAL"); }
+    {
+        Raw(m_dir->database()).exec("PRAGMA journal_mode=WAL");
+    }
     writeAll(m_dir->database() + "-wal", strangerLog);
     m_dialogs->messages.clear();
     QVERIFY(start());
@@ -399,7 +409,8 @@ void TstSafety::handRestoreIsNotUndoneByAStaleJournal()
     QVERIFY(!backup.isEmpty());
     Module1::shutdown();
     for (int i = 0; i < 3; ++i)
-        QVERIFY(m_dir->exec("INSERT INTO Selected (Item, Quantity) VALUES ('after the backup', '1')"));
+        QVERIFY(
+            m_dir->exec("INSERT INTO Selected (Item, Quantity) VALUES ('after the backup', '1')"));
     const InFlight caught = writeInFlight(m_dir->database());
     QFile::remove(m_dir->database());
     QVERIFY(QFile::copy(backup, m_dir->database()));
@@ -422,7 +433,8 @@ void TstSafety::unwritableSharedMemoryFileIsHarmless()
     shareWithUnprivileged(m_dir->path(), true);
     shareWithUnprivileged(m_dir->database(), true);
     writeAll(m_dir->database() + "-shm", QByteArray(32768, '\0'));
-    QFile::setPermissions(m_dir->database() + "-shm", QFileDevice::ReadOwner | QFileDevice::ReadOther);
+    QFile::setPermissions(m_dir->database() + "-shm",
+                          QFileDevice::ReadOwner | QFileDevice::ReadOther);
     const ProcessResult r = runProbe({m_dir->path(), "add=3", "add=2"}, true);
     QVERIFY2(r.finished && !r.crashed && r.exitCode == 0, qPrintable(r.errors));
     QVERIFY(r.lines.contains("count: 5"));
@@ -435,7 +447,10 @@ void TstSafety::readOnlyFolderStillOpens()
     // and printed, as the same file with the rollback journal does.
     QVERIFY(m_dir->exec("INSERT INTO Selected (Item, Quantity) VALUES ('Milk', '2')"));
     for (bool wal : {true, false}) {
-        { Raw(m_dir->database()).exec(wal ? "PRAGMA journal_mode=WAL" : "PRAGMA journal_mode=DELETE"); }
+        {
+            Raw(m_dir->database())
+                .exec(wal ? "PRAGMA journal_mode=WAL" : "PRAGMA journal_mode=DELETE");
+        }
         QCOMPARE(DatabaseFile::readHeader(m_dir->database()).walMode, wal);
         const QByteArray before = fileHash(m_dir->database());
         shareWithUnprivileged(m_dir->database(), false);
@@ -541,7 +556,8 @@ void TstSafety::damagedFileEndsCleanlyAndUnchanged()
     const ProcessResult r = runProbe({m_dir->path()}, false);
     QVERIFY2(r.finished && !r.crashed, qPrintable(r.errors));
     QCOMPARE(r.exitCode, 3);
-    QVERIFY2(r.lines.join('|').contains("cannot open its database file"), qPrintable(r.lines.join('|')));
+    QVERIFY2(r.lines.join('|').contains("cannot open its database file"),
+             qPrintable(r.lines.join('|')));
     QCOMPARE(fileHash(m_dir->database()), before);
 }
 
@@ -663,8 +679,7 @@ void TstSafety::errorsAreReportedWithTheirReason()
     QVERIFY(m_dir->exec("ALTER TABLE Vendora RENAME TO Vendora_gone"));
     m_dialogs->messages.clear();
     e->cmdRefreshCombo_Click();
-    QVERIFY2(!m_dialogs->messages.isEmpty() &&
-                 m_dialogs->messages.last().contains("no such table"),
+    QVERIFY2(!m_dialogs->messages.isEmpty() && m_dialogs->messages.last().contains("no such table"),
              qPrintable(m_dialogs->messages.join('|')));
     QVERIFY(m_dir->exec("ALTER TABLE Vendora_gone RENAME TO Vendora"));
 
@@ -672,9 +687,12 @@ void TstSafety::errorsAreReportedWithTheirReason()
     // another program holds the file.
     e->close();
     Module1::shutdown();
-    { Raw(m_dir->database()).exec("PRAGMA journal_mode=WAL"); }
+    {
+        Raw(m_dir->database()).exec("PRAGMA journal_mode=WAL");
+    }
     Raw holder(m_dir->database());
-    QVERIFY(holder.exec("BEGIN EXCLUSIVE; INSERT INTO Selected (Item, Quantity) VALUES ('x', '1')"));
+    QVERIFY(
+        holder.exec("BEGIN EXCLUSIVE; INSERT INTO Selected (Item, Quantity) VALUES ('x', '1')"));
     QString error;
     QVERIFY(!DatabaseFile::useRollbackJournal(m_dir->database(), &error));
     QVERIFY2(error.contains("locked"), qPrintable(error));

@@ -51,8 +51,8 @@ void TstServices::aFailedLineKeepsTheOnesBefore()
     Connection c;
     QString error;
     QVERIFY(c.open(db.database(), &error));
-    const ShoppingList::AddResult r =
-        ShoppingList::addLines(c, {{"one", "", ""}, {"two", "", ""}, {"boom", "", ""}, {"four", "", ""}});
+    const ShoppingList::AddResult r = ShoppingList::addLines(
+        c, {{"one", "", ""}, {"two", "", ""}, {"boom", "", ""}, {"four", "", ""}});
     QVERIFY(!r.ok());
     QVERIFY2(r.error.contains("refused by test"), qPrintable(r.error));
     QCOMPARE(r.added, 2);

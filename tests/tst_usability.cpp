@@ -2,18 +2,18 @@
 // or who brings real-world files: every control heard through the
 // accessibility interface with its live text and state, keyboard paths, fonts
 // as drawn, read-only files, long text, spreadsheet files, plurals and PDFs.
+#include "app/Module1.h"
 #include "data/CatalogueTransfer.h"
-#include "forms/main/CatalogueView.h"
 #include "data/Connection.h"
 #include "data/Csv.h"
 #include "forms/editor/DataCombo.h"
-#include "uibase/HelpViewer.h"
-#include "app/Module1.h"
+#include "forms/editor/frmAdding.h"
+#include "forms/main/CatalogueView.h"
+#include "forms/main/frmVendora.h"
 #include "reports/PrintCommands.h"
 #include "reports/ReportPreview.h"
 #include "support/TestSupport.h"
-#include "forms/editor/frmAdding.h"
-#include "forms/main/frmVendora.h"
+#include "uibase/HelpViewer.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -54,10 +54,10 @@ void unnamed(QAccessibleInterface *i, QStringList *out, int depth = 0)
     if (!i || depth > 12)
         return;
     static const QList<QAccessible::Role> acting = {
-        QAccessible::PushButton,   QAccessible::CheckBox, QAccessible::RadioButton,
-        QAccessible::ComboBox,     QAccessible::EditableText, QAccessible::SpinBox,
-        QAccessible::List,         QAccessible::Table,    QAccessible::Tree,
-        QAccessible::ButtonMenu,   QAccessible::MenuItem, QAccessible::Slider,
+        QAccessible::PushButton, QAccessible::CheckBox,     QAccessible::RadioButton,
+        QAccessible::ComboBox,   QAccessible::EditableText, QAccessible::SpinBox,
+        QAccessible::List,       QAccessible::Table,        QAccessible::Tree,
+        QAccessible::ButtonMenu, QAccessible::MenuItem,     QAccessible::Slider,
         QAccessible::PageTabList};
     const QAccessible::State st = i->state();
     if (st.invisible)
@@ -88,10 +88,7 @@ class TstUsability : public Fixture
     Q_OBJECT
 
   private:
-    frmVendora *start()
-    {
-        return Module1::Main() ? Module1::frmVendoraIfLoaded() : nullptr;
-    }
+    frmVendora *start() { return Module1::Main() ? Module1::frmVendoraIfLoaded() : nullptr; }
     frmAdding *openEditor()
     {
         Module1::frmVendoraIfLoaded()->mnuAdd_Click();
@@ -339,9 +336,10 @@ void TstUsability::fontsAsDrawnAndRowsAsTall()
     frmVendora *f = start();
     QVERIFY(f);
     auto *grid = child<QTableView>(f, "grdList");
-    QVERIFY2(grid->rowHeight(0) >= QFontMetrics(grid->font()).height(),
-             qPrintable(QString("%1 < %2").arg(grid->rowHeight(0)).arg(
-                 QFontMetrics(grid->font()).height())));
+    QVERIFY2(
+        grid->rowHeight(0) >= QFontMetrics(grid->font()).height(),
+        qPrintable(
+            QString("%1 < %2").arg(grid->rowHeight(0)).arg(QFontMetrics(grid->font()).height())));
     // A face chosen comes back with its foundry; the family alone is stored.
     QFont chosen("URW Gothic [UKWN]");
     chosen.setPointSizeF(12);
@@ -429,7 +427,8 @@ void TstUsability::spreadsheetFiles()
                              "Rye Bread;Bakery;3\r\n");
     QVERIFY2(said.contains("Add 2 items"), qPrintable(said));
     QVERIFY2(said.contains("2 blank rows will be skipped."), qPrintable(said));
-    QVERIFY2(said.contains("2 items added to the catalogue. 2 blank rows skipped."), qPrintable(said));
+    QVERIFY2(said.contains("2 items added to the catalogue. 2 blank rows skipped."),
+             qPrintable(said));
     QCOMPARE(m_dir->scalar("SELECT COUNT(*) FROM Vendora WHERE Item IS NULL").toInt(), 0);
     // A file with only its header has no items; it is not "already there".
     m_dialogs->messages.clear();
@@ -438,8 +437,14 @@ void TstUsability::spreadsheetFiles()
     QVERIFY(!said.contains("already in the catalogue"));
 
     // Formulas are protected on export, and the import takes them back exactly.
-    const QStringList risky = {"=HYPERLINK(\"http://x\",\"y\")", "+1+1", "@SUM(1)", "-5",
-                               "\tindented", "\rreturn", "'=already quoted", "plain 'text'"};
+    const QStringList risky = {"=HYPERLINK(\"http://x\",\"y\")",
+                               "+1+1",
+                               "@SUM(1)",
+                               "-5",
+                               "\tindented",
+                               "\rreturn",
+                               "'=already quoted",
+                               "plain 'text'"};
     QVERIFY(m_dir->exec("DELETE FROM Vendora"));
     for (const QString &r : risky)
         QVERIFY(m_dir->exec("INSERT INTO Vendora (Item, Category, Aisle) VALUES (?, ?, ?)",

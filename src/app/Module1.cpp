@@ -2,13 +2,13 @@
 
 #include "data/Backup.h"
 #include "data/Connection.h"
-#include "data/DatabaseFile.h"
 #include "data/DEVendora.h"
-#include "uibase/Dialogs.h"
-#include "uibase/HelpViewer.h"
+#include "data/DatabaseFile.h"
 #include "data/Schema.h"
 #include "forms/editor/frmAdding.h"
 #include "forms/main/frmVendora.h"
+#include "uibase/Dialogs.h"
+#include "uibase/HelpViewer.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -68,8 +68,9 @@ QString strConnect()
 QString installedFile(const QString &name, const QString &executableDir,
                       const QStringList &systemDataDirs)
 {
-    QStringList candidates = {QDir(executableDir).filePath(name),
-                              QDir(executableDir).filePath(QStringLiteral("../share/pantrio/") + name)};
+    QStringList candidates = {
+        QDir(executableDir).filePath(name),
+        QDir(executableDir).filePath(QStringLiteral("../share/pantrio/") + name)};
     for (const QString &dir : systemDataDirs)
         candidates << QDir(dir).filePath(QStringLiteral("pantrio/") + name);
     for (const QString &c : std::as_const(candidates))
@@ -211,16 +212,16 @@ bool settleSideFiles()
 bool Main()
 {
     const QString path = strConnect();
-    HelpViewer::setPlaces({{QStringLiteral("{database}"), QDir::toNativeSeparators(path)},
-                           {QStringLiteral("{backups}"),
-                            QDir::toNativeSeparators(Backup::folderFor(path))}});
+    HelpViewer::setPlaces(
+        {{QStringLiteral("{database}"), QDir::toNativeSeparators(path)},
+         {QStringLiteral("{backups}"), QDir::toNativeSeparators(Backup::folderFor(path))}});
     // A first start in the user's data folder makes it, with the starter
     // catalogue, without a word.
     QString error;
     if (QDir::cleanPath(programDirectory()) == QDir::cleanPath(userDataDirectory()) &&
         !QFileInfo::exists(path) && !createStarterDatabase(&error)) {
-        tellCannotOpen(QStringLiteral("Pantrio could not make its first database there: %1")
-                           .arg(error));
+        tellCannotOpen(
+            QStringLiteral("Pantrio could not make its first database there: %1").arg(error));
         return false;
     }
     // One Pantrio at a time on a file, so neither overwrites the other's changes.
@@ -250,14 +251,14 @@ bool Main()
     if (g_readOnlyReason.isEmpty()) {
         // A copy of the file as it was, before anything is written.
         if (Backup::automatic(path, &error).isEmpty())
-            Dialogs::notify(nullptr,
-                            QStringLiteral("Pantrio could not keep its start-up backup in "
-                                           "%1:\n%2\n\nYour data is untouched; Pantrio "
-                                           "goes on without the backup. To have backups again, "
-                                           "make that folder one you may write in, or remove "
-                                           "it so that Pantrio makes it anew.")
-                                .arg(QDir::toNativeSeparators(Backup::automaticFolderFor(path)),
-                                     error));
+            Dialogs::notify(
+                nullptr,
+                QStringLiteral("Pantrio could not keep its start-up backup in "
+                               "%1:\n%2\n\nYour data is untouched; Pantrio "
+                               "goes on without the backup. To have backups again, "
+                               "make that folder one you may write in, or remove "
+                               "it so that Pantrio makes it anew.")
+                    .arg(QDir::toNativeSeparators(Backup::automaticFolderFor(path)), error));
         // A file last used with a write-ahead log moves to the rollback journal
         // once; a damaged one is left as it is and goes on as before.
         DatabaseFile::useRollbackJournal(path, &error);

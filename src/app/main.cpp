@@ -1,5 +1,5 @@
-#include "uibase/Fonts.h"
 #include "app/Module1.h"
+#include "uibase/Fonts.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -37,9 +37,9 @@ QString native(const QString &path)
 QString openError(sqlite3 *db, const QString &path)
 {
     return QStringLiteral("%1: %2").arg(
-        native(path), db ? describeSqliteError(sqlite3_errcode(db),
-                                               QString::fromUtf8(sqlite3_errmsg(db)))
-                         : QStringLiteral("out of memory"));
+        native(path),
+        db ? describeSqliteError(sqlite3_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)))
+           : QStringLiteral("out of memory"));
 }
 
 sqlite3 *openFile(const QString &path, int flags, QString *error)
@@ -83,8 +83,7 @@ bool backupPages(sqlite3 *from, sqlite3 *to, const QString &target, QString *err
     if (rc != SQLITE_DONE) {
         if (error)
             *error = QStringLiteral("%1: %2").arg(
-                native(target),
-                describeSqliteError(rc, QString::fromUtf8(sqlite3_errstr(rc))));
+                native(target), describeSqliteError(rc, QString::fromUtf8(sqlite3_errstr(rc))));
         return false;
     }
     return true;
@@ -130,8 +129,8 @@ bool copy(const QString &databasePath, const QString &target, QString *error)
     // The copy stands alone: one file, no journal beside it.
     if (ok) {
         char *message = nullptr;
-        ok = sqlite3_exec(to, "PRAGMA journal_mode=DELETE", nullptr, nullptr, &message) ==
-             SQLITE_OK;
+        ok =
+            sqlite3_exec(to, "PRAGMA journal_mode=DELETE", nullptr, nullptr, &message) == SQLITE_OK;
         if (!ok && error)
             *error = QStringLiteral("%1: %2").arg(native(target), QString::fromUtf8(message));
         sqlite3_free(message);
@@ -193,11 +192,12 @@ QString automatic(const QString &databasePath, QString *error, const QDateTime &
             *error = QStringLiteral("The folder %1 cannot be made.").arg(native(folder));
         return {};
     }
-    const QString stamp = QStringLiteral("Vendora-") + now.toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString stamp =
+        QStringLiteral("Vendora-") + now.toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString target;
     for (int n = 1;; ++n) {
-        target = QDir(folder).filePath(
-            n == 1 ? stamp + QStringLiteral(".mdb") : stamp + QStringLiteral("-%1.mdb").arg(n));
+        target = QDir(folder).filePath(n == 1 ? stamp + QStringLiteral(".mdb")
+                                              : stamp + QStringLiteral("-%1.mdb").arg(n));
         if (!QFileInfo::exists(target))
             break;
     }

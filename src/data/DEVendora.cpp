@@ -69,11 +69,10 @@ bool isEmptyValue(const QVariant &v)
 } // namespace
 
 GroupedResult DEVendora::group(const Connection::Rows &rows, const QString &groupField,
-                               const QString &childName, const QString &sortField, bool emptyLast)
+                               const QString &sortField, bool emptyLast)
 {
     GroupedResult result;
     result.groupField = groupField;
-    result.childName = childName;
     result.childFields = rows.names;
     const int g = int(rows.names.indexOf(groupField));
     const int s = int(rows.names.indexOf(sortField));
@@ -123,22 +122,19 @@ bool DEVendora::run(Command command, QString *error)
     case ListPrint_Grouping:
         if (!m_connection.select(listSql, &rows, error))
             return false;
-        m_results[command] = group(rows, QStringLiteral("Category"), QStringLiteral("ListPrint"),
-                                   QStringLiteral("Item"), true);
+        m_results[command] = group(rows, QStringLiteral("Category"), QStringLiteral("Item"), true);
         break;
     case ListPrintAisle_Grouping:
         if (!m_connection.select(listSql, &rows, error))
             return false;
-        m_results[command] = group(rows, QStringLiteral("Aisle"), QStringLiteral("ListPrintAisle"),
-                                   QStringLiteral("Item"), true);
+        m_results[command] = group(rows, QStringLiteral("Aisle"), QStringLiteral("Item"), true);
         break;
     case All_Grouping:
         if (!m_connection.select(QStringLiteral("SELECT Category, Item, Aisle FROM Vendora GROUP "
                                                 "BY Category, Item, Aisle ORDER BY Category, Item"),
                                  &rows, error))
             return false;
-        m_results[command] = group(rows, QStringLiteral("Category"), QStringLiteral("All"),
-                                   QStringLiteral("Item"), false);
+        m_results[command] = group(rows, QStringLiteral("Category"), QStringLiteral("Item"), false);
         break;
     }
     return true;

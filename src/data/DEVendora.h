@@ -19,7 +19,6 @@ struct GroupedResult {
         QVector<QVector<QVariant>> rows;
     };
     QString groupField;
-    QString childName; // name of the child set, e.g. "ListPrint"
     QStringList childFields;
     QVector<Group> groups;
 
@@ -57,7 +56,7 @@ class DEVendora
     // The grouping itself, for any rows: groups and rows in natural order, empty
     // group last when emptyLast, first otherwise.
     static GroupedResult group(const Connection::Rows &rows, const QString &groupField,
-                               const QString &childName, const QString &sortField, bool emptyLast);
+                               const QString &sortField, bool emptyLast);
 
   private:
     bool ensureOpen(QString *error);

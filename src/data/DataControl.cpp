@@ -3,9 +3,8 @@
 namespace pantrio
 {
 
-DataControl::DataControl(const QString &name, const QString &caption, const RecordSource &source,
-                         QObject *parent)
-    : QObject(parent), m_caption(caption), m_recordset(&m_connection, source, this)
+DataControl::DataControl(const QString &name, const RecordSource &source, QObject *parent)
+    : QObject(parent), m_recordset(&m_connection, source, this)
 {
     setObjectName(name);
 }

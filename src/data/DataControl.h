@@ -16,10 +16,8 @@ class DataControl : public QObject
 {
     Q_OBJECT
   public:
-    DataControl(const QString &name, const QString &caption, const RecordSource &source,
-                QObject *parent = nullptr);
+    DataControl(const QString &name, const RecordSource &source, QObject *parent = nullptr);
 
-    QString caption() const { return m_caption; }
     void setConnectionString(const QString &databasePath) { m_connectionString = databasePath; }
     QString connectionString() const { return m_connectionString; }
 
@@ -28,7 +26,6 @@ class DataControl : public QObject
     Connection *connection() { return &m_connection; }
 
   private:
-    QString m_caption;
     QString m_connectionString;
     Connection m_connection;
     RecordSet m_recordset;

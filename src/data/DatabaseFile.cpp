@@ -96,8 +96,9 @@ SideFile judgeWal(const QString &databasePath, const QString &wal, const Header 
     const auto *p = reinterpret_cast<const uchar *>(head.constData());
     const quint32 magic = head.size() == 32 ? bigEndian32(p) : 0;
     if (!h.walMode) {
-        s.reason = QStringLiteral("%1 does not use a write-ahead log, so %2 belongs to another file.")
-                       .arg(name(databasePath), name(wal));
+        s.reason =
+            QStringLiteral("%1 does not use a write-ahead log, so %2 belongs to another file.")
+                .arg(name(databasePath), name(wal));
     } else if (magic != 0x377f0682 && magic != 0x377f0683) {
         s.reason = QStringLiteral("%1 is not a journal SQLite wrote.").arg(name(wal));
     } else if (int(bigEndian32(p + 8)) != h.pageSize) {
@@ -156,8 +157,8 @@ SideFile judgeJournal(const QString &databasePath, const QString &journal, const
     if (journalled && (h.changeCounter == *journalled || h.changeCounter == *journalled + 1) &&
         rollsBackCleanly) {
         s.verdict = SideFile::Verdict::Own;
-        s.reason = QStringLiteral("%1 holds the part of a save that was interrupted.")
-                       .arg(name(journal));
+        s.reason =
+            QStringLiteral("%1 holds the part of a save that was interrupted.").arg(name(journal));
     } else if (journalled || !rollsBackCleanly) {
         s.reason = QStringLiteral("%1 was written for another state of %2, so applying it would "
                                   "change the file wrongly.")
@@ -213,9 +214,9 @@ bool setAside(const QString &sideFile, const QString &folder, QString *newPath, 
                          .arg(QDir::toNativeSeparators(folder));
         return false;
     }
-    const QString base =
-        QDir(folder).filePath(name(sideFile) + QStringLiteral(".set-aside-") +
-                              QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
+    const QString base = QDir(folder).filePath(
+        name(sideFile) + QStringLiteral(".set-aside-") +
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
     QString target = base;
     for (int n = 2; QFileInfo::exists(target); ++n)
         target = base + QStringLiteral("-%1").arg(n);

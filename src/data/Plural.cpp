@@ -29,7 +29,8 @@ void install()
     static bool installed = false;
     if (installed || !QCoreApplication::instance())
         return;
-    installed = QCoreApplication::installTranslator(new EnglishPlurals(QCoreApplication::instance()));
+    installed =
+        QCoreApplication::installTranslator(new EnglishPlurals(QCoreApplication::instance()));
 }
 
 } // namespace

@@ -34,6 +34,11 @@ bool valuesEqual(const QVariant &stored, const QVariant &wanted)
 namespace
 {
 
+QString noCurrentRecord()
+{
+    return QStringLiteral("Either BOF or EOF is True, or the current record has been deleted.");
+}
+
 QString quoted(const QString &identifier)
 {
     QString s = identifier;
@@ -182,8 +187,7 @@ bool RecordSet::moveNext(QString *error)
 {
     if (eof()) {
         if (error)
-            *error = QStringLiteral("Either BOF or EOF is True, or the current record has been "
-                                    "deleted.");
+            *error = noCurrentRecord();
         return false;
     }
     if (!leaveCurrent(error))
@@ -196,8 +200,7 @@ bool RecordSet::movePrevious(QString *error)
 {
     if (bof()) {
         if (error)
-            *error = QStringLiteral("Either BOF or EOF is True, or the current record has been "
-                                    "deleted.");
+            *error = noCurrentRecord();
         return false;
     }
     if (!leaveCurrent(error))
@@ -331,8 +334,7 @@ bool RecordSet::updateAt(int row, QString *error)
 {
     if (row < 0 || row >= m_view.size()) {
         if (error)
-            *error = QStringLiteral("Either BOF or EOF is True, or the current record has been "
-                                    "deleted.");
+            *error = noCurrentRecord();
         return false;
     }
     Row &r = m_rows[m_view.at(row)];
@@ -424,8 +426,8 @@ bool RecordSet::deleteCurrent(QString *error)
 {
     if (!hasCurrent()) {
         if (error)
-            *error = QStringLiteral("Either BOF or EOF is True, or the current record has been "
-                                    "deleted. Requested operation requires a current record.");
+            *error = noCurrentRecord() +
+                     QStringLiteral(" Requested operation requires a current record.");
         return false;
     }
     return deleteRows({m_pos}, error);

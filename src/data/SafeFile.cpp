@@ -37,8 +37,8 @@ bool write(const QString &path, const QByteArray &data, QString *error)
 {
     const QFileInfo info(path);
     QByteArray temp = QFile::encodeName(
-        QDir(info.absolutePath()).filePath(QStringLiteral(".") + info.fileName() +
-                                           QStringLiteral(".XXXXXX")));
+        QDir(info.absolutePath())
+            .filePath(QStringLiteral(".") + info.fileName() + QStringLiteral(".XXXXXX")));
     const int fd = ::mkstemp(temp.data());
     if (fd < 0)
         return fail(path, errno, error);
@@ -69,14 +69,16 @@ bool write(const QString &path, const QByteArray &data, QString *error)
         err = errno;
     if (::close(fd) != 0 && !err)
         err = errno;
-    if (!err && ::rename(temp.constData(), QFile::encodeName(info.absoluteFilePath()).constData()) != 0)
+    if (!err &&
+        ::rename(temp.constData(), QFile::encodeName(info.absoluteFilePath()).constData()) != 0)
         err = errno;
     if (err) {
         ::unlink(temp.constData());
         return fail(path, err, error);
     }
     // The new name lasts once the folder is synced too.
-    const int dir = ::open(QFile::encodeName(info.absolutePath()).constData(), O_RDONLY | O_DIRECTORY);
+    const int dir =
+        ::open(QFile::encodeName(info.absolutePath()).constData(), O_RDONLY | O_DIRECTORY);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);

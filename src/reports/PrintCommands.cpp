@@ -2,8 +2,8 @@
 
 #include "data/DEVendora.h"
 #include "data/DataControl.h"
-#include "uibase/Dialogs.h"
 #include "reports/ReportPreview.h"
+#include "uibase/Dialogs.h"
 
 #include <QPointer>
 

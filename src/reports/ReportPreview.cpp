@@ -1,18 +1,18 @@
 #include "reports/ReportPreview.h"
 
-#include "uibase/Dialogs.h"
+#include "data/SafeFile.h"
 #include "reports/engine/PdfText.h"
 #include "reports/engine/ReportPainter.h"
-#include "data/SafeFile.h"
+#include "uibase/Dialogs.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QBuffer>
-#include <QPointer>
 #include <QLabel>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QPointer>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QScrollArea>

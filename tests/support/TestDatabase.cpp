@@ -7,9 +7,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QProcess>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QTemporaryDir>
 
 #include <grp.h>
 #include <sys/stat.h>
@@ -82,11 +84,33 @@ bool runningAsRoot()
     return ::geteuid() == 0;
 }
 
-ProcessResult runProcess(const QString &program, const QStringList &args, int timeoutMs,
+namespace
+{
+// A copy of a program that the unprivileged user may run: the build folder
+// may lie where that user cannot reach (under /root, say).
+QString reachableCopy(const QString &program)
+{
+    static QTemporaryDir stash;
+    static QHash<QString, QString> copies;
+    if (copies.contains(program))
+        return copies.value(program);
+    const QString copy = stash.filePath(QFileInfo(program).fileName());
+    ::chmod(QFile::encodeName(stash.path()).constData(), 0755);
+    if (!QFile::copy(program, copy))
+        return program;
+    ::chmod(QFile::encodeName(copy).constData(), 0755);
+    copies.insert(program, copy);
+    return copy;
+}
+} // namespace
+
+ProcessResult runProcess(const QString &givenProgram, const QStringList &args, int timeoutMs,
                          bool unprivileged)
 {
     QProcess p;
+    QString program = givenProgram;
     if (unprivileged && runningAsRoot()) {
+        program = reachableCopy(givenProgram);
         p.setChildProcessModifier([] {
             // nobody:nogroup, and none of root's supplementary groups.
             if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)

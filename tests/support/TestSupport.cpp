@@ -160,9 +160,10 @@ void Fixture::cleanup()
     HelpViewer::closeViewer();
     m_dir.reset();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY2(unexpected == 0, qPrintable(QStringLiteral("%1 unanswered question(s); last message: %2")
-                                             .arg(unexpected)
-                                             .arg(messages.isEmpty() ? QString() : messages.last())));
+    QVERIFY2(unexpected == 0,
+             qPrintable(QStringLiteral("%1 unanswered question(s); last message: %2")
+                            .arg(unexpected)
+                            .arg(messages.isEmpty() ? QString() : messages.last())));
 }
 
 } // namespace pantrio::test

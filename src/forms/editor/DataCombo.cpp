@@ -1,15 +1,14 @@
 #include "forms/editor/DataCombo.h"
 
 #include "data/RecordSet.h"
-#include "uibase/LongText.h"
 #include "data/RecordSetModel.h"
+#include "uibase/LongText.h"
 
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListView>
 #include <QVBoxLayout>
-
 
 #include <algorithm>
 
@@ -122,8 +121,8 @@ bool DataCombo::eventFilter(QObject *watched, QEvent *event)
             if ((key->key() == Qt::Key_Up || key->key() == Qt::Key_Down) &&
                 key->modifiers() == Qt::NoModifier && m_model->rowCount() > 0) {
                 const int current = m_list->currentIndex().isValid() ? m_list->currentIndex().row()
-                                    : key->key() == Qt::Key_Down ? -1
-                                                                 : m_model->rowCount();
+                                    : key->key() == Qt::Key_Down     ? -1
+                                                                     : m_model->rowCount();
                 const int next = std::clamp(current + (key->key() == Qt::Key_Down ? 1 : -1), 0,
                                             m_model->rowCount() - 1);
                 m_list->setCurrentIndex(m_model->index(next, 0));

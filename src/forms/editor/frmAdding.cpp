@@ -2,17 +2,17 @@
 
 #include "appearance/Appearance.h"
 #include "data/Connection.h"
-#include "forms/editor/DataCombo.h"
 #include "data/DataControl.h"
 #include "data/EditSession.h"
 #include "data/RecordSet.h"
+#include "data/RecordSources.h"
+#include "forms/editor/DataCombo.h"
+#include "forms/editor/EditorStrips.h"
+#include "forms/main/frmVendora.h"
 #include "uibase/Design.h"
 #include "uibase/Dialogs.h"
-#include "forms/editor/EditorStrips.h"
 #include "uibase/HelpViewer.h"
 #include "uibase/LongText.h"
-#include "data/RecordSources.h"
-#include "forms/main/frmVendora.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -32,11 +32,9 @@ const char *const kFieldNames[4] = {"Aisle", "Category", "ID", "Item"};
 } // namespace
 
 frmAdding::frmAdding()
-    : m_adoCat(new DataControl(QStringLiteral("adoCat"), QStringLiteral("Categories"),
-                               Sources::editorCategories(), this)),
-      m_adoVend(new DataControl(QStringLiteral("adoVend"), QStringLiteral("Vendora"),
-                                Sources::findList(), this)),
-      m_adoSettings(new DataControl(QStringLiteral("adoSettings"), QStringLiteral("Settings2"),
+    : m_adoCat(new DataControl(QStringLiteral("adoCat"), Sources::editorCategories(), this)),
+      m_adoVend(new DataControl(QStringLiteral("adoVend"), Sources::findList(), this)),
+      m_adoSettings(new DataControl(QStringLiteral("adoSettings"),
                                     Sources::settings(QStringLiteral("Settings2")), this)),
       m_connection(std::make_unique<Connection>())
 {
@@ -87,8 +85,9 @@ void frmAdding::Form_Load()
         m_session = new EditSession(
             m_rs, {QStringLiteral("Item"), QStringLiteral("Category"), QStringLiteral("Aisle")},
             this);
-        connect(m_session, &EditSession::modeChanged, this,
-                [this](EditSession::Mode mode) { SetBrowseMode(mode == EditSession::Mode::Browse); });
+        connect(m_session, &EditSession::modeChanged, this, [this](EditSession::Mode mode) {
+            SetBrowseMode(mode == EditSession::Mode::Browse);
+        });
         ok = m_rs->open(&error);
     }
     ok = ok && m_adoCat->refresh(&error) && m_adoVend->refresh(&error);
@@ -369,7 +368,7 @@ void frmAdding::cboCat_Click()
         !cats->update(&error)) {
         cats->cancelUpdate();
         return showError(error.isEmpty() ? QStringLiteral("The category could not be added.")
-                                       : error);
+                                         : error);
     }
     if (!m_adoCat->refresh(&error))
         showError(error);

@@ -26,6 +26,7 @@ void frmAdding::buildControls()
     resize(twips(9795), twips(9090) + menuBar()->sizeHint().height());
 
     // The fields are a control array, txtFields(0 Aisle, 1 Category, 2 ID, 3 Item).
+    // clang-format off
     const QHash<QString, QWidget *> c = pantrio::buildControls(client, {
         {.name = "txtFields", .index = 3, .make = make<QLineEdit>, .twips = {1680, 60, 3375, 465},
          .font = "AvantGarde Bk BT", .points = 14.25, .helpTopic = 31, .accessibleName = "Item"},
@@ -57,6 +58,7 @@ void frmAdding::buildControls()
         {.name = "lblSearchBox", .make = make<QLabel>, .twips = {6840, 0, 2775, 495},
          .caption = "Search"},
     });
+    // clang-format on
     for (int i = 0; i < 4; ++i) {
         m_fields[i] = static_cast<QLineEdit *>(c.value(QStringLiteral("txtFields(%1)").arg(i)));
         m_labels[i] = static_cast<QLabel *>(c.value(QStringLiteral("lblLabels(%1)").arg(i)));
@@ -112,12 +114,18 @@ void frmAdding::buildControls()
         QPushButton *button;
         void (frmAdding::*handler)();
     } clicks[] = {
-        {cmdFirst, &frmAdding::cmdFirst_Click},   {cmdPrevious, &frmAdding::cmdPrevious_Click},
-        {cmdNext, &frmAdding::cmdNext_Click},     {cmdLast, &frmAdding::cmdLast_Click},
-        {cmdAdd, &frmAdding::cmdAdd_Click},       {cmdEdit, &frmAdding::cmdEdit_Click},
-        {cmdUpdate, &frmAdding::cmdUpdate_Click}, {cmdCancel, &frmAdding::cmdCancel_Click},
-        {cmdDelete, &frmAdding::cmdDelete_Click}, {cmdRefresh, &frmAdding::cmdRefresh_Click},
-        {cmdQuit, &frmAdding::cmdQuit_Click},     {cmdRefreshCombo, &frmAdding::cmdRefreshCombo_Click},
+        {cmdFirst, &frmAdding::cmdFirst_Click},
+        {cmdPrevious, &frmAdding::cmdPrevious_Click},
+        {cmdNext, &frmAdding::cmdNext_Click},
+        {cmdLast, &frmAdding::cmdLast_Click},
+        {cmdAdd, &frmAdding::cmdAdd_Click},
+        {cmdEdit, &frmAdding::cmdEdit_Click},
+        {cmdUpdate, &frmAdding::cmdUpdate_Click},
+        {cmdCancel, &frmAdding::cmdCancel_Click},
+        {cmdDelete, &frmAdding::cmdDelete_Click},
+        {cmdRefresh, &frmAdding::cmdRefresh_Click},
+        {cmdQuit, &frmAdding::cmdQuit_Click},
+        {cmdRefreshCombo, &frmAdding::cmdRefreshCombo_Click},
     };
     for (const auto &k : clicks)
         connect(k.button, &QPushButton::clicked, this, k.handler);

@@ -31,9 +31,9 @@ class CatalogueModel : public QAbstractTableModel
     const Entry &entry(int i) const { return m_entries.at(i); }
     void setChecked(int i, bool on);
     void setBold(int i, bool on);
-    // Sets every entry's bold mark (and clears the ticks when uncheck is set)
-    // and repaints once.
+    // Makes exactly the ticked entries bold, and repaints once.
     void setAllBoldToChecked();
+    // Clears every tick and bold mark, and repaints once.
     void clearAllMarks();
     // Clears the tick and bold mark of the given entries only.
     void clearMarks(const QVector<int> &rows);

@@ -4,9 +4,9 @@
 #include "data/CatalogueTransfer.h"
 #include "data/Connection.h"
 #include "data/Csv.h"
-#include "uibase/Dialogs.h"
 #include "data/Plural.h"
 #include "data/SafeFile.h"
+#include "uibase/Dialogs.h"
 
 #include <QDate>
 #include <QDir>
@@ -71,11 +71,11 @@ void backUpNow(QWidget *parent, const QString &databasePath)
     QString temp;
     for (int n = 1; temp.isEmpty() || QFileInfo::exists(temp); ++n)
         temp = target + QStringLiteral(".part%1").arg(n);
-    if (!Backup::copy(databasePath, temp, &error) ||
-        !SafeFile::moveOver(temp, target, &error)) {
+    if (!Backup::copy(databasePath, temp, &error) || !SafeFile::moveOver(temp, target, &error)) {
         QFile::remove(temp);
-        Dialogs::notify(parent, QStringLiteral("The backup %1 could not be written:\n%2")
-                                    .arg(native(target), error));
+        Dialogs::notify(
+            parent,
+            QStringLiteral("The backup %1 could not be written:\n%2").arg(native(target), error));
         return;
     }
     Dialogs::notify(parent, QStringLiteral("Backed up to %1.").arg(native(target)));
@@ -142,19 +142,19 @@ bool importCatalogue(QWidget *parent, const QString &databasePath)
                                     .arg(native(path), error));
         return false;
     }
-    const QString blank = table.blankRows
-                              ? QLatin1Char('\n') + plural("%n blank row(s) will be skipped.",
-                                                            table.blankRows)
-                              : QString();
+    const QString blank =
+        table.blankRows
+            ? QLatin1Char('\n') + plural("%n blank row(s) will be skipped.", table.blankRows)
+            : QString();
     if (plan.items.isEmpty()) {
         if (plan.duplicates == 0)
-            Dialogs::notify(parent, QStringLiteral("There are no items in %1 below its header "
-                                                   "line; nothing was added.%2")
-                                        .arg(native(path), blank.isEmpty()
-                                                               ? QString()
-                                                               : QLatin1Char(' ') +
-                                                                     plural("(%n blank row(s).)",
-                                                                            table.blankRows)));
+            Dialogs::notify(
+                parent, QStringLiteral("There are no items in %1 below its header "
+                                       "line; nothing was added.%2")
+                            .arg(native(path), blank.isEmpty()
+                                                   ? QString()
+                                                   : QLatin1Char(' ') + plural("(%n blank row(s).)",
+                                                                               table.blankRows)));
         else
             Dialogs::notify(parent,
                             QStringLiteral("Every item in %1 is already in the catalogue (%2); "
@@ -180,19 +180,18 @@ bool importCatalogue(QWidget *parent, const QString &databasePath)
         return false;
     }
     progress.reset();
-    Dialogs::notify(parent, plural("%n item(s) added to the catalogue.", int(plan.items.size())) +
-                                (table.blankRows ? QLatin1Char(' ') +
-                                                       plural("%n blank row(s) skipped.",
-                                                              table.blankRows)
-                                                 : QString()));
+    Dialogs::notify(
+        parent, plural("%n item(s) added to the catalogue.", int(plan.items.size())) +
+                    (table.blankRows
+                         ? QLatin1Char(' ') + plural("%n blank row(s) skipped.", table.blankRows)
+                         : QString()));
     return true;
 }
 
 namespace
 {
 void exportTo(QWidget *parent, const QString &databasePath, const QString &caption,
-              const QString &name,
-              bool (*write)(Connection &, const QString &, int *, QString *))
+              const QString &name, bool (*write)(Connection &, const QString &, int *, QString *))
 {
     const QString path = Dialogs::instance().saveFileName(parent, caption, name,
                                                           QStringLiteral("CSV files (*.csv)"));
@@ -208,21 +207,21 @@ void exportTo(QWidget *parent, const QString &databasePath, const QString &capti
                         QStringLiteral("%1 could not be written:\n%2").arg(native(path), error));
         return;
     }
-    Dialogs::notify(parent, plural("%n line(s) written to ", count) + native(path) +
-                                QLatin1Char('.'));
+    Dialogs::notify(parent,
+                    plural("%n line(s) written to ", count) + native(path) + QLatin1Char('.'));
 }
 } // namespace
 
 void exportCatalogue(QWidget *parent, const QString &databasePath)
 {
-    exportTo(parent, databasePath, QStringLiteral("Export Catalogue"), QStringLiteral("Catalogue.csv"),
-             &CatalogueTransfer::exportCatalogue);
+    exportTo(parent, databasePath, QStringLiteral("Export Catalogue"),
+             QStringLiteral("Catalogue.csv"), &CatalogueTransfer::exportCatalogue);
 }
 
 void exportShoppingList(QWidget *parent, const QString &databasePath)
 {
-    exportTo(parent, databasePath, QStringLiteral("Export Shopping List"), QStringLiteral("Shopping List.csv"),
-             &CatalogueTransfer::exportShoppingList);
+    exportTo(parent, databasePath, QStringLiteral("Export Shopping List"),
+             QStringLiteral("Shopping List.csv"), &CatalogueTransfer::exportShoppingList);
 }
 
 } // namespace pantrio::FileCommands

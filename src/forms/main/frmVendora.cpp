@@ -1,19 +1,19 @@
 #include "forms/main/frmVendora.h"
 
 #include "appearance/Appearance.h"
-#include "forms/main/CatalogueView.h"
 #include "data/DEVendora.h"
 #include "data/DataControl.h"
-#include "uibase/Design.h"
-#include "uibase/Dialogs.h"
-#include "forms/main/FileCommands.h"
-#include "uibase/HelpViewer.h"
-#include "uibase/LongText.h"
-#include "reports/PrintCommands.h"
+#include "data/Plural.h"
 #include "data/RecordSetModel.h"
 #include "data/RecordSources.h"
-#include "data/Plural.h"
 #include "data/ShoppingList.h"
+#include "forms/main/CatalogueView.h"
+#include "forms/main/FileCommands.h"
+#include "reports/PrintCommands.h"
+#include "uibase/Design.h"
+#include "uibase/Dialogs.h"
+#include "uibase/HelpViewer.h"
+#include "uibase/LongText.h"
 
 #include <QEvent>
 #include <QHeaderView>
@@ -33,18 +33,13 @@ namespace pantrio
 namespace
 {
 constexpr int kWindowTopic = 10;
-// Grid column widths in twips, as designed and as "Click if not updating" restores them.
-constexpr double kGridWidths[] = {3809.764, 3270.047, 1739.906, 1739.906, 915.024};
 } // namespace
 
 frmVendora::frmVendora()
-    : m_adoCat(new DataControl(QStringLiteral("adoCat"), QStringLiteral("Category List"),
-                               Sources::mainCategories(), this)),
-      m_adoVendora(new DataControl(QStringLiteral("adoVendora"), QStringLiteral("Vendora"),
-                                   Sources::catalogue(), this)),
-      m_adoList(new DataControl(QStringLiteral("adoList"), QStringLiteral("List"),
-                                Sources::shoppingList(), this)),
-      m_adoSettings(new DataControl(QStringLiteral("adoSettings"), QStringLiteral("Settings"),
+    : m_adoCat(new DataControl(QStringLiteral("adoCat"), Sources::mainCategories(), this)),
+      m_adoVendora(new DataControl(QStringLiteral("adoVendora"), Sources::catalogue(), this)),
+      m_adoList(new DataControl(QStringLiteral("adoList"), Sources::shoppingList(), this)),
+      m_adoSettings(new DataControl(QStringLiteral("adoSettings"),
                                     Sources::settings(QStringLiteral("Settings")), this)),
       m_catModel(new RecordSetModel(this)), m_listModel(new RecordSetModel(this))
 {
@@ -69,8 +64,7 @@ void frmVendora::showError(const QString &error)
     Dialogs::notify(this, error);
 }
 
-void frmVendora::setConnections(const QString &databasePath, const QString &helpFile,
-                                DEVendora &de)
+void frmVendora::setConnections(const QString &databasePath, const QString &helpFile, DEVendora &de)
 {
     m_databasePath = databasePath;
     m_helpFile = helpFile;
@@ -174,41 +168,6 @@ void frmVendora::cmdQuit_Click()
     emit quitRequested();
 }
 
-void frmVendora::setReadOnly(const QString &reason)
-{
-    // Each command that would change the file says why it is off, once, in
-    // place, instead of failing each time it is used.
-    const QString why = QStringLiteral("Pantrio can only read this file. ") + reason;
-    m_readOnly = true;
-    for (QWidget *w : {static_cast<QWidget *>(cmdAddToList), static_cast<QWidget *>(cmdClearAll),
-                       static_cast<QWidget *>(cmdDelCat)}) {
-        w->setEnabled(false);
-        w->setToolTip(why);
-        w->setAccessibleDescription(why);
-    }
-    grdList->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grdList->setAccessibleDescription(why);
-    for (const char *name : {"mnuAdd", "mnuRestore", "mnuImport", "mnuFont", "mnuBackColor",
-                             "mnuFontColor"}) {
-        if (QAction *a = findChild<QAction *>(QLatin1String(name))) {
-            a->setEnabled(false);
-            a->setToolTip(why);
-            a->setStatusTip(why);
-        }
-    }
-    auto *notice = new QLabel(QStringLiteral("Read only: ") + reason, this);
-    notice->setObjectName(QStringLiteral("readOnlyNotice"));
-    notice->setWordWrap(true);
-    statusBar()->addWidget(notice, 1);
-}
-
-void frmVendora::fitGridRowsToFont()
-{
-    // Rows as tall as the grid's font, stored appearance included, so no
-    // descender is cut.
-    grdList->verticalHeader()->setDefaultSectionSize(grdList->fontMetrics().height() + 6);
-}
-
 void frmVendora::showCount()
 {
     setLiveText(lblCount, QString::number(m_adoList->recordset()->recordCount()));
@@ -217,12 +176,6 @@ void frmVendora::showCount()
 void frmVendora::setGridEnabledByCount()
 {
     grdList->setEnabled(m_adoList->recordset()->recordCount() > 0);
-}
-
-void frmVendora::restoreGridWidths()
-{
-    for (int i = 0; i < 5 && i < m_listModel->columnCount(); ++i)
-        grdList->setColumnWidth(i, twips(kGridWidths[i]));
 }
 
 void frmVendora::cmdAddToList_Click()
@@ -256,9 +209,8 @@ void frmVendora::cmdAddToList_Click()
     else
         model->clearMarks(ticked.mid(0, added.added));
     // Said to a screen reader on the button that did it, which keeps the focus.
-    cmdAddToList->setAccessibleDescription(
-        plural("%n line(s) added; ", added.added) +
-        plural("%n line(s) on the list.", rs->recordCount()));
+    cmdAddToList->setAccessibleDescription(plural("%n line(s) added; ", added.added) +
+                                           plural("%n line(s) on the list.", rs->recordCount()));
     if (!added.ok())
         showError(added.error);
     else if (!reread)
@@ -388,13 +340,13 @@ void frmVendora::cmdDelCat_Click()
     rs->moveFirst();
     if (!rs->find(Criterion{QStringLiteral("Categories"), name})) {
         showError(QStringLiteral("The category ") + name +
-             QStringLiteral(" is no longer in the list; nothing was deleted."));
+                  QStringLiteral(" is no longer in the list; nothing was deleted."));
         return;
     }
     QString error;
     if (!rs->deleteCurrent(&error))
-        showError(QStringLiteral("The category ") + name + QStringLiteral(" could not be deleted: ") +
-             error);
+        showError(QStringLiteral("The category ") + name +
+                  QStringLiteral(" could not be deleted: ") + error);
     if (!m_adoCat->refresh(&error))
         showError(error);
 }

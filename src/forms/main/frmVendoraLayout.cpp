@@ -10,14 +10,22 @@
 #include "uibase/LongText.h"
 
 #include <QAction>
+#include <QHeaderView>
 #include <QLabel>
 #include <QListView>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTableView>
 
 namespace pantrio
 {
+
+namespace
+{
+// Grid column widths in twips, as designed and as "Click if not updating" restores them.
+constexpr double kGridWidths[] = {3809.764, 3270.047, 1739.906, 1739.906, 915.024};
+} // namespace
 
 void frmVendora::buildControls()
 {
@@ -26,6 +34,7 @@ void frmVendora::buildControls()
     central->setFixedSize(twips(11985), twips(8940));
     setCentralWidget(central);
 
+    // clang-format off
     const QHash<QString, QWidget *> c = pantrio::buildControls(central, {
         {.name = "lstCat", .make = make<QListView>, .twips = {120, 360, 2175, 3900},
          .accessibleName = "Categories"},
@@ -54,6 +63,7 @@ void frmVendora::buildControls()
         {.name = "lstRecent", .make = make<QListWidget>, .twips = {7440, 5280, 3015, 780},
          .accessibleName = "Items added since start-up"},
     });
+    // clang-format on
     lstCat = static_cast<QListView *>(c.value("lstCat"));
     lvwItems = static_cast<CatalogueView *>(c.value("lvwItems"));
     cmdAddToList = static_cast<QPushButton *>(c.value("cmdAddToList"));
@@ -105,9 +115,9 @@ void frmVendora::buildControls()
         QPushButton *button;
         void (frmVendora::*handler)();
     } clicks[] = {
-        {cmdAll, &frmVendora::cmdAll_Click},           {cmdSelNone, &frmVendora::cmdSelNone_Click},
-        {cmdQuit, &frmVendora::cmdQuit_Click},         {cmdAddToList, &frmVendora::cmdAddToList_Click},
-        {cmdRef, &frmVendora::cmdRef_Click},           {cmdClearAll, &frmVendora::cmdClearAll_Click},
+        {cmdAll, &frmVendora::cmdAll_Click},       {cmdSelNone, &frmVendora::cmdSelNone_Click},
+        {cmdQuit, &frmVendora::cmdQuit_Click},     {cmdAddToList, &frmVendora::cmdAddToList_Click},
+        {cmdRef, &frmVendora::cmdRef_Click},       {cmdClearAll, &frmVendora::cmdClearAll_Click},
         {cmdDelCat, &frmVendora::cmdDelCat_Click},
     };
     for (const auto &k : clicks)
@@ -159,6 +169,47 @@ void frmVendora::buildMenus()
     };
     for (const auto &h : handlers)
         connect(a.value(QLatin1String(h.name)), &QAction::triggered, this, h.handler);
+}
+
+void frmVendora::setReadOnly(const QString &reason)
+{
+    // Each command that would change the file says why it is off, once, in
+    // place, instead of failing each time it is used.
+    const QString why = QStringLiteral("Pantrio can only read this file. ") + reason;
+    m_readOnly = true;
+    for (QWidget *w : {static_cast<QWidget *>(cmdAddToList), static_cast<QWidget *>(cmdClearAll),
+                       static_cast<QWidget *>(cmdDelCat)}) {
+        w->setEnabled(false);
+        w->setToolTip(why);
+        w->setAccessibleDescription(why);
+    }
+    grdList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grdList->setAccessibleDescription(why);
+    for (const char *name :
+         {"mnuAdd", "mnuRestore", "mnuImport", "mnuFont", "mnuBackColor", "mnuFontColor"}) {
+        if (QAction *a = findChild<QAction *>(QLatin1String(name))) {
+            a->setEnabled(false);
+            a->setToolTip(why);
+            a->setStatusTip(why);
+        }
+    }
+    auto *notice = new QLabel(QStringLiteral("Read only: ") + reason, this);
+    notice->setObjectName(QStringLiteral("readOnlyNotice"));
+    notice->setWordWrap(true);
+    statusBar()->addWidget(notice, 1);
+}
+
+void frmVendora::fitGridRowsToFont()
+{
+    // Rows as tall as the grid's font, stored appearance included, so no
+    // descender is cut.
+    grdList->verticalHeader()->setDefaultSectionSize(grdList->fontMetrics().height() + 6);
+}
+
+void frmVendora::restoreGridWidths()
+{
+    for (int i = 0; i < 5 && i < m_listModel->columnCount(); ++i)
+        grdList->setColumnWidth(i, twips(kGridWidths[i]));
 }
 
 } // namespace pantrio
