@@ -323,7 +323,7 @@ void one(int size)
          DEVendora::ListPrint_Grouping, &ReportDefinition::rptPrint,
          "SELECT Item, Category, Aisle, Quantity, ID FROM Selected ORDER BY Category, Item"},
         {"report by aisle (10,000 lines)", PrintCommands::Entry::ByAisle,
-         DEVendora::ListPrintAisle_Grouping, &ReportDefinition::rptAisle,
+         DEVendora::ListPrintAisle_Grouping, [] { return ReportDefinition::rptAisle(); },
          "SELECT Item, Category, Aisle, Quantity, ID FROM Selected ORDER BY Aisle, Item"},
         {"full list report", PrintCommands::Entry::FullList, DEVendora::All_Grouping,
          &ReportDefinition::rptAll,

@@ -1,10 +1,13 @@
 // The logic the windows use, without any window: adding lines to the shopping
-// list and the item editor's modes.
+// list, the item editor's modes, and stores with their aisles and walking order.
+#include "data/AisleOrder.h"
 #include "data/Connection.h"
+#include "data/DEVendora.h"
 #include "data/EditSession.h"
 #include "data/RecordSet.h"
 #include "data/RecordSources.h"
 #include "data/ShoppingList.h"
+#include "data/Stores.h"
 #include "support/TestDatabase.h"
 
 #include <QSignalSpy>
@@ -22,6 +25,9 @@ class TstServices : public QObject
     void aFailedLineKeepsTheOnesBefore();
     void editSessionAddsUpdatesAndCancels();
     void editSessionFinishesAsLeavingWould();
+    void walkingOrder();
+    void storesKeepTheirOwnAisles();
+    void listByAisleForAStore();
 };
 
 void TstServices::linesAreAddedInOneGo()
@@ -140,6 +146,144 @@ void TstServices::editSessionFinishesAsLeavingWould()
     QVERIFY(error.contains("refused by test"));
     QVERIFY(session.editing());
     QVERIFY(rs.isPending());
+}
+
+void TstServices::walkingOrder()
+{
+    // No order at all: natural order ("2" before "10"), blank last.
+    const QStringList aisles = {"Aisle 10", "", "Aisle 2", "Frozen", "Bakery", "Dairy", "Produce"};
+    QCOMPARE(AisleOrder().sorted(aisles),
+             QStringList({"Aisle 2", "Aisle 10", "Bakery", "Dairy", "Frozen", "Produce", ""}));
+    // Ordered aisles first, by position; then the rest in natural order; the
+    // blank one; and last what the store does not have. An entry for an aisle
+    // no longer in use changes nothing.
+    const AisleOrder order({{"Produce", 0, false},
+                            {"Dairy", 1, false},
+                            {"Bakery", 2, true},
+                            {"Gone", 3, false},
+                            {"Frozen", 4, true}});
+    QCOMPARE(order.sorted(aisles),
+             QStringList({"Produce", "Dairy", "Aisle 2", "Aisle 10", "", "Bakery", "Frozen"}));
+    QVERIFY(order.excluded("Bakery") && !order.excluded("Dairy") && !order.excluded("Aisle 2"));
+    QVERIFY(order.compare("Produce", "Produce") == 0);
+    // Any text: apostrophes, right-to-left, emoji, a long name.
+    const QString hebrew = QString::fromUtf8("\u05de\u05d7\u05dc\u05d1\u05d4"),
+                  emoji = QString::fromUtf8("\U0001F96C Greens");
+    const AisleOrder odd({{hebrew, 0, false}, {"Kid's", 1, false}});
+    QCOMPARE(odd.sorted({emoji, "Kid's", QString(5000, 'x'), hebrew}),
+             QStringList({hebrew, "Kid's", QString(5000, 'x'), emoji}));
+}
+
+void TstServices::storesKeepTheirOwnAisles()
+{
+    TestDatabase db;
+    Connection c;
+    QString error;
+    QVERIFY(c.open(db.database(), &error));
+    // A file without stores has none, and stays as it is until one is added.
+    QVERIFY(!Stores::tablesExist(c));
+    QVector<Stores::Store> stores;
+    QVERIFY(Stores::list(c, &stores, &error) && stores.isEmpty());
+    QVERIFY(!Stores::current(c, &error) && error.isEmpty());
+    QCOMPARE(db.scalar("PRAGMA user_version").toInt(), 1);
+    qlonglong corner = 0, market = 0;
+    QVERIFY2(Stores::add(c, "Corner Shop", &corner, &error), qPrintable(error));
+    QVERIFY(Stores::tablesExist(c));
+    QCOMPARE(db.scalar("PRAGMA user_version").toInt(), 2);
+    QVERIFY(Stores::add(c, QString::fromUtf8("March\u00e9 d'Or \U0001F9FA"), &market, &error));
+    // Names are the user's own: the same name twice, in any case, is refused.
+    QVERIFY(!Stores::add(c, "corner shop", nullptr, &error));
+    QVERIFY2(error.contains("already a store called"), qPrintable(error));
+    QVERIFY(!Stores::add(c, "   ", nullptr, &error));
+    QVERIFY(!Stores::rename(c, market, "CORNER SHOP", &error));
+    QVERIFY(Stores::rename(c, corner, "Corner Shop & Deli", &error));
+    // One current store at most.
+    QVERIFY(Stores::setCurrent(c, corner, &error));
+    QVERIFY(Stores::setCurrent(c, market, &error));
+    QVERIFY(Stores::list(c, &stores, &error));
+    QCOMPARE(std::count_if(stores.cbegin(), stores.cend(),
+                           [](const Stores::Store &s) { return s.current; }),
+             1);
+    QCOMPARE(Stores::current(c, &error)->id, market);
+
+    // An item's aisle in a store; the catalogue's elsewhere.
+    const qlonglong milk = db.scalar("SELECT ID FROM Vendora WHERE Item = 'Whole Milk'").toLongLong();
+    const qlonglong bread = db.scalar("SELECT ID FROM Vendora WHERE Item = 'Sandwich Bread'").toLongLong();
+    QVERIFY(milk > 0 && bread > 0);
+    QVERIFY(Stores::setItemAisle(c, corner, milk, "7", &error));
+    QVERIFY(Stores::setItemAisle(c, corner, bread, "Back wall", &error));
+    QVector<Stores::ItemAisle> items;
+    QVERIFY(Stores::itemAisles(c, corner, &items, &error));
+    QCOMPARE(items.size(), db.scalar("SELECT COUNT(*) FROM Vendora").toInt());
+    for (const Stores::ItemAisle &i : std::as_const(items)) {
+        if (i.itemId == milk)
+            QCOMPARE(i.storeAisle.toString(), QString("7"));
+        else if (i.itemId != bread)
+            QVERIFY(i.storeAisle.isNull());
+    }
+    QStringList inUse;
+    QVERIFY(Stores::aislesInUse(c, corner, &inUse, &error));
+    QVERIFY(inUse.contains("7") && inUse.contains("Back wall") && !inUse.contains(""));
+    QVERIFY(Stores::setItemAisle(c, corner, bread, "", &error)); // back to the catalogue's
+    QVERIFY(Stores::aislesInUse(c, corner, &inUse, &error));
+    QVERIFY(!inUse.contains("Back wall"));
+
+    // Deleting an item deletes its aisles; deleting a store, its aisles and order.
+    QVERIFY(Stores::setWalkingOrder(c, corner, {{"7", 0, false}}, &error));
+    QVERIFY(c.exec("DELETE FROM Vendora WHERE ID = ?", {milk}, &error));
+    QCOMPARE(db.scalar("SELECT COUNT(*) FROM StoreAisles WHERE ItemID = ?", {milk}).toInt(), 0);
+    QVERIFY(Stores::setItemAisle(c, corner, bread, "3", &error));
+    QVERIFY(Stores::remove(c, corner, &error));
+    QCOMPARE(db.scalar("SELECT COUNT(*) FROM StoreAisles").toInt(), 0);
+    QCOMPARE(db.scalar("SELECT COUNT(*) FROM StoreAisleOrder").toInt(), 0);
+    // A store deleted meanwhile says so.
+    QVERIFY(!Stores::setItemAisle(c, corner, bread, "4", &error));
+    QVERIFY2(error.contains("no longer exists"), qPrintable(error));
+    QVERIFY(!Stores::rename(c, corner, "Back", &error));
+    // The five tables of old are as they were: an earlier Pantrio still reads it.
+    QCOMPARE(db.rows("SELECT sql FROM sqlite_master WHERE name = 'Selected'").first().first(),
+             TestDatabase(false).rows("SELECT sql FROM sqlite_master WHERE name = 'Selected'")
+                 .first()
+                 .first());
+}
+
+void TstServices::listByAisleForAStore()
+{
+    TestDatabase db;
+    QVERIFY(db.exec("DELETE FROM Vendora"));
+    QVERIFY(db.exec("INSERT INTO Vendora (Item, Category, Aisle) VALUES ('Milk', 'Dairy', '12'), "
+                    "('Bread', 'Bakery', '3'), ('Apples', 'Produce', '1'), ('Soap', 'Home', NULL)"));
+    // The lines are copies; one is for an item renamed since.
+    QVERIFY(db.exec("INSERT INTO Selected (Item, Category, Aisle, Quantity) VALUES "
+                    "('Milk', 'Dairy', '12', '1'), ('Bread', 'Bakery', '3', '2'), "
+                    "('Apples', 'Produce', '1', '6'), ('Soap', 'Home', NULL, '1'), "
+                    "('Old Cheese', 'Dairy', '12', '1')"));
+    Connection c;
+    QString error;
+    QVERIFY(c.open(db.database(), &error));
+    qlonglong shop = 0;
+    QVERIFY(Stores::add(c, "Shop", &shop, &error));
+    auto id = [&](const char *item) {
+        return db.scalar("SELECT ID FROM Vendora WHERE Item = ?", {item}).toLongLong();
+    };
+    QVERIFY(Stores::setItemAisle(c, shop, id("Milk"), "Back", &error));
+    QVERIFY(Stores::setItemAisle(c, shop, id("Apples"), "Entrance", &error));
+    QVERIFY(Stores::setWalkingOrder(c, shop, {{"Entrance", 0, false}, {"Back", 1, false},
+                                              {"3", 2, true}}, &error));
+    DEVendora de;
+    de.setConnectionString(db.database());
+    QVERIFY2(de.runAisleForStore(shop, "Shop", &error), qPrintable(error));
+    const GroupedResult *r = de.result(DEVendora::ListPrintAisle_Grouping);
+    QStringList groups;
+    for (const auto &g : r->groups)
+        groups << g.value.toString();
+    // The renamed item's line keeps its own aisle, 12, which the store never
+    // ordered; the soap has none; bread's aisle is not in this store.
+    QCOMPARE(groups, QStringList({"Entrance", "Back", "12", "", "3 (not in Shop)"}));
+    QCOMPARE(r->groups.at(1).rows.first().at(r->childField("Item")).toString(), QString("Milk"));
+    QCOMPARE(r->groups.at(2).rows.first().at(r->childField("Item")).toString(),
+             QString("Old Cheese"));
+    QCOMPARE(r->rowCount(), 5);
 }
 
 QTEST_GUILESS_MAIN(TstServices)

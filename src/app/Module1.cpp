@@ -7,6 +7,7 @@
 #include "data/Schema.h"
 #include "forms/editor/frmAdding.h"
 #include "forms/main/frmVendora.h"
+#include "forms/stores/frmStores.h"
 #include "uibase/Dialogs.h"
 #include "uibase/HelpViewer.h"
 
@@ -29,6 +30,7 @@ QVariant g_highestID;
 std::unique_ptr<DEVendora> g_de;
 QPointer<frmVendora> g_main;
 QPointer<frmAdding> g_editor;
+QPointer<frmStores> g_stores;
 std::function<void()> g_endProgram;
 std::unique_ptr<DatabaseFile::Lock> g_lock;
 QString g_readOnlyReason;
@@ -334,6 +336,24 @@ void closeEditor()
     unload(g_editor);
 }
 
+// One Stores window, whichever window asked for it.
+void openStores()
+{
+    if (!g_stores) {
+        auto *stores = new frmStores;
+        stores->setAttribute(Qt::WA_DeleteOnClose);
+        if (!stores->load(strConnect())) {
+            Dialogs::notify(g_main, stores->loadError());
+            delete stores;
+            return;
+        }
+        g_stores = stores;
+    }
+    g_stores->show();
+    g_stores->raise();
+    g_stores->activateWindow();
+}
+
 // After a restore everything the main window shows came from the old data.
 void reloadMain()
 {
@@ -352,6 +372,7 @@ frmVendora *frmVendoraInstance()
         g_main = new frmVendora;
         QObject::connect(g_main, &frmVendora::editorRequested, g_main, [] { openEditor(); });
         QObject::connect(g_main, &frmVendora::dataReplaced, g_main, [] { reloadMain(); });
+        QObject::connect(g_main, &frmVendora::storesRequested, g_main, [] { openStores(); });
         QObject::connect(g_main, &frmVendora::quitRequested, g_main, [] { endProgram(); });
         SetConnections(1);
         g_main->Form_Load();
@@ -405,8 +426,14 @@ void setEndProgramHandler(std::function<void()> handler)
     g_endProgram = std::move(handler);
 }
 
+frmStores *frmStoresIfOpen()
+{
+    return g_stores;
+}
+
 void shutdown()
 {
+    delete g_stores.data();
     delete g_editor.data();
     delete g_main.data();
     g_de.reset();

@@ -11,6 +11,7 @@ namespace pantrio
 class DEVendora;
 class frmVendora;
 class frmAdding;
+class frmStores;
 
 // The program itself: where the data is, the report data environment, the
 // highest catalogue ID at start-up, and the single instances of the two
@@ -61,6 +62,7 @@ void unloadVendora();
 frmAdding *frmAddingInstance();
 frmAdding *frmAddingIfLoaded();
 void unloadAdding();
+frmStores *frmStoresIfOpen();
 
 // Ends the program at once; tests replace it.
 void endProgram();

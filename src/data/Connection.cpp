@@ -116,6 +116,12 @@ bool bind(sqlite3_stmt *st, int i, const QVariant &v)
 
 bool Connection::select(const QString &sql, Rows *out, QString *error) const
 {
+    return select(sql, {}, out, error);
+}
+
+bool Connection::select(const QString &sql, const QVariantList &values, Rows *out,
+                        QString *error) const
+{
     if (!isOpen()) {
         if (error)
             *error = QStringLiteral("The database is not open.");
@@ -134,6 +140,14 @@ bool Connection::select(const QString &sql, Rows *out, QString *error) const
             *error = sqliteError(db);
         sqlite3_finalize(stmt);
         return false;
+    }
+    for (int i = 0; i < values.size(); ++i) {
+        if (!bind(stmt, i + 1, values.at(i))) {
+            if (error)
+                *error = sqliteError(db);
+            sqlite3_finalize(stmt);
+            return false;
+        }
     }
     const int columns = sqlite3_column_count(stmt);
     Rows result;

@@ -43,6 +43,8 @@ class Connection
         QVector<QVector<QVariant>> rows;
     };
     bool select(const QString &sql, Rows *out, QString *error) const;
+    // The same with values bound to the statement's parameters, in order.
+    bool select(const QString &sql, const QVariantList &values, Rows *out, QString *error) const;
 
     // Runs a statement that returns no rows, binding values in order. The
     // statement is prepared once and kept until the connection closes, so a

@@ -1,6 +1,7 @@
 #include "data/DEVendora.h"
 
 #include "data/NaturalOrder.h"
+#include "data/Stores.h"
 
 #include <algorithm>
 
@@ -71,6 +72,18 @@ bool isEmptyValue(const QVariant &v)
 GroupedResult DEVendora::group(const Connection::Rows &rows, const QString &groupField,
                                const QString &sortField, bool emptyLast)
 {
+    return group(rows, groupField, sortField, emptyLast, nullptr);
+}
+
+GroupedResult DEVendora::group(const Connection::Rows &rows, const QString &groupField,
+                               const QString &sortField, const AisleOrder &order)
+{
+    return group(rows, groupField, sortField, true, &order);
+}
+
+GroupedResult DEVendora::group(const Connection::Rows &rows, const QString &groupField,
+                               const QString &sortField, bool emptyLast, const AisleOrder *order)
+{
     GroupedResult result;
     result.groupField = groupField;
     result.childFields = rows.names;
@@ -80,24 +93,29 @@ GroupedResult DEVendora::group(const Connection::Rows &rows, const QString &grou
         return result;
 
     // Sort indexes once by (group, item) and cut the runs into groups.
-    QVector<int> order(rows.rows.size());
-    for (int i = 0; i < order.size(); ++i)
-        order[i] = i;
+    QVector<int> sequence(rows.rows.size());
+    for (int i = 0; i < sequence.size(); ++i)
+        sequence[i] = i;
     QVector<QString> keys(rows.rows.size()), items(rows.rows.size());
-    for (int i = 0; i < order.size(); ++i) {
+    for (int i = 0; i < sequence.size(); ++i) {
         keys[i] = rows.rows.at(i).at(g).toString();
         if (s >= 0)
             items[i] = rows.rows.at(i).at(s).toString();
     }
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        const bool ea = keys.at(a).isEmpty(), eb = keys.at(b).isEmpty();
-        if (ea != eb)
-            return emptyLast ? eb : ea;
-        if (const int c = naturalCompare(keys.at(a), keys.at(b)))
-            return c < 0;
+    std::stable_sort(sequence.begin(), sequence.end(), [&](int a, int b) {
+        if (order) {
+            if (const int c = order->compare(keys.at(a), keys.at(b)))
+                return c < 0;
+        } else {
+            const bool ea = keys.at(a).isEmpty(), eb = keys.at(b).isEmpty();
+            if (ea != eb)
+                return emptyLast ? eb : ea;
+            if (const int c = naturalCompare(keys.at(a), keys.at(b)))
+                return c < 0;
+        }
         return naturalCompare(items.at(a), items.at(b)) < 0;
     });
-    for (int i : std::as_const(order)) {
+    for (int i : std::as_const(sequence)) {
         const QVariant &value = rows.rows.at(i).at(g);
         const bool empty = isEmptyValue(value);
         if (result.groups.isEmpty() ||
@@ -108,6 +126,32 @@ GroupedResult DEVendora::group(const Connection::Rows &rows, const QString &grou
         result.groups.last().rows.append(rows.rows.at(i));
     }
     return result;
+}
+
+bool DEVendora::runAisleForStore(qlonglong storeId, const QString &storeName, QString *error)
+{
+    if (!ensureOpen(error))
+        return false;
+    // Each line takes its item's aisle in the store, found by the same name and
+    // category (the first such item that has one); else the aisle it was
+    // added with. A line whose item was renamed or deleted keeps its own.
+    Connection::Rows rows;
+    AisleOrder order;
+    if (!m_connection.select(
+            QStringLiteral(
+                "SELECT s.Item, s.Category, COALESCE((SELECT sa.Aisle FROM Vendora v JOIN "
+                "StoreAisles sa ON sa.ItemID = v.ID AND sa.StoreID = ? WHERE v.Item IS s.Item "
+                "AND v.Category IS s.Category AND sa.Aisle IS NOT NULL AND sa.Aisle <> '' "
+                "ORDER BY v.ID LIMIT 1), s.Aisle) AS Aisle, s.Quantity, s.ID FROM Selected s"),
+            {storeId}, &rows, error) ||
+        !Stores::walkingOrder(m_connection, storeId, &order, error))
+        return false;
+    GroupedResult result = group(rows, QStringLiteral("Aisle"), QStringLiteral("Item"), order);
+    for (GroupedResult::Group &g : result.groups)
+        if (order.excluded(g.value.toString()))
+            g.value = QStringLiteral("%1 (not in %2)").arg(g.value.toString(), storeName);
+    m_results[ListPrintAisle_Grouping] = std::move(result);
+    return true;
 }
 
 bool DEVendora::run(Command command, QString *error)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/AisleOrder.h"
 #include "data/Connection.h"
 
 #include <QStringList>
@@ -46,6 +47,9 @@ class DEVendora
     bool CatalogueCount(qlonglong *count, QString *error);
 
     bool run(Command command, QString *error);
+    // The list by aisle as a store is walked: each line in its aisle there, the
+    // groups in the store's walking order (ListPrintAisle_Grouping's result).
+    bool runAisleForStore(qlonglong storeId, const QString &storeName, QString *error);
     bool isOpen(Command command) const { return m_results[command].has_value(); }
     void close(Command command) { m_results[command].reset(); }
     const GroupedResult *result(Command command) const
@@ -57,8 +61,13 @@ class DEVendora
     // group last when emptyLast, first otherwise.
     static GroupedResult group(const Connection::Rows &rows, const QString &groupField,
                                const QString &sortField, bool emptyLast);
+    // The same with the groups in a store's walking order.
+    static GroupedResult group(const Connection::Rows &rows, const QString &groupField,
+                               const QString &sortField, const AisleOrder &order);
 
   private:
+    static GroupedResult group(const Connection::Rows &rows, const QString &groupField,
+                               const QString &sortField, bool emptyLast, const AisleOrder *order);
     bool ensureOpen(QString *error);
 
     QString m_path;

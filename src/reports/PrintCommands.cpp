@@ -2,6 +2,7 @@
 
 #include "data/DEVendora.h"
 #include "data/DataControl.h"
+#include "data/Stores.h"
 #include "reports/ReportPreview.h"
 #include "uibase/Dialogs.h"
 
@@ -15,21 +16,29 @@ namespace
 
 QPointer<ReportPreview> g_windows[3];
 
-struct EntryInfo {
-    DEVendora::Command command;
-    ReportDefinition (*definition)();
-};
-
-EntryInfo info(Entry e)
+DEVendora::Command commandOf(Entry e)
 {
     switch (e) {
     case Entry::Pantrio:
-        return {DEVendora::ListPrint_Grouping, &ReportDefinition::rptPrint};
+        return DEVendora::ListPrint_Grouping;
     case Entry::FullList:
-        return {DEVendora::All_Grouping, &ReportDefinition::rptAll};
+        return DEVendora::All_Grouping;
     case Entry::ByAisle:
     default:
-        return {DEVendora::ListPrintAisle_Grouping, &ReportDefinition::rptAisle};
+        return DEVendora::ListPrintAisle_Grouping;
+    }
+}
+
+ReportDefinition definitionOf(Entry e, const std::optional<Stores::Store> &store)
+{
+    switch (e) {
+    case Entry::Pantrio:
+        return ReportDefinition::rptPrint();
+    case Entry::FullList:
+        return ReportDefinition::rptAll();
+    case Entry::ByAisle:
+    default:
+        return ReportDefinition::rptAisle(store ? store->name : QString());
     }
 }
 
@@ -37,7 +46,23 @@ EntryInfo info(Entry e)
 
 void run(QWidget *parent, Entry entry, DataControl *source, DEVendora &de)
 {
-    const EntryInfo e = info(entry);
+    // By aisle, the list runs in the current store's order, if one is chosen.
+    std::optional<Stores::Store> store;
+    QString error;
+    if (entry == Entry::ByAisle) {
+        store = Stores::current(de.cnVend(), &error);
+        if (!error.isEmpty()) {
+            Dialogs::notify(parent, error);
+            return;
+        }
+    }
+    runFor(parent, entry, source, de, store);
+}
+
+void runFor(QWidget *parent, Entry entry, DataControl *source, DEVendora &de,
+            const std::optional<Stores::Store> &store)
+{
+    const DEVendora::Command command = commandOf(entry);
     QString error;
     RecordSet *rs = source->recordset();
 
@@ -57,23 +82,30 @@ void run(QWidget *parent, Entry entry, DataControl *source, DEVendora &de)
         Dialogs::notify(parent, error);
         return;
     }
-    if (de.isOpen(e.command))
-        de.close(e.command);
-    if (!de.run(e.command, &error)) {
+    if (de.isOpen(command))
+        de.close(command);
+    const bool ran = store ? de.runAisleForStore(store->id, store->name, &error)
+                           : de.run(command, &error);
+    if (!ran) {
         Dialogs::notify(parent, error);
         return;
     }
+    const ReportDefinition definition = definitionOf(entry, store);
     ReportPreview *w = g_windows[int(entry)];
     if (!w) {
-        w = new ReportPreview(e.definition());
+        w = new ReportPreview(definition);
         w->setAttribute(Qt::WA_DeleteOnClose);
         g_windows[int(entry)] = w;
+    } else if (w->definition().caption != definition.caption ||
+               w->definition().pageHeader.controls.size() !=
+                   definition.pageHeader.controls.size()) {
+        w->setDefinition(definition);
     }
-    w->setData(*de.result(e.command));
+    w->setData(*de.result(command));
     // The preview holds its own copy; the command's result closes again, as
     // the full list's does when its report ends.
     if (entry == Entry::FullList)
-        de.close(e.command);
+        de.close(command);
     w->show();
     w->raise();
     w->activateWindow();

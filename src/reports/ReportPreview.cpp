@@ -158,6 +158,13 @@ void ReportPreview::setData(const GroupedResult &result)
     goToPage(1);
 }
 
+void ReportPreview::setDefinition(const ReportDefinition &definition)
+{
+    m_definition = definition;
+    setWindowTitle(definition.caption);
+    relayout();
+}
+
 void ReportPreview::relayout()
 {
     m_describedPage = 0;

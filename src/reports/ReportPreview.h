@@ -29,6 +29,8 @@ class ReportPreview : public QMainWindow
     ~ReportPreview() override;
 
     void setData(const GroupedResult &result);
+    // Another design of the same report (the by-aisle list of another store).
+    void setDefinition(const ReportDefinition &definition);
     const GroupedResult &data() const { return m_result; }
     const ReportDefinition &definition() const { return m_definition; }
     const ReportLayout &layout() const { return m_layout; }

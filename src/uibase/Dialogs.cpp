@@ -4,6 +4,7 @@
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPrintDialog>
@@ -164,6 +165,37 @@ QString WidgetDialogs::saveFileName(QWidget *parent, const QString &caption,
 void WidgetDialogs::beep()
 {
     QApplication::beep();
+}
+
+std::optional<QString> WidgetDialogs::askText(QWidget *parent, const QString &title,
+                                              const QString &label, const QString &initial)
+{
+    Guarded<QInputDialog> dialog(new QInputDialog(parent));
+    dialog->setWindowTitle(title);
+    dialog->setAccessibleName(title);
+    dialog->setLabelText(label);
+    dialog->setTextValue(initial);
+    const std::optional<int> result = dialog.exec();
+    if (!result || *result != QDialog::Accepted)
+        return std::nullopt;
+    return dialog->textValue();
+}
+
+int WidgetDialogs::chooseItem(QWidget *parent, const QString &title, const QString &label,
+                              const QStringList &items, int current)
+{
+    Guarded<QInputDialog> dialog(new QInputDialog(parent));
+    dialog->setWindowTitle(title);
+    dialog->setAccessibleName(title);
+    dialog->setLabelText(label);
+    dialog->setComboBoxItems(items);
+    dialog->setComboBoxEditable(false);
+    if (current >= 0 && current < items.size())
+        dialog->setTextValue(items.at(current));
+    const std::optional<int> result = dialog.exec();
+    if (!result || *result != QDialog::Accepted)
+        return -1;
+    return int(items.indexOf(dialog->textValue()));
 }
 
 bool WidgetDialogs::choosePrinter(QWidget *parent, QPrinter *printer, int pageCount, int *from,

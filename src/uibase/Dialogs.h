@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QFont>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <optional>
@@ -42,6 +43,12 @@ class Dialogs
     virtual QString saveFileName(QWidget *parent, const QString &caption, const QString &suggested,
                                  const QString &filter) = 0;
     virtual void beep() = 0;
+    // A line of text, such as a name; empty when the user cancels.
+    virtual std::optional<QString> askText(QWidget *parent, const QString &title,
+                                           const QString &label, const QString &initial) = 0;
+    // One of several choices, by its index; -1 when the user cancels.
+    virtual int chooseItem(QWidget *parent, const QString &title, const QString &label,
+                           const QStringList &items, int current) = 0;
     // The print dialog: printer, copies and page range (from/to 0 for all pages).
     virtual bool choosePrinter(QWidget *parent, QPrinter *printer, int pageCount, int *from,
                                int *to) = 0;
@@ -78,6 +85,10 @@ class WidgetDialogs : public Dialogs
     QString saveFileName(QWidget *parent, const QString &caption, const QString &suggested,
                          const QString &filter) override;
     void beep() override;
+    std::optional<QString> askText(QWidget *parent, const QString &title, const QString &label,
+                                   const QString &initial) override;
+    int chooseItem(QWidget *parent, const QString &title, const QString &label,
+                   const QStringList &items, int current) override;
     bool choosePrinter(QWidget *parent, QPrinter *printer, int pageCount, int *from,
                        int *to) override;
     std::unique_ptr<Progress> progress(QWidget *parent, const QString &text) override;

@@ -68,6 +68,34 @@ QString ScriptedDialogs::saveFileName(QWidget *w, const QString &c, const QStrin
     return openFileName(w, c, f);
 }
 
+std::optional<QString> ScriptedDialogs::askText(QWidget *, const QString &, const QString &,
+                                                const QString &)
+{
+    if (texts.empty()) {
+        ++unexpected;
+        return std::nullopt;
+    }
+    const bool cancelled = !texts.front().has_value();
+    const QString text = texts.front().value_or(QString());
+    texts.pop_front();
+    if (cancelled)
+        return std::nullopt;
+    return text;
+}
+
+int ScriptedDialogs::chooseItem(QWidget *, const QString &, const QString &,
+                                const QStringList &items, int)
+{
+    lastChoices = items;
+    if (choices.empty()) {
+        ++unexpected;
+        return -1;
+    }
+    const int c = choices.front();
+    choices.pop_front();
+    return c;
+}
+
 bool ScriptedDialogs::choosePrinter(QWidget *, QPrinter *printer, int, int *from, int *to)
 {
     if (printFile.isEmpty())

@@ -37,6 +37,14 @@ class ScriptedDialogs : public Dialogs
     QString openFileName(QWidget *, const QString &, const QString &) override;
     QString saveFileName(QWidget *, const QString &, const QString &, const QString &) override;
     void beep() override { ++beeps; }
+    // Typed answers and choices, in order; unscripted ones cancel.
+    std::deque<std::optional<QString>> texts;
+    std::deque<int> choices;
+    QStringList lastChoices; // what the last choice offered
+    std::optional<QString> askText(QWidget *, const QString &, const QString &,
+                                   const QString &) override;
+    int chooseItem(QWidget *, const QString &, const QString &, const QStringList &items,
+                   int) override;
     // Prints to the file given in printFile (PDF), or cancels when it is empty.
     QString printFile;
     bool choosePrinter(QWidget *, QPrinter *printer, int, int *from, int *to) override;

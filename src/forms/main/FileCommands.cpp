@@ -6,6 +6,7 @@
 #include "data/Csv.h"
 #include "data/Plural.h"
 #include "data/SafeFile.h"
+#include "data/Stores.h"
 #include "uibase/Dialogs.h"
 
 #include <QDate>
@@ -222,6 +223,47 @@ void exportShoppingList(QWidget *parent, const QString &databasePath)
 {
     exportTo(parent, databasePath, QStringLiteral("Export Shopping List"),
              QStringLiteral("Shopping List.csv"), &CatalogueTransfer::exportShoppingList);
+}
+
+void importStoreAisles(QWidget *parent, const QString &databasePath)
+{
+    const QString path = Dialogs::instance().openFileName(
+        parent, QStringLiteral("Import Store Aisles"),
+        QStringLiteral("CSV files (*.csv *.txt *.tsv);;All files (*)"));
+    if (path.isEmpty())
+        return;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        Dialogs::notify(
+            parent, QStringLiteral("%1 cannot be read: %2").arg(native(path), file.errorString()));
+        return;
+    }
+    Csv::Table table;
+    Stores::ImportSummary summary;
+    Connection c;
+    QString error;
+    if (!Csv::parse(file.readAll(), &table, &error))
+        return void(Dialogs::notify(
+            parent, QStringLiteral("%1 cannot be imported; nothing was changed.\n\n%2")
+                        .arg(native(path), error)));
+    if (!openDatabase(parent, databasePath, c))
+        return;
+    if (!Stores::importAisles(c, table, &summary, &error))
+        return void(Dialogs::notify(
+            parent, QStringLiteral("%1 cannot be imported; nothing was changed.\n\n%2")
+                        .arg(native(path), error)));
+    QStringList said = {plural("%n aisle(s) set for items in stores.", summary.aisles)};
+    if (summary.newStores)
+        said << plural("%n new store(s) added.", summary.newStores);
+    if (summary.blankRows)
+        said << plural("%n blank row(s) skipped.", summary.blankRows);
+    Dialogs::notify(parent, said.join(QLatin1Char(' ')));
+}
+
+void exportStoreAisles(QWidget *parent, const QString &databasePath)
+{
+    exportTo(parent, databasePath, QStringLiteral("Export Store Aisles"),
+             QStringLiteral("Store Aisles.csv"), &Stores::exportAisles);
 }
 
 } // namespace pantrio::FileCommands

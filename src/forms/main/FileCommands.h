@@ -19,6 +19,9 @@ bool restore(QWidget *parent, const QString &databasePath);
 bool importCatalogue(QWidget *parent, const QString &databasePath);
 void exportCatalogue(QWidget *parent, const QString &databasePath);
 void exportShoppingList(QWidget *parent, const QString &databasePath);
+// Each store's own aisles (Store, Item, Category, Aisle): all rows or none.
+void importStoreAisles(QWidget *parent, const QString &databasePath);
+void exportStoreAisles(QWidget *parent, const QString &databasePath);
 
 } // namespace FileCommands
 } // namespace pantrio

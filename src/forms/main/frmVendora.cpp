@@ -7,6 +7,7 @@
 #include "data/RecordSetModel.h"
 #include "data/RecordSources.h"
 #include "data/ShoppingList.h"
+#include "data/Stores.h"
 #include "forms/main/CatalogueView.h"
 #include "forms/main/FileCommands.h"
 #include "reports/PrintCommands.h"
@@ -402,6 +403,41 @@ void frmVendora::mnuExportCatalogue_Click()
 void frmVendora::mnuExportList_Click()
 {
     FileCommands::exportShoppingList(this, m_databasePath);
+}
+
+void frmVendora::mnuImportStores_Click()
+{
+    FileCommands::importStoreAisles(this, m_databasePath);
+}
+
+void frmVendora::mnuExportStores_Click()
+{
+    FileCommands::exportStoreAisles(this, m_databasePath);
+}
+
+void frmVendora::mnuAislePrintStore_Click()
+{
+    // Another store's order, for this print only: the current store stays.
+    QVector<Stores::Store> stores;
+    QString error;
+    if (!Stores::list(*m_adoList->connection(), &stores, &error))
+        return showError(error);
+    if (stores.isEmpty())
+        return showError(QStringLiteral("There are no stores yet. Add them in Stores…, each with "
+                                        "its aisles and the order you walk them."));
+    QStringList names;
+    int current = 0;
+    for (const Stores::Store &s : std::as_const(stores)) {
+        if (s.current)
+            current = int(names.size());
+        names << s.name;
+    }
+    const int chosen = Dialogs::instance().chooseItem(
+        this, QStringLiteral("Print by Aisle"), QStringLiteral("Print the list in the order of:"),
+        names, current);
+    if (chosen >= 0)
+        PrintCommands::runFor(this, PrintCommands::Entry::ByAisle, m_adoList, *m_de,
+                              stores.at(chosen));
 }
 
 void frmVendora::mnuPrint_Click()

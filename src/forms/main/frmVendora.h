@@ -57,6 +57,10 @@ class frmVendora : public QMainWindow
     void grdList_AfterDelete();
     void cmdDelCat_Click();
     void mnuAdd_Click();
+    void mnuStores_Click() { emit storesRequested(); }
+    void mnuImportStores_Click();
+    void mnuExportStores_Click();
+    void mnuAislePrintStore_Click();
     void mnuBackUp_Click();
     void mnuRestore_Click();
     void mnuImport_Click();
@@ -84,6 +88,8 @@ class frmVendora : public QMainWindow
   signals:
     // "Add" was chosen (and any question about ticked items answered OK).
     void editorRequested();
+    // "Stores…" was chosen.
+    void storesRequested();
     // Restore replaced the data: everything shown must be loaded afresh.
     void dataReplaced();
     // The Exit button: the program ends at once.

@@ -137,14 +137,16 @@ void frmVendora::buildMenus()
     QHash<QString, QAction *> a = addMenu(this, "mnuFile", "File", {
         {"mnuBackUp", "Back Up Now…"}, {"mnuRestore", "Restore…"}, {nullptr, nullptr},
         {"mnuImport", "Import Catalogue…"}, {"mnuExportCatalogue", "Export Catalogue…"},
-        {"mnuExportList", "Export Shopping List…"}});
-    a.insert(addMenu(this, nullptr, nullptr, {{"mnuAdd", "Add"}}));
+        {"mnuExportList", "Export Shopping List…"}, {nullptr, nullptr},
+        {"mnuImportStores", "Import Store Aisles…"}, {"mnuExportStores", "Export Store Aisles…"}});
+    a.insert(addMenu(this, nullptr, nullptr, {{"mnuAdd", "Add"}, {"mnuStores", "Stores…"}}));
     a.insert(addMenu(this, "mnuOpt", "Options", {
         {"mnuFont", "Font"}, {"mnuBackColor", "Back Color"},
         {"mnuFontColor", "Font && Form Color"}}));
     a.insert(addMenu(this, "mnuPrintShow", "Print", {
         {"mnuPrint", "Pantrio"}, {"mnuPrintFull", "Full List"},
-        {"mnuAislePrint", "Pantrio by Aisle"}}));
+        {"mnuAislePrint", "Pantrio by Aisle"},
+        {"mnuAislePrintStore", "Pantrio by Aisle for Another Store…"}}));
     a.insert(addMenu(this, "mnuHelp", "Help", {
         {"mnuHelpShow", "Show Help"}, {"mnuVersion", "Version"}}));
     // clang-format on
@@ -158,6 +160,10 @@ void frmVendora::buildMenus()
         {"mnuExportCatalogue", &frmVendora::mnuExportCatalogue_Click},
         {"mnuExportList", &frmVendora::mnuExportList_Click},
         {"mnuAdd", &frmVendora::mnuAdd_Click},
+        {"mnuStores", &frmVendora::mnuStores_Click},
+        {"mnuImportStores", &frmVendora::mnuImportStores_Click},
+        {"mnuExportStores", &frmVendora::mnuExportStores_Click},
+        {"mnuAislePrintStore", &frmVendora::mnuAislePrintStore_Click},
         {"mnuFont", &frmVendora::mnuFont_Click},
         {"mnuBackColor", &frmVendora::mnuBackColor_Click},
         {"mnuFontColor", &frmVendora::mnuFontColor_Click},

@@ -78,7 +78,7 @@ ReportDefinition ReportDefinition::rptPrint()
     return r;
 }
 
-ReportDefinition ReportDefinition::rptAisle()
+ReportDefinition ReportDefinition::rptAisle(const QString &store)
 {
     ReportDefinition r;
     r.name = QStringLiteral("rptAisle");
@@ -90,6 +90,13 @@ ReportDefinition ReportDefinition::rptAisle()
         450,
         {label("Label2", QStringLiteral("Item:"), {432, 144, 3600, 300}, kSouvenirLabel),
          label("Label5", QStringLiteral("Quantity:"), {7776, 144, 1254, 300}, kSouvenirLabel)}};
+    if (!store.isEmpty()) {
+        r.caption = QStringLiteral("Pantrio \u2014 %1").arg(store);
+        ReportControl shop = label("lblStore", store, {4176, 144, 3456, 300}, kSouvenirLabel);
+        shop.font->bold = true;
+        shop.alignment = Qt::AlignHCenter;
+        r.pageHeader.controls.append(shop);
+    }
     ReportControl band =
         text("txtAisle", "Aisle", true, {0, 0, 9072, 300}, std::nullopt, Qt::AlignHCenter);
     band.background = kLightBlue;

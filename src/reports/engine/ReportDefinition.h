@@ -56,7 +56,8 @@ struct ReportDefinition {
 
     // The three reports of the program.
     static ReportDefinition rptPrint();
-    static ReportDefinition rptAisle();
+    // By aisle; for a store, the page header and the caption name it.
+    static ReportDefinition rptAisle(const QString &store = QString());
     static ReportDefinition rptAll();
 };
 
