@@ -14,6 +14,10 @@
 #include "data/DataControl.h"
 #include "data/RecordSet.h"
 #include "data/Schema.h"
+#include "data/SafeFile.h"
+#include "data/Stores.h"
+#include "data/TakeAlong.h"
+#include "forms/stores/frmStores.h"
 #include "forms/editor/frmAdding.h"
 #include "forms/main/CatalogueView.h"
 #include "forms/main/frmVendora.h"
@@ -368,7 +372,149 @@ void one(int size)
         PrintCommands::closeAll();
     }
 
-    // 5b. Importing the catalogue again from CSV into an empty one.
+    // 5a. Stores: 20 shops, each with its own aisle for a tenth of the items and
+    // a walking order; the Stores window opened and filtered, and the list by
+    // aisle in a store's order, against the same reads done raw.
+    {
+        Connection c;
+        c.open(db, nullptr);
+        QVector<qlonglong> shops;
+        for (int s = 1; s <= 20; ++s) {
+            qlonglong id = 0;
+            Stores::add(c, QStringLiteral("Shop %1").arg(s), &id, nullptr);
+            shops << id;
+        }
+        raw.exec("BEGIN");
+        for (qlonglong shop : std::as_const(shops)) {
+            raw.exec(("INSERT INTO StoreAisles (StoreID, ItemID, Aisle) SELECT " +
+                      std::to_string(shop) + ", ID, 'Row ' || (ID % 17) FROM Vendora WHERE ID % 10 = " +
+                      std::to_string(shop % 10))
+                         .c_str());
+            for (int a = 0; a < 17; ++a)
+                raw.exec(("INSERT INTO StoreAisleOrder (StoreID, Aisle, Position) VALUES (" +
+                          std::to_string(shop) + ", 'Row " + std::to_string(a) + "', " +
+                          std::to_string((a * 7 + int(shop)) % 17) + ")")
+                             .c_str());
+        }
+        raw.exec("COMMIT");
+        Stores::setCurrent(c, shops.first(), nullptr);
+        Module1::shutdown();
+        f = startMain();
+        const std::string shop = std::to_string(shops.first());
+        const std::string itemSql = "SELECT v.ID, v.Item, v.Category, v.Aisle, sa.Aisle FROM "
+                                    "Vendora v LEFT JOIN StoreAisles sa ON sa.ItemID = v.ID AND "
+                                    "sa.StoreID = " +
+                                    shop + " ORDER BY v.Item, v.ID";
+        const std::string inUseSql = "SELECT DISTINCT COALESCE(NULLIF(sa.Aisle, ''), v.Aisle) "
+                                     "FROM Vendora v LEFT JOIN StoreAisles sa ON sa.ItemID = v.ID "
+                                     "AND sa.StoreID = " +
+                                     shop;
+        frmStores *window = nullptr;
+        const double open = timeIt(
+            [&] {
+                f->mnuStores_Click();
+                window = Module1::frmStoresIfOpen();
+                QCoreApplication::processEvents();
+            },
+            g_runs, [&] { delete Module1::frmStoresIfOpen(); });
+        row(QStringLiteral("Stores window opened (20 stores)"), size, open, timeIt([&] {
+                raw.read("SELECT ID, Name, IsCurrent FROM Stores");
+                raw.read(itemSql.c_str());
+                raw.read(inUseSql.c_str());
+            }));
+        auto *filter = window->findChild<QLineEdit *>(QStringLiteral("txtFilter"));
+        int k = 0;
+        row(QStringLiteral("Stores grid filtered by text"), size,
+            timeIt([&] {
+                filter->setText(QStringLiteral("milk %1").arg(++k % 3));
+                QCoreApplication::processEvents();
+            }),
+            timeIt([&] {
+                raw.read(("SELECT v.ID, v.Item, v.Category, v.Aisle, sa.Aisle FROM Vendora v LEFT "
+                          "JOIN StoreAisles sa ON sa.ItemID = v.ID AND sa.StoreID = " +
+                          shop + " WHERE v.Item LIKE '%milk 1%' ORDER BY v.Item, v.ID")
+                             .c_str());
+            }));
+        delete window;
+        const std::string storeList =
+            "SELECT s.Item, s.Category, COALESCE((SELECT sa.Aisle FROM Vendora v JOIN StoreAisles "
+            "sa ON sa.StoreID = " +
+            shop +
+            " AND sa.ItemID = v.ID WHERE v.Item = s.Item AND COALESCE(v.Category, '') = "
+            "COALESCE(s.Category, '') AND sa.Aisle <> '' ORDER BY v.ID LIMIT 1), s.Aisle) AS "
+            "Aisle, s.Quantity, s.ID FROM Selected s ORDER BY Aisle, Item";
+        DEVendora &de = Module1::de();
+        int pages = 0;
+        const double pdf = timeIt(
+            [&] {
+                de.runAisleForStore(shops.first(), QStringLiteral("Shop 1"), nullptr);
+                const ReportDefinition def = ReportDefinition::rptAisle(QStringLiteral("Shop 1"));
+                QPdfWriter w(dir.filePath(QStringLiteral("r.pdf")));
+                w.setResolution(600);
+                const GroupedResult &result = *de.result(DEVendora::ListPrintAisle_Grouping);
+                ReportPainter::print(def, result, &w, nullptr);
+                pages = ReportLayout::build(def, result, ReportPainter::pageSizeTwips(&w))
+                            .pageCount();
+                de.close(DEVendora::ListPrintAisle_Grouping);
+            },
+            1);
+        row(QStringLiteral("report by aisle for a store (10,000 lines): command + %1 pages to PDF")
+                .arg(pages),
+            size, pdf, timeIt([&] { raw.read(storeList.c_str()); }));
+        row(QStringLiteral("report by aisle for a store: preview first page shown"), size,
+            timeIt(
+                [&] {
+                    f->mnuAislePrint_Click();
+                    QCoreApplication::processEvents();
+                    PrintCommands::window(PrintCommands::Entry::ByAisle)->grab();
+                },
+                std::min(g_runs, 3), [] { PrintCommands::closeAll(); }),
+            timeIt([&] { raw.read(storeList.c_str()); }));
+        PrintCommands::closeAll();
+    }
+
+    // 5b. The list taken along: a 2,000-line page for the phone written, and
+    // opened in headless Chromium (against an empty page, the browser's own
+    // start), where that browser is installed.
+    {
+        setList(db, 2000);
+        Module1::shutdown();
+        f = startMain();
+        const QString page = dir.filePath(QStringLiteral("phone.html"));
+        const double write = timeIt([&] {
+            TakeAlong::List list;
+            TakeAlong::build(Module1::de(), &list, nullptr);
+            const QDateTime now = QDateTime::currentDateTime();
+            SafeFile::write(page, TakeAlong::phonePage(list, now, TakeAlong::newStorageKey(now)),
+                            nullptr);
+        });
+        row(QStringLiteral("phone page written (2,000 lines)"), size, write, timeIt([&] {
+                raw.read("SELECT Item, Category, Aisle, Quantity, ID FROM Selected ORDER BY "
+                         "Aisle, Item");
+            }));
+        const QString chromium = QStringLiteral("/usr/bin/chromium");
+        if (QFile::exists(chromium)) {
+            const QString blank = dir.filePath(QStringLiteral("empty.html"));
+            SafeFile::write(blank, "<!DOCTYPE html><title>x</title>", nullptr);
+            auto open = [&](const QString &file) {
+                QProcess p;
+                p.start(chromium, {QStringLiteral("--headless"), QStringLiteral("--no-sandbox"),
+                                   QStringLiteral("--disable-gpu"),
+                                   QStringLiteral("--disable-background-networking"),
+                                   QStringLiteral("--no-first-run"),
+                                   QStringLiteral("--user-data-dir=") + dir.filePath("chromium"),
+                                   QStringLiteral("--dump-dom"),
+                                   QStringLiteral("file://") + file});
+                p.waitForFinished(60000);
+            };
+            row(QStringLiteral("phone page opened in headless Chromium (2,000 lines)"), size,
+                timeIt([&] { open(page); }, std::min(g_runs, 3)),
+                timeIt([&] { open(blank); }, std::min(g_runs, 3)));
+        }
+        setList(db, 10000);
+    }
+
+    // 5c. Importing the catalogue again from CSV into an empty one.
     {
         Connection c;
         c.open(db, nullptr);

@@ -13,9 +13,12 @@ cd "$(dirname "$0")/.."
 mode=${1:-run}
 
 packages=(g++ make cmake pkg-config qt6-base-dev libqt6sql6-sqlite libsqlite3-dev sqlite3 libcsv-dev
-          fonts-dejavu-core fonts-liberation2 fonts-urw-base35)
+          libqrencode-dev fonts-dejavu-core fonts-liberation2 fonts-urw-base35)
+# The tests check printing through CUPS, PDFs with poppler, the phone page in
+# Chromium through chromedriver and Selenium, and QR codes with zbar.
 test_packages=(poppler-utils cups printer-driver-cups-pdf xvfb xauth clang-14 libclang-rt-14-dev
-               desktop-file-utils appstream)
+               desktop-file-utils appstream chromium chromium-driver python3 python3-selenium
+               zbar-tools)
 package_packages=(dpkg-dev file)
 
 as_root() {

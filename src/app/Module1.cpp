@@ -7,7 +7,10 @@
 #include "data/Schema.h"
 #include "forms/editor/frmAdding.h"
 #include "forms/main/frmVendora.h"
+#include "forms/phone/TakeAlongCommands.h"
+#include "forms/phone/frmQrCode.h"
 #include "forms/stores/frmStores.h"
+#include "reports/PrintCommands.h"
 #include "uibase/Dialogs.h"
 #include "uibase/HelpViewer.h"
 
@@ -434,6 +437,9 @@ frmStores *frmStoresIfOpen()
 void shutdown()
 {
     delete g_stores.data();
+    delete TakeAlongCommands::qrWindow();
+    PrintCommands::closeAll();
+    HelpViewer::closeViewer();
     delete g_editor.data();
     delete g_main.data();
     g_de.reset();

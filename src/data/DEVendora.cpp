@@ -133,16 +133,18 @@ bool DEVendora::runAisleForStore(qlonglong storeId, const QString &storeName, QS
     if (!ensureOpen(error))
         return false;
     // Each line takes its item's aisle in the store, found by the same name and
-    // category (the first such item that has one); else the aisle it was
-    // added with. A line whose item was renamed or deleted keeps its own.
+    // category (a missing category matching an empty one; the first such item
+    // that has an aisle there); else the aisle it was added with. A line whose
+    // item was renamed or deleted keeps its own. By name, through the
+    // catalogue's index on it.
     Connection::Rows rows;
     AisleOrder order;
     if (!m_connection.select(
             QStringLiteral(
                 "SELECT s.Item, s.Category, COALESCE((SELECT sa.Aisle FROM Vendora v JOIN "
-                "StoreAisles sa ON sa.ItemID = v.ID AND sa.StoreID = ? WHERE v.Item IS s.Item "
-                "AND v.Category IS s.Category AND sa.Aisle IS NOT NULL AND sa.Aisle <> '' "
-                "ORDER BY v.ID LIMIT 1), s.Aisle) AS Aisle, s.Quantity, s.ID FROM Selected s"),
+                "StoreAisles sa ON sa.StoreID = ?1 AND sa.ItemID = v.ID WHERE v.Item = s.Item AND "
+                "COALESCE(v.Category, '') = COALESCE(s.Category, '') AND sa.Aisle <> '' ORDER BY "
+                "v.ID LIMIT 1), s.Aisle) AS Aisle, s.Quantity, s.ID FROM Selected s"),
             {storeId}, &rows, error) ||
         !Stores::walkingOrder(m_connection, storeId, &order, error))
         return false;

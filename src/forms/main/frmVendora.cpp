@@ -10,6 +10,7 @@
 #include "data/Stores.h"
 #include "forms/main/CatalogueView.h"
 #include "forms/main/FileCommands.h"
+#include "forms/phone/TakeAlongCommands.h"
 #include "reports/PrintCommands.h"
 #include "uibase/Design.h"
 #include "uibase/Dialogs.h"
@@ -403,6 +404,21 @@ void frmVendora::mnuExportCatalogue_Click()
 void frmVendora::mnuExportList_Click()
 {
     FileCommands::exportShoppingList(this, m_databasePath);
+}
+
+void frmVendora::mnuExportPhone_Click()
+{
+    TakeAlongCommands::exportForPhone(this, m_adoList, *m_de);
+}
+
+void frmVendora::mnuShowQr_Click()
+{
+    TakeAlongCommands::showQrCode(this, m_adoList, *m_de);
+}
+
+void frmVendora::mnuCopyText_Click()
+{
+    TakeAlongCommands::copyAsText(this, m_adoList, *m_de);
 }
 
 void frmVendora::mnuImportStores_Click()

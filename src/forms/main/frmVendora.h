@@ -66,6 +66,9 @@ class frmVendora : public QMainWindow
     void mnuImport_Click();
     void mnuExportCatalogue_Click();
     void mnuExportList_Click();
+    void mnuExportPhone_Click();
+    void mnuShowQr_Click();
+    void mnuCopyText_Click();
     void mnuFont_Click() { DialogShowing(1); }
     void mnuBackColor_Click() { DialogShowing(2); }
     void mnuFontColor_Click() { DialogShowing(4); }

@@ -137,7 +137,9 @@ void frmVendora::buildMenus()
     QHash<QString, QAction *> a = addMenu(this, "mnuFile", "File", {
         {"mnuBackUp", "Back Up Now…"}, {"mnuRestore", "Restore…"}, {nullptr, nullptr},
         {"mnuImport", "Import Catalogue…"}, {"mnuExportCatalogue", "Export Catalogue…"},
-        {"mnuExportList", "Export Shopping List…"}, {nullptr, nullptr},
+        {"mnuExportList", "Export Shopping List…"},
+        {"mnuExportPhone", "Export List for Phone…"}, {"mnuShowQr", "Show List as QR Code…"},
+        {"mnuCopyText", "Copy List as Text"}, {nullptr, nullptr},
         {"mnuImportStores", "Import Store Aisles…"}, {"mnuExportStores", "Export Store Aisles…"}});
     a.insert(addMenu(this, nullptr, nullptr, {{"mnuAdd", "Add"}, {"mnuStores", "Stores…"}}));
     a.insert(addMenu(this, "mnuOpt", "Options", {
@@ -159,6 +161,9 @@ void frmVendora::buildMenus()
         {"mnuImport", &frmVendora::mnuImport_Click},
         {"mnuExportCatalogue", &frmVendora::mnuExportCatalogue_Click},
         {"mnuExportList", &frmVendora::mnuExportList_Click},
+        {"mnuExportPhone", &frmVendora::mnuExportPhone_Click},
+        {"mnuShowQr", &frmVendora::mnuShowQr_Click},
+        {"mnuCopyText", &frmVendora::mnuCopyText_Click},
         {"mnuAdd", &frmVendora::mnuAdd_Click},
         {"mnuStores", &frmVendora::mnuStores_Click},
         {"mnuImportStores", &frmVendora::mnuImportStores_Click},

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QVector>
+
+namespace pantrio
+{
+
+class DEVendora;
+
+// The shopping list to take along to the shop: grouped as the list by aisle is
+// printed (in the current store's walking order when there is one), as plain
+// text for the clipboard or a QR code, and as one self-contained web page for
+// a phone, ticked off there and kept ticked in the phone's browser.
+namespace TakeAlong
+{
+
+struct Line {
+    QString item;
+    QString quantity;
+    QString category;
+};
+struct Group {
+    QString title; // the aisle; "No aisle" for the blank one
+    QVector<Line> lines;
+};
+struct List {
+    QString store; // empty without a current store
+    QVector<Group> groups;
+    int lineCount() const;
+};
+
+// The list as the by-aisle report would print it now.
+bool build(DEVendora &de, List *list, QString *error);
+
+// One line per item with its quantity, under a line for each aisle.
+QString plainText(const List &list);
+
+// The page: no network request of any kind (styles and script inline, a
+// content policy that forbids everything else), every text escaped, ticks
+// kept in the browser's storage under storageKey.
+QByteArray phonePage(const List &list, const QDateTime &made, const QString &storageKey);
+// A key no other export shares.
+QString newStorageKey(const QDateTime &made);
+
+} // namespace TakeAlong
+} // namespace pantrio
