@@ -13,14 +13,14 @@
 #include "data/DEVendora.h"
 #include "data/DataControl.h"
 #include "data/RecordSet.h"
-#include "data/Schema.h"
 #include "data/SafeFile.h"
+#include "data/Schema.h"
 #include "data/Stores.h"
 #include "data/TakeAlong.h"
-#include "forms/stores/frmStores.h"
 #include "forms/editor/frmAdding.h"
 #include "forms/main/CatalogueView.h"
 #include "forms/main/frmVendora.h"
+#include "forms/stores/frmStores.h"
 #include "reports/PrintCommands.h"
 #include "reports/ReportPreview.h"
 #include "reports/engine/ReportPainter.h"
@@ -387,7 +387,8 @@ void one(int size)
         raw.exec("BEGIN");
         for (qlonglong shop : std::as_const(shops)) {
             raw.exec(("INSERT INTO StoreAisles (StoreID, ItemID, Aisle) SELECT " +
-                      std::to_string(shop) + ", ID, 'Row ' || (ID % 17) FROM Vendora WHERE ID % 10 = " +
+                      std::to_string(shop) +
+                      ", ID, 'Row ' || (ID % 17) FROM Vendora WHERE ID % 10 = " +
                       std::to_string(shop % 10))
                          .c_str());
             for (int a = 0; a < 17; ++a)
@@ -424,8 +425,7 @@ void one(int size)
             }));
         auto *filter = window->findChild<QLineEdit *>(QStringLiteral("txtFilter"));
         int k = 0;
-        row(QStringLiteral("Stores grid filtered by text"), size,
-            timeIt([&] {
+        row(QStringLiteral("Stores grid filtered by text"), size, timeIt([&] {
                 filter->setText(QStringLiteral("milk %1").arg(++k % 3));
                 QCoreApplication::processEvents();
             }),
@@ -453,8 +453,8 @@ void one(int size)
                 w.setResolution(600);
                 const GroupedResult &result = *de.result(DEVendora::ListPrintAisle_Grouping);
                 ReportPainter::print(def, result, &w, nullptr);
-                pages = ReportLayout::build(def, result, ReportPainter::pageSizeTwips(&w))
-                            .pageCount();
+                pages =
+                    ReportLayout::build(def, result, ReportPainter::pageSizeTwips(&w)).pageCount();
                 de.close(DEVendora::ListPrintAisle_Grouping);
             },
             1);
@@ -503,8 +503,7 @@ void one(int size)
                                    QStringLiteral("--disable-background-networking"),
                                    QStringLiteral("--no-first-run"),
                                    QStringLiteral("--user-data-dir=") + dir.filePath("chromium"),
-                                   QStringLiteral("--dump-dom"),
-                                   QStringLiteral("file://") + file});
+                                   QStringLiteral("--dump-dom"), QStringLiteral("file://") + file});
                 p.waitForFinished(60000);
             };
             row(QStringLiteral("phone page opened in headless Chromium (2,000 lines)"), size,

@@ -9,13 +9,13 @@
 #include "forms/phone/frmQrCode.h"
 #include "support/TestSupport.h"
 
-#include <QAction>
 #include <QAccessible>
+#include <QAction>
 #include <QClipboard>
-#include <QLabel>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
 #include <QProcess>
 #include <QtTest>
 
@@ -41,14 +41,6 @@ class TstPhone : public Fixture
     Q_OBJECT
 
   private:
-    frmVendora *start()
-    {
-        return Module1::Main() ? Module1::frmVendoraIfLoaded() : nullptr;
-    }
-    void trigger(frmVendora *f, const char *action)
-    {
-        f->findChild<QAction *>(QLatin1String(action))->trigger();
-    }
     void line(const QString &item, const QString &category, const QString &aisle,
               const QString &quantity)
     {
@@ -71,7 +63,7 @@ void TstPhone::emptyListHasNothingToTakeAlong()
     QVERIFY(f);
     for (const char *a : {"mnuExportPhone", "mnuShowQr", "mnuCopyText"}) {
         m_dialogs->messages.clear();
-        trigger(f, a);
+        trigger(a);
         QCOMPARE(m_dialogs->messages,
                  QStringList({"There is nothing on the shopping list to take along."}));
     }
@@ -88,7 +80,7 @@ void TstPhone::textAndQrCodeHoldTheListExactly()
     line(names.at(4), "Dairy", "Aisle 2", "");
     frmVendora *f = start();
     QVERIFY(f);
-    trigger(f, "mnuCopyText");
+    trigger("mnuCopyText");
     const QString text = QApplication::clipboard()->text();
     // Grouped as the list by aisle is printed: "Aisle 2" before "Aisle 10", no aisle last.
     QCOMPARE(text, QString("Shopping list\nAisle 2\n- " + names.at(1) + ": 1\n- " + names.at(4) +
@@ -96,7 +88,7 @@ void TstPhone::textAndQrCodeHoldTheListExactly()
                            ": 2\nNo aisle\n- " + names.at(3) + ": 3\n"));
     QVERIFY(m_dialogs->messages.last().contains("5 lines"));
 
-    trigger(f, "mnuShowQr");
+    trigger("mnuShowQr");
     frmQrCode *w = TakeAlongCommands::qrWindow();
     QVERIFY(w && w->isVisible());
     QCOMPARE(w->text(), text);
@@ -125,7 +117,7 @@ void TstPhone::aListTooLongForOneCodeOffersThePage()
     frmVendora *f = start();
     QVERIFY(f);
     m_dialogs->answers.push_back(Dialogs::Answer::No);
-    trigger(f, "mnuShowQr");
+    trigger("mnuShowQr");
     QVERIFY2(m_dialogs->messages.last().contains("300 lines") &&
                  m_dialogs->messages.last().contains("too long for one QR code"),
              qPrintable(m_dialogs->messages.last()));
@@ -133,9 +125,9 @@ void TstPhone::aListTooLongForOneCodeOffersThePage()
     QTemporaryDir dir;
     m_dialogs->answers.push_back(Dialogs::Answer::Yes);
     m_dialogs->fileNames.push_back(dir.filePath("list.html"));
-    trigger(f, "mnuShowQr");
-    QVERIFY(m_dialogs->suggestedNames.last().startsWith("Shopping List " +
-                                                       QDate::currentDate().toString("yyyy-MM-dd")));
+    trigger("mnuShowQr");
+    QVERIFY(m_dialogs->suggestedNames.last().startsWith(
+        "Shopping List " + QDate::currentDate().toString("yyyy-MM-dd")));
     QVERIFY(QFileInfo(dir.filePath("list.html")).size() > 0);
 }
 
@@ -154,16 +146,17 @@ void TstPhone::pageInARealBrowser()
     QVERIFY(c.open(m_dir->database(), &error));
     qlonglong shop = 0;
     QVERIFY(Stores::add(c, "Shop", &shop, &error));
-    QVERIFY(Stores::setWalkingOrder(c, shop, {{"Aisle 3", 0, false}, {"Aisle 1", 1, false}},
-                                    &error));
+    QVERIFY(
+        Stores::setWalkingOrder(c, shop, {{"Aisle 3", 0, false}, {"Aisle 1", 1, false}}, &error));
     QVERIFY(Stores::setCurrent(c, shop, &error));
     frmVendora *f = start();
     QVERIFY(f);
     QTemporaryDir dir;
     const QString page = dir.filePath("list.html");
     m_dialogs->fileNames.push_back(page);
-    trigger(f, "mnuExportPhone");
-    QVERIFY2(m_dialogs->messages.last().contains("6 lines"), qPrintable(m_dialogs->messages.last()));
+    trigger("mnuExportPhone");
+    QVERIFY2(m_dialogs->messages.last().contains("6 lines"),
+             qPrintable(m_dialogs->messages.last()));
     const QStringList inOrder = {names.at(0), names.at(2), names.at(1),
                                  names.at(3), names.at(4), names.at(5)};
     QJsonObject expected;
@@ -176,13 +169,14 @@ void TstPhone::pageInARealBrowser()
     // PANTRIO_TEST_OUT keeps the browser's screenshot for a look at it.
     const QString out = qEnvironmentVariable("PANTRIO_TEST_OUT", dir.path());
     // Debian's Python, which has Debian's Selenium.
-    const QString python =
-        QFile::exists("/usr/bin/python3") ? QStringLiteral("/usr/bin/python3") : QStringLiteral("python3");
+    const QString python = QFile::exists("/usr/bin/python3") ? QStringLiteral("/usr/bin/python3")
+                                                             : QStringLiteral("python3");
     QProcess check;
     check.start(python, {QStringLiteral(PANTRIO_SOURCE_DIR "/tests/phone_page_check.py"), page,
-                            json.fileName(), out + "/phone.png"});
+                         json.fileName(), out + "/phone.png"});
     QVERIFY(check.waitForFinished(180000));
-    const QString said = QString::fromUtf8(check.readAllStandardOutput() + check.readAllStandardError());
+    const QString said =
+        QString::fromUtf8(check.readAllStandardOutput() + check.readAllStandardError());
     if (check.exitCode() == 2)
         QSKIP(qPrintable("no browser to check the page in: " + said));
     QVERIFY2(check.exitCode() == 0, qPrintable(said));
@@ -196,7 +190,7 @@ void TstPhone::pageThatCannotBeWrittenLeavesNothing()
     QVERIFY(f);
     QTemporaryDir dir;
     m_dialogs->fileNames.push_back(dir.filePath("no such folder/list.html"));
-    trigger(f, "mnuExportPhone");
+    trigger("mnuExportPhone");
     QVERIFY2(m_dialogs->messages.last().contains("could not be written"),
              qPrintable(m_dialogs->messages.last()));
     QVERIFY(QDir(dir.path()).isEmpty());

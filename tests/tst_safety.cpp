@@ -118,11 +118,6 @@ class TstSafety : public Fixture
 
   private:
     int count(const QString &sql) { return m_dir->scalar(sql).toInt(); }
-    frmVendora *start() { return Module1::Main() ? Module1::frmVendoraIfLoaded() : nullptr; }
-    void trigger(const char *action)
-    {
-        Module1::frmVendoraIfLoaded()->findChild<QAction *>(QLatin1String(action))->trigger();
-    }
 
   private slots:
     // Backups and restore

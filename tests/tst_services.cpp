@@ -207,8 +207,10 @@ void TstServices::storesKeepTheirOwnAisles()
     QCOMPARE(Stores::current(c, &error)->id, market);
 
     // An item's aisle in a store; the catalogue's elsewhere.
-    const qlonglong milk = db.scalar("SELECT ID FROM Vendora WHERE Item = 'Whole Milk'").toLongLong();
-    const qlonglong bread = db.scalar("SELECT ID FROM Vendora WHERE Item = 'Sandwich Bread'").toLongLong();
+    const qlonglong milk =
+        db.scalar("SELECT ID FROM Vendora WHERE Item = 'Whole Milk'").toLongLong();
+    const qlonglong bread =
+        db.scalar("SELECT ID FROM Vendora WHERE Item = 'Sandwich Bread'").toLongLong();
     QVERIFY(milk > 0 && bread > 0);
     QVERIFY(Stores::setItemAisle(c, corner, milk, "7", &error));
     QVERIFY(Stores::setItemAisle(c, corner, bread, "Back wall", &error));
@@ -242,7 +244,8 @@ void TstServices::storesKeepTheirOwnAisles()
     QVERIFY(!Stores::rename(c, corner, "Back", &error));
     // The five tables of old are as they were: an earlier Pantrio still reads it.
     QCOMPARE(db.rows("SELECT sql FROM sqlite_master WHERE name = 'Selected'").first().first(),
-             TestDatabase(false).rows("SELECT sql FROM sqlite_master WHERE name = 'Selected'")
+             TestDatabase(false)
+                 .rows("SELECT sql FROM sqlite_master WHERE name = 'Selected'")
                  .first()
                  .first());
 }
@@ -272,8 +275,8 @@ void TstServices::listByAisleForAStore()
     // An item without a category: its line, added from the catalogue view,
     // says "" for it.
     QVERIFY(Stores::setItemAisle(c, shop, id("Salt"), "Entrance", &error));
-    QVERIFY(Stores::setWalkingOrder(c, shop, {{"Entrance", 0, false}, {"Back", 1, false},
-                                              {"3", 2, true}}, &error));
+    QVERIFY(Stores::setWalkingOrder(
+        c, shop, {{"Entrance", 0, false}, {"Back", 1, false}, {"3", 2, true}}, &error));
     DEVendora de;
     de.setConnectionString(db.database());
     QVERIFY2(de.runAisleForStore(shop, "Shop", &error), qPrintable(error));

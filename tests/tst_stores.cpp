@@ -51,21 +51,10 @@ class TstStores : public Fixture
     Q_OBJECT
 
   private:
-    frmVendora *start()
-    {
-        return Module1::Main() ? Module1::frmVendoraIfLoaded() : nullptr;
-    }
     frmStores *openStores(frmVendora *f)
     {
         f->findChild<QAction *>("mnuStores")->trigger();
         return Module1::frmStoresIfOpen();
-    }
-    template <typename T> T *child(QWidget *w, const char *name)
-    {
-        T *c = w->findChild<T *>(QLatin1String(name));
-        if (!c)
-            qFatal("no control %s", name);
-        return c;
     }
     qlonglong item(const char *name)
     {
@@ -115,15 +104,17 @@ void TstStores::storesWindowThroughItsWidgets()
     QTest::keyClick(order, Qt::Key_Up, Qt::ControlModifier);
     QTest::keyClick(order, Qt::Key_Up, Qt::ControlModifier);
     QCOMPARE(order->item(0)->text(), third);
-    QCOMPARE(m_dir->scalar("SELECT Aisle FROM StoreAisleOrder WHERE StoreID = ? AND Position = 0",
-                           {corner})
+    QCOMPARE(m_dir
+                 ->scalar("SELECT Aisle FROM StoreAisleOrder WHERE StoreID = ? AND Position = 0",
+                          {corner})
                  .toString(),
              third);
     // Space: "not in this store", heard as an unticked entry, now at the end,
     // after the aisles the shopper walks.
     QTest::keyClick(order, Qt::Key_Space);
-    QCOMPARE(m_dir->scalar("SELECT Excluded FROM StoreAisleOrder WHERE StoreID = ? AND Aisle = ?",
-                           {corner, third})
+    QCOMPARE(m_dir
+                 ->scalar("SELECT Excluded FROM StoreAisleOrder WHERE StoreID = ? AND Aisle = ?",
+                          {corner, third})
                  .toInt(),
              1);
     QAccessibleInterface *list = QAccessible::queryAccessibleInterface(order);
@@ -187,9 +178,8 @@ void TstStores::twoStoresPrintTheListInTheirOwnOrders()
     QVERIFY(Stores::setItemAisle(c, b, item("Apples"), "Fruit", &error));
     QVERIFY(Stores::setItemAisle(c, b, item("Bananas"), "Fruit", &error));
     QVERIFY(Stores::setItemAisle(c, b, item("Sandwich Bread"), "Back", &error));
-    QVERIFY(Stores::setWalkingOrder(c, b, {{"Fruit", 0, false}, {"Aisle 12", 1, false},
-                                           {"Back", 2, false}},
-                                    &error));
+    QVERIFY(Stores::setWalkingOrder(
+        c, b, {{"Fruit", 0, false}, {"Aisle 12", 1, false}, {"Back", 2, false}}, &error));
     QVERIFY(Stores::setCurrent(c, a, &error));
 
     frmVendora *f = start();

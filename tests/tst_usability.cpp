@@ -88,23 +88,11 @@ class TstUsability : public Fixture
     Q_OBJECT
 
   private:
-    frmVendora *start() { return Module1::Main() ? Module1::frmVendoraIfLoaded() : nullptr; }
     frmAdding *openEditor()
     {
         Module1::frmVendoraIfLoaded()->mnuAdd_Click();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         return Module1::frmAddingIfLoaded();
-    }
-    template <typename T> T *child(QWidget *w, const char *n)
-    {
-        T *c = w->findChild<T *>(QLatin1String(n));
-        if (!c)
-            qFatal("no control %s", n);
-        return c;
-    }
-    void trigger(const char *action)
-    {
-        Module1::frmVendoraIfLoaded()->findChild<QAction *>(QLatin1String(action))->trigger();
     }
     QString importCsv(const QByteArray &data);
 

@@ -41,22 +41,11 @@ bool writeCsv(Connection &connection, const QString &sql, const QStringList &hea
 
 bool plan(Connection &connection, const Csv::Table &table, ImportPlan *out, QString *error)
 {
-    int columns[3] = {-1, -1, -1};
-    const char *names[3] = {"Item", "Category", "Aisle"};
-    for (int i = 0; i < table.header.size(); ++i)
-        for (int k = 0; k < 3; ++k)
-            if (table.header.at(i).trimmed().compare(QLatin1String(names[k]),
-                                                     Qt::CaseInsensitive) == 0)
-                columns[k] = i;
-    for (int k = 0; k < 3; ++k) {
-        if (columns[k] < 0) {
-            if (error)
-                *error = QStringLiteral("line 1: the header has no column %1 (it needs Item, "
-                                        "Category and Aisle)")
-                             .arg(QLatin1String(names[k]));
-            return false;
-        }
-    }
+    QVector<int> columns;
+    if (!Csv::columns(table,
+                      {QStringLiteral("Item"), QStringLiteral("Category"), QStringLiteral("Aisle")},
+                      &columns, error))
+        return false;
     Connection::Rows existing, categories;
     if (!connection.select(QStringLiteral("SELECT Item, Category, Aisle FROM Vendora"), &existing,
                            error) ||

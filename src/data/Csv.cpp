@@ -160,6 +160,24 @@ bool needsProtection(QStringView field)
 }
 } // namespace
 
+bool columns(const Table &table, const QStringList &names, QVector<int> *found, QString *error)
+{
+    found->fill(-1, names.size());
+    for (int i = 0; i < table.header.size(); ++i)
+        for (int k = 0; k < names.size(); ++k)
+            if (table.header.at(i).trimmed().compare(names.at(k), Qt::CaseInsensitive) == 0)
+                (*found)[k] = i;
+    for (int k = 0; k < names.size(); ++k) {
+        if (found->at(k) < 0) {
+            if (error)
+                *error = QStringLiteral("line 1: the header has no column %1 (it needs %2)")
+                             .arg(names.at(k), names.join(QStringLiteral(", ")));
+            return false;
+        }
+    }
+    return true;
+}
+
 QString protect(const QString &field)
 {
     return needsProtection(field) ? QLatin1Char('\'') + field : field;

@@ -26,6 +26,10 @@ bool parse(const QByteArray &data, Table *table, QString *error);
 // a carriage return) is protected with a leading apostrophe.
 QByteArray line(const QStringList &fields);
 
+// The column of each of the names in the header (any order and case); false
+// with "line 1: ..." naming the first that is missing.
+bool columns(const Table &table, const QStringList &names, QVector<int> *found, QString *error);
+
 QString protect(const QString &field);
 QString unprotect(const QString &field);
 

@@ -53,9 +53,10 @@ QString textOf(sqlite3 *db, const char *sql, bool *ok)
     return out.trimmed();
 }
 
-// Opens a file for writing (which applies any journal beside it), checks it
-// quickly and closes it again.
-bool openApplyAndCheck(const QString &path, QString *error)
+// Opens a file for writing (which applies any journal beside it) and checks it
+// quickly; then, when the check passed, runs one more statement whose result
+// must be `expect`. Closes it again.
+bool openCheckAnd(const QString &path, const char *then, const char *expect, QString *error)
 {
     sqlite3 *db = nullptr;
     bool ok = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE,
@@ -65,6 +66,10 @@ bool openApplyAndCheck(const QString &path, QString *error)
         sqlite3_busy_timeout(db, 5000);
         result = textOf(db, "PRAGMA quick_check", &ok);
         ok = ok && result == QLatin1String("ok");
+        if (ok && then) {
+            result = textOf(db, then, &ok);
+            ok = ok && result == QLatin1String(expect);
+        }
     } else {
         result = QString::fromUtf8(db ? sqlite3_errmsg(db) : "out of memory");
     }
@@ -72,6 +77,11 @@ bool openApplyAndCheck(const QString &path, QString *error)
     if (!ok && error)
         *error = result.left(300);
     return ok;
+}
+
+bool openApplyAndCheck(const QString &path, QString *error)
+{
+    return openCheckAnd(path, nullptr, nullptr, error);
 }
 
 // What the file would be with the side file applied, tried on copies of both.
@@ -238,28 +248,9 @@ bool recover(const QString &databasePath, QString *error)
 
 bool useRollbackJournal(const QString &databasePath, QString *error)
 {
-    if (!readHeader(databasePath).walMode)
-        return true;
     // A file that is damaged is left exactly as it is.
-    sqlite3 *db = nullptr;
-    bool ok = sqlite3_open_v2(QFile::encodeName(databasePath).constData(), &db,
-                              SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK;
-    QString result;
-    if (ok) {
-        sqlite3_busy_timeout(db, 5000);
-        result = textOf(db, "PRAGMA quick_check", &ok);
-        ok = ok && result == QLatin1String("ok");
-        if (ok) {
-            result = textOf(db, "PRAGMA journal_mode=DELETE", &ok);
-            ok = ok && result == QLatin1String("delete");
-        }
-    } else {
-        result = QString::fromUtf8(db ? sqlite3_errmsg(db) : "out of memory");
-    }
-    sqlite3_close(db);
-    if (!ok && error)
-        *error = result.left(300);
-    return ok;
+    return !readHeader(databasePath).walMode ||
+           openCheckAnd(databasePath, "PRAGMA journal_mode=DELETE", "delete", error);
 }
 
 Lock::Lock(const QString &databasePath)

@@ -30,11 +30,11 @@ bool createTables(Connection &c, QString *error)
         return false;
     bool idIsKey = false;
     for (const auto &col : std::as_const(info.rows))
-        idIsKey = idIsKey || (col.value(1).toString().compare(QLatin1String("ID"),
-                                                              Qt::CaseInsensitive) == 0 &&
-                              col.value(5).toInt() == 1);
-    const QString itemRef = idIsKey ? QStringLiteral(" REFERENCES Vendora(ID) ON DELETE CASCADE")
-                                    : QString();
+        idIsKey = idIsKey ||
+                  (col.value(1).toString().compare(QLatin1String("ID"), Qt::CaseInsensitive) == 0 &&
+                   col.value(5).toInt() == 1);
+    const QString itemRef =
+        idIsKey ? QStringLiteral(" REFERENCES Vendora(ID) ON DELETE CASCADE") : QString();
     const QStringList ddl = {
         QStringLiteral("CREATE TABLE Stores (ID INTEGER PRIMARY KEY AUTOINCREMENT, Name TEXT NOT "
                        "NULL UNIQUE, IsCurrent INTEGER NOT NULL DEFAULT 0)"),
@@ -177,9 +177,8 @@ bool remove(Connection &connection, qlonglong id, QString *error)
         [&] {
             return connection.exec(QStringLiteral("DELETE FROM StoreAisles WHERE StoreID = ?"),
                                    {id}, error) &&
-                   connection.exec(
-                       QStringLiteral("DELETE FROM StoreAisleOrder WHERE StoreID = ?"), {id},
-                       error) &&
+                   connection.exec(QStringLiteral("DELETE FROM StoreAisleOrder WHERE StoreID = ?"),
+                                   {id}, error) &&
                    connection.exec(QStringLiteral("DELETE FROM Stores WHERE ID = ?"), {id}, error);
         },
         error);
@@ -244,8 +243,7 @@ bool aislesInUse(Connection &connection, qlonglong store, QStringList *aisles, Q
                                                "v.Aisle) FROM Vendora v LEFT JOIN StoreAisles sa "
                                                "ON sa.ItemID = v.ID AND sa.StoreID = ?"),
                                 {store}, &rows, error)
-            : connection.select(QStringLiteral("SELECT DISTINCT Aisle FROM Vendora"), &rows,
-                                error);
+            : connection.select(QStringLiteral("SELECT DISTINCT Aisle FROM Vendora"), &rows, error);
     AisleOrder order;
     if (!ok || !walkingOrder(connection, store, &order, error))
         return false;
@@ -312,8 +310,8 @@ bool exportAisles(Connection &connection, const QString &path, int *count, QStri
                                &rows, error))
             return false;
         for (const auto &r : std::as_const(rows.rows))
-            data += Csv::line({r.at(0).toString(), r.at(1).toString(), r.at(2).toString(),
-                               r.at(3).toString()});
+            data += Csv::line(
+                {r.at(0).toString(), r.at(1).toString(), r.at(2).toString(), r.at(3).toString()});
         n = int(rows.rows.size());
     }
     if (!SafeFile::write(path, data, error))
@@ -326,22 +324,12 @@ bool exportAisles(Connection &connection, const QString &path, int *count, QStri
 bool importAisles(Connection &connection, const Csv::Table &table, ImportSummary *summary,
                   QString *error)
 {
-    const char *names[4] = {"Store", "Item", "Category", "Aisle"};
-    int columns[4] = {-1, -1, -1, -1};
-    for (int i = 0; i < table.header.size(); ++i)
-        for (int k = 0; k < 4; ++k)
-            if (table.header.at(i).trimmed().compare(QLatin1String(names[k]),
-                                                     Qt::CaseInsensitive) == 0)
-                columns[k] = i;
-    for (int k = 0; k < 4; ++k) {
-        if (columns[k] < 0) {
-            if (error)
-                *error = QStringLiteral("line 1: the header has no column %1 (it needs Store, "
-                                        "Item, Category and Aisle)")
-                             .arg(QLatin1String(names[k]));
-            return false;
-        }
-    }
+    QVector<int> columns;
+    if (!Csv::columns(table,
+                      {QStringLiteral("Store"), QStringLiteral("Item"), QStringLiteral("Category"),
+                       QStringLiteral("Aisle")},
+                      &columns, error))
+        return false;
     // Everything is looked up first: a fault anywhere adds nothing anywhere.
     Connection::Rows items;
     if (!connection.select(QStringLiteral("SELECT ID, Item, Category FROM Vendora ORDER BY ID"),

@@ -55,8 +55,7 @@ bool remove(Connection &connection, qlonglong id, QString *error);
 bool setCurrent(Connection &connection, std::optional<qlonglong> id, QString *error);
 
 // Every catalogue item with its aisle in the store, in item order.
-bool itemAisles(Connection &connection, qlonglong store, QVector<ItemAisle> *items,
-                QString *error);
+bool itemAisles(Connection &connection, qlonglong store, QVector<ItemAisle> *items, QString *error);
 // An empty aisle removes the item's own aisle there: it uses the catalogue's.
 bool setItemAisle(Connection &connection, qlonglong store, qlonglong item, const QString &aisle,
                   QString *error);

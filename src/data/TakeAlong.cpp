@@ -188,12 +188,13 @@ QByteArray phonePage(const List &list, const QDateTime &made, const QString &sto
     for (const Group &g : list.groups) {
         html += QStringLiteral("<section>\n<h2 dir=\"auto\">%1</h2>\n<ul>\n").arg(escaped(g.title));
         for (const Line &l : g.lines) {
-            html += QStringLiteral("<li><label><input type=\"checkbox\" id=\"l%1\">"
-                                   "<span class=\"text\"><span class=\"item\" dir=\"auto\">%2</span>"
-                                   "<span class=\"cat\" dir=\"auto\">%3</span></span>"
-                                   "<span class=\"qty\" dir=\"auto\">%4</span></label></li>\n")
-                        .arg(n++)
-                        .arg(escaped(l.item), escaped(l.category), escaped(l.quantity));
+            html +=
+                QStringLiteral("<li><label><input type=\"checkbox\" id=\"l%1\">"
+                               "<span class=\"text\"><span class=\"item\" dir=\"auto\">%2</span>"
+                               "<span class=\"cat\" dir=\"auto\">%3</span></span>"
+                               "<span class=\"qty\" dir=\"auto\">%4</span></label></li>\n")
+                    .arg(n++)
+                    .arg(escaped(l.item), escaped(l.category), escaped(l.quantity));
         }
         html += QStringLiteral("</ul>\n</section>\n");
     }

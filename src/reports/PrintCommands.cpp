@@ -84,8 +84,8 @@ void runFor(QWidget *parent, Entry entry, DataControl *source, DEVendora &de,
     }
     if (de.isOpen(command))
         de.close(command);
-    const bool ran = store ? de.runAisleForStore(store->id, store->name, &error)
-                           : de.run(command, &error);
+    const bool ran =
+        store ? de.runAisleForStore(store->id, store->name, &error) : de.run(command, &error);
     if (!ran) {
         Dialogs::notify(parent, error);
         return;

@@ -1,10 +1,12 @@
 #include "support/TestSupport.h"
 
 #include "app/Module1.h"
+#include "forms/main/frmVendora.h"
 #include "reports/PrintCommands.h"
 #include "uibase/Fonts.h"
 #include "uibase/HelpViewer.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -163,6 +165,16 @@ void initApplication()
 
 namespace pantrio::test
 {
+
+frmVendora *Fixture::start()
+{
+    return Module1::Main() ? Module1::frmVendoraIfLoaded() : nullptr;
+}
+
+void Fixture::trigger(const char *action)
+{
+    Module1::frmVendoraIfLoaded()->findChild<QAction *>(QLatin1String(action))->trigger();
+}
 
 void Fixture::initTestCase()
 {

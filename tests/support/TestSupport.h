@@ -7,9 +7,15 @@
 #include <QProcess>
 #include <QStringList>
 #include <QVariant>
+#include <QWidget>
 
 #include <deque>
 #include <memory>
+
+namespace pantrio
+{
+class frmVendora;
+}
 
 namespace pantrio::test
 {
@@ -82,6 +88,19 @@ class Fixture : public QObject
     // fixture's init and cleanup call them).
     virtual void beforeEach() {}
     virtual void afterEach() {}
+    // The program started on the test's directory: its main window, or
+    // nothing when the start-up refused.
+    frmVendora *start();
+    // The main window's menu entry or command by name, chosen.
+    void trigger(const char *action);
+    // A control of a window by name; the test stops when there is none.
+    template <typename T> T *child(QWidget *window, const char *name)
+    {
+        T *c = window->findChild<T *>(QLatin1String(name));
+        if (!c)
+            qFatal("no control %s", name);
+        return c;
+    }
     std::unique_ptr<ProgramDir> m_dir;
     ScriptedDialogs *m_dialogs = nullptr;
     bool m_ended = false; // the program asked to end

@@ -7,14 +7,9 @@
 #include "data/RecordSetModel.h"
 #include "data/RecordSources.h"
 #include "data/ShoppingList.h"
-#include "data/Stores.h"
 #include "forms/main/CatalogueView.h"
-#include "forms/main/FileCommands.h"
-#include "forms/phone/TakeAlongCommands.h"
-#include "reports/PrintCommands.h"
 #include "uibase/Design.h"
 #include "uibase/Dialogs.h"
-#include "uibase/HelpViewer.h"
 #include "uibase/LongText.h"
 
 #include <QEvent>
@@ -31,11 +26,6 @@
 
 namespace pantrio
 {
-
-namespace
-{
-constexpr int kWindowTopic = 10;
-} // namespace
 
 frmVendora::frmVendora()
     : m_adoCat(new DataControl(QStringLiteral("adoCat"), Sources::mainCategories(), this)),
@@ -376,120 +366,6 @@ void frmVendora::rereadCatalogue()
         return;
     }
     AddToListView();
-}
-
-void frmVendora::mnuBackUp_Click()
-{
-    FileCommands::backUpNow(this, m_databasePath);
-}
-
-void frmVendora::mnuRestore_Click()
-{
-    // Everything the window shows came from the old data.
-    if (FileCommands::restore(this, m_databasePath))
-        emit dataReplaced();
-}
-
-void frmVendora::mnuImport_Click()
-{
-    if (FileCommands::importCatalogue(this, m_databasePath))
-        rereadCatalogue();
-}
-
-void frmVendora::mnuExportCatalogue_Click()
-{
-    FileCommands::exportCatalogue(this, m_databasePath);
-}
-
-void frmVendora::mnuExportList_Click()
-{
-    FileCommands::exportShoppingList(this, m_databasePath);
-}
-
-void frmVendora::mnuExportPhone_Click()
-{
-    TakeAlongCommands::exportForPhone(this, m_adoList, *m_de);
-}
-
-void frmVendora::mnuShowQr_Click()
-{
-    TakeAlongCommands::showQrCode(this, m_adoList, *m_de);
-}
-
-void frmVendora::mnuCopyText_Click()
-{
-    TakeAlongCommands::copyAsText(this, m_adoList, *m_de);
-}
-
-void frmVendora::mnuImportStores_Click()
-{
-    FileCommands::importStoreAisles(this, m_databasePath);
-}
-
-void frmVendora::mnuExportStores_Click()
-{
-    FileCommands::exportStoreAisles(this, m_databasePath);
-}
-
-void frmVendora::mnuAislePrintStore_Click()
-{
-    // Another store's order, for this print only: the current store stays.
-    QVector<Stores::Store> stores;
-    QString error;
-    if (!Stores::list(*m_adoList->connection(), &stores, &error))
-        return showError(error);
-    if (stores.isEmpty())
-        return showError(QStringLiteral("There are no stores yet. Add them in Stores…, each with "
-                                        "its aisles and the order you walk them."));
-    QStringList names;
-    int current = 0;
-    for (const Stores::Store &s : std::as_const(stores)) {
-        if (s.current)
-            current = int(names.size());
-        names << s.name;
-    }
-    const int chosen = Dialogs::instance().chooseItem(
-        this, QStringLiteral("Print by Aisle"), QStringLiteral("Print the list in the order of:"),
-        names, current);
-    if (chosen >= 0)
-        PrintCommands::runFor(this, PrintCommands::Entry::ByAisle, m_adoList, *m_de,
-                              stores.at(chosen));
-}
-
-void frmVendora::mnuPrint_Click()
-{
-    PrintCommands::run(this, PrintCommands::Entry::Pantrio, m_adoList, *m_de);
-}
-
-void frmVendora::mnuPrintFull_Click()
-{
-    PrintCommands::run(this, PrintCommands::Entry::FullList, m_adoVendora, *m_de);
-}
-
-void frmVendora::mnuAislePrint_Click()
-{
-    PrintCommands::run(this, PrintCommands::Entry::ByAisle, m_adoList, *m_de);
-}
-
-void frmVendora::mnuHelpShow_Click()
-{
-    HelpViewer::showTopic(m_helpFile, kWindowTopic);
-}
-
-void frmVendora::showHelpForFocus()
-{
-    HelpViewer::showTopic(m_helpFile, helpTopicOf(focusWidget(), kWindowTopic));
-}
-
-void frmVendora::mnuVersion_Click()
-{
-    Dialogs::notify(this, PrintCommands::versionText());
-}
-
-void frmVendora::DialogShowing(int choice)
-{
-    Appearance::DialogShowing(this, Appearance::Window::Main, m_adoSettings, choice,
-                              designedFont());
 }
 
 } // namespace pantrio

@@ -95,9 +95,9 @@ void showQrCode(QWidget *parent, DataControl *list, DEVendora &de)
     }
     // Modules as large as the screen allows, four pixels at the least.
     const QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
-    const int room = screen ? std::min(screen->availableSize().width(),
-                                       screen->availableSize().height()) - 160
-                            : 600;
+    const int room =
+        screen ? std::min(screen->availableSize().width(), screen->availableSize().height()) - 160
+               : 600;
     const int module = std::clamp(room / (code->size + 8), 4, 12);
     if (!g_qr) {
         g_qr = new frmQrCode;

@@ -139,7 +139,8 @@ void frmStores::reloadStores(qlonglong select)
                 QFont f = item->font();
                 f.setBold(true);
                 item->setFont(f);
-                item->setData(Qt::AccessibleTextRole, s.name + QStringLiteral(", printed by aisle"));
+                item->setData(Qt::AccessibleTextRole,
+                              s.name + QStringLiteral(", printed by aisle"));
             }
             if (s.id == select)
                 row = lstStores->count() - 1;
@@ -159,9 +160,9 @@ void frmStores::showStore()
 {
     const qlonglong store = selectedStore();
     const bool any = store >= 0;
-    for (QWidget *w : std::initializer_list<QWidget *>{
-             cmdRenameStore, cmdDeleteStore, chkCurrent, lstOrder, cmdMoveUp, cmdMoveDown,
-             cboCategory, txtFilter, grdAisles})
+    for (QWidget *w : std::initializer_list<QWidget *>{cmdRenameStore, cmdDeleteStore, chkCurrent,
+                                                       lstOrder, cmdMoveUp, cmdMoveDown,
+                                                       cboCategory, txtFilter, grdAisles})
         w->setEnabled(any);
     const QString name = any ? lstStores->currentItem()->text() : QString();
     chkCurrent->setChecked(any && lstStores->currentItem()->font().bold());
@@ -293,10 +294,9 @@ void frmStores::cmdRenameStore_Click()
     if (store < 0)
         return;
     const QPointer<frmStores> self(this);
-    const std::optional<QString> name =
-        Dialogs::instance().askText(this, QStringLiteral("Rename Store"),
-                                    QStringLiteral("New name of the store:"),
-                                    lstStores->currentItem()->text());
+    const std::optional<QString> name = Dialogs::instance().askText(
+        this, QStringLiteral("Rename Store"), QStringLiteral("New name of the store:"),
+        lstStores->currentItem()->text());
     if (!self || !name)
         return;
     QString error;

@@ -140,10 +140,9 @@ void frmStores::buildControls()
     grid->setColumnStretch(2, 6);
 
     // Tab order: left to right, top to bottom.
-    const QList<QWidget *> tabs = {lstStores,   cmdAddStore, cmdRenameStore, cmdDeleteStore,
-                                   chkCurrent,  lstOrder,    cmdMoveUp,      cmdMoveDown,
-                                   cboCategory, txtFilter,   grdAisles,      cmdUndo,
-                                   cmdRedo,     cmdClose};
+    const QList<QWidget *> tabs = {
+        lstStores,   cmdAddStore, cmdRenameStore, cmdDeleteStore, chkCurrent, lstOrder, cmdMoveUp,
+        cmdMoveDown, cboCategory, txtFilter,      grdAisles,      cmdUndo,    cmdRedo,  cmdClose};
     for (int i = 1; i < tabs.size(); ++i)
         setTabOrder(tabs.at(i - 1), tabs.at(i));
 
