@@ -114,6 +114,18 @@ start_cups() {
     lpstat -p PDF 2>&1 || echo "no PDF printer queue: the printing test will be skipped"
 }
 
+# chromedriver reaches the browser it starts at "localhost"; a minimal Debian
+# root may come without the /etc/hosts line every installed system has.
+name_localhost() {
+    getent hosts localhost >/dev/null 2>&1 && return 0
+    if [ "$(id -u)" = 0 ]; then
+        echo "== /etc/hosts has no localhost; adding the usual line"
+        printf '127.0.0.1\tlocalhost\n::1\tlocalhost ip6-localhost ip6-loopback\n' >> /etc/hosts
+    else
+        echo "== localhost does not resolve (no line in /etc/hosts): the browser test will fail"
+    fi
+}
+
 case "$mode" in
 run)
     install_missing "${packages[@]}"
@@ -137,6 +149,7 @@ test)
     configure "$BUILD"
     cmake --build "$BUILD" -j"$(nproc)"
     start_cups
+    name_localhost
     export PANTRIO_CUPS_OUT=/var/spool/cups-pdf/out QT_QPA_PLATFORM=offscreen
     echo "== fuzzing the record set, grouping and layout for 30 s"
     build_fuzz "$BUILD-fuzz"
