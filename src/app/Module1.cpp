@@ -37,18 +37,44 @@ QPointer<frmStores> g_stores;
 std::function<void()> g_endProgram;
 std::unique_ptr<DatabaseFile::Lock> g_lock;
 QString g_readOnlyReason;
-} // namespace
-
-void setProgramDirectory(const QString &directory)
-{
-    g_directory = QDir::cleanPath(directory);
-}
 
 QString chooseProgramDirectory(const QString &executableDir, const QString &userDataDir)
 {
     if (QFileInfo::exists(QDir(executableDir).filePath(QStringLiteral("Vendora.mdb"))))
         return QDir::cleanPath(executableDir);
     return QDir::cleanPath(userDataDir);
+}
+
+// A program file (help, starter data) beside the executable, in ../share/pantrio
+// from it, or in pantrio/ of the system's data folders; empty when none.
+QString installedFile(const QString &name, const QString &executableDir,
+                      const QStringList &systemDataDirs)
+{
+    QStringList candidates = {
+        QDir(executableDir).filePath(name),
+        QDir(executableDir).filePath(QStringLiteral("../share/pantrio/") + name)};
+    for (const QString &dir : systemDataDirs)
+        candidates << QDir(dir).filePath(QStringLiteral("pantrio/") + name);
+    for (const QString &c : std::as_const(candidates))
+        if (QFileInfo(c).isFile())
+            return QDir::cleanPath(c);
+    return {};
+}
+
+QString installed(const QString &name)
+{
+    // The system's data folders, not the user's own (the first): that one
+    // holds the user's data, never the program's files.
+    QStringList system = QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation);
+    if (!system.isEmpty())
+        system.removeFirst();
+    return installedFile(name, QCoreApplication::applicationDirPath(), system);
+}
+} // namespace
+
+void setProgramDirectory(const QString &directory)
+{
+    g_directory = QDir::cleanPath(directory);
 }
 
 QString userDataDirectory()
@@ -69,33 +95,6 @@ QString strConnect()
 {
     return QDir(programDirectory()).filePath(QStringLiteral("Vendora.mdb"));
 }
-
-QString installedFile(const QString &name, const QString &executableDir,
-                      const QStringList &systemDataDirs)
-{
-    QStringList candidates = {
-        QDir(executableDir).filePath(name),
-        QDir(executableDir).filePath(QStringLiteral("../share/pantrio/") + name)};
-    for (const QString &dir : systemDataDirs)
-        candidates << QDir(dir).filePath(QStringLiteral("pantrio/") + name);
-    for (const QString &c : std::as_const(candidates))
-        if (QFileInfo(c).isFile())
-            return QDir::cleanPath(c);
-    return {};
-}
-
-namespace
-{
-QString installed(const QString &name)
-{
-    // The system's data folders, not the user's own (the first): that one
-    // holds the user's data, never the program's files.
-    QStringList system = QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation);
-    if (!system.isEmpty())
-        system.removeFirst();
-    return installedFile(name, QCoreApplication::applicationDirPath(), system);
-}
-} // namespace
 
 QString helpFile()
 {

@@ -27,15 +27,10 @@ namespace Module1
 // installation. Tests set it.
 void setProgramDirectory(const QString &directory);
 QString programDirectory();
-QString chooseProgramDirectory(const QString &executableDir, const QString &userDataDir);
 QString userDataDirectory();
 QString strConnect(); // the database file
 // Vendora.hlp in the program directory, else where it was installed.
 QString helpFile();
-// A program file (help, starter data) beside the executable, in ../share/pantrio
-// from it, or in pantrio/ of the system's data folders; empty when none.
-QString installedFile(const QString &name, const QString &executableDir,
-                      const QStringList &systemDataDirs);
 // Makes the database with the starter catalogue where there is none.
 bool createStarterDatabase(QString *error);
 

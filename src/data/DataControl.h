@@ -19,7 +19,6 @@ class DataControl : public QObject
     DataControl(const QString &name, const RecordSource &source, QObject *parent = nullptr);
 
     void setConnectionString(const QString &databasePath) { m_connectionString = databasePath; }
-    QString connectionString() const { return m_connectionString; }
 
     bool refresh(QString *error);
     RecordSet *recordset() { return &m_recordset; }

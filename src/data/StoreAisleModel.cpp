@@ -83,17 +83,6 @@ bool StoreAisleModel::setAisle(qlonglong itemId, const QString &aisle, QString *
     return true;
 }
 
-QString StoreAisleModel::aisleOf(qlonglong itemId) const
-{
-    const int i = m_byId.value(itemId, -1);
-    return i < 0 ? QString() : m_items.at(i).storeAisle.toString();
-}
-
-qlonglong StoreAisleModel::itemAt(int row) const
-{
-    return row >= 0 && row < m_visible.size() ? m_items.at(m_visible.at(row)).itemId : -1;
-}
-
 int StoreAisleModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(m_visible.size());

@@ -30,8 +30,6 @@ class StoreAisleModel : public QAbstractTableModel
     QStringList categories() const;
 
     bool setAisle(qlonglong itemId, const QString &aisle, QString *error);
-    QString aisleOf(qlonglong itemId) const;
-    qlonglong itemAt(int row) const;
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
