@@ -233,7 +233,8 @@ bool setItemAisle(Connection &connection, qlonglong store, qlonglong item, const
                            {store, item, aisle}, error);
 }
 
-bool aislesInUse(Connection &connection, qlonglong store, QStringList *aisles, QString *error)
+bool aislesInUse(Connection &connection, qlonglong store, QStringList *aisles, QString *error,
+                 AisleOrder *walk)
 {
     aisles->clear();
     Connection::Rows rows;
@@ -256,6 +257,8 @@ bool aislesInUse(Connection &connection, qlonglong store, QStringList *aisles, Q
         }
     }
     *aisles = order.sorted(*aisles);
+    if (walk)
+        *walk = std::move(order);
     return true;
 }
 

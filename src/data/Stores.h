@@ -61,8 +61,10 @@ bool setItemAisle(Connection &connection, qlonglong store, qlonglong item, const
                   QString *error);
 
 // The aisles in use in the store (an item's own aisle there, else its
-// catalogue aisle), blank left out, in the store's walking order.
-bool aislesInUse(Connection &connection, qlonglong store, QStringList *aisles, QString *error);
+// catalogue aisle), blank left out, in the store's walking order (given back
+// in order when asked for).
+bool aislesInUse(Connection &connection, qlonglong store, QStringList *aisles, QString *error,
+                 AisleOrder *order = nullptr);
 bool walkingOrder(Connection &connection, qlonglong store, AisleOrder *order, QString *error);
 // Stores the order of the given aisles (positions as listed) and which the
 // store does not have; entries for other aisles are kept.

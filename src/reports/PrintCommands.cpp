@@ -96,9 +96,8 @@ void runFor(QWidget *parent, Entry entry, DataControl *source, DEVendora &de,
         w = new ReportPreview(definition);
         w->setAttribute(Qt::WA_DeleteOnClose);
         g_windows[int(entry)] = w;
-    } else if (w->definition().caption != definition.caption ||
-               w->definition().pageHeader.controls.size() !=
-                   definition.pageHeader.controls.size()) {
+    } else if (w->definition().caption != definition.caption) {
+        // Another store (or none): its name is in the caption and the header.
         w->setDefinition(definition);
     }
     w->setData(*de.result(command));

@@ -40,6 +40,31 @@ bool openDatabase(QWidget *parent, const QString &databasePath, Connection &c)
     return true;
 }
 
+// Asks for a CSV file and reads it; false (told, or cancelled) when there is
+// none to import. nothing says what a refusal leaves unchanged.
+bool chooseCsv(QWidget *parent, const QString &caption, const QString &nothing, QString *path,
+               Csv::Table *table)
+{
+    *path = Dialogs::instance().openFileName(
+        parent, caption, QStringLiteral("CSV files (*.csv *.txt *.tsv);;All files (*)"));
+    if (path->isEmpty())
+        return false;
+    QFile file(*path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        Dialogs::notify(
+            parent, QStringLiteral("%1 cannot be read: %2").arg(native(*path), file.errorString()));
+        return false;
+    }
+    QString error;
+    if (!Csv::parse(file.readAll(), table, &error)) {
+        Dialogs::notify(
+            parent,
+            QStringLiteral("%1 cannot be imported; %2\n\n%3").arg(native(*path), nothing, error));
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 void backUpNow(QWidget *parent, const QString &databasePath)
@@ -116,24 +141,12 @@ bool restore(QWidget *parent, const QString &databasePath)
 
 bool importCatalogue(QWidget *parent, const QString &databasePath)
 {
-    const QString path = Dialogs::instance().openFileName(
-        parent, QStringLiteral("Import Catalogue"),
-        QStringLiteral("CSV files (*.csv *.txt *.tsv);;All files (*)"));
-    if (path.isEmpty())
-        return false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        Dialogs::notify(
-            parent, QStringLiteral("%1 cannot be read: %2").arg(native(path), file.errorString()));
-        return false;
-    }
+    QString path;
     Csv::Table table;
-    QString error;
-    if (!Csv::parse(file.readAll(), &table, &error)) {
-        Dialogs::notify(parent, QStringLiteral("%1 cannot be imported; nothing was added.\n\n%2")
-                                    .arg(native(path), error));
+    if (!chooseCsv(parent, QStringLiteral("Import Catalogue"), QStringLiteral("nothing was added."),
+                   &path, &table))
         return false;
-    }
+    QString error;
     Connection c;
     if (!openDatabase(parent, databasePath, c))
         return false;
@@ -227,25 +240,14 @@ void exportShoppingList(QWidget *parent, const QString &databasePath)
 
 void importStoreAisles(QWidget *parent, const QString &databasePath)
 {
-    const QString path = Dialogs::instance().openFileName(
-        parent, QStringLiteral("Import Store Aisles"),
-        QStringLiteral("CSV files (*.csv *.txt *.tsv);;All files (*)"));
-    if (path.isEmpty())
-        return;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        Dialogs::notify(
-            parent, QStringLiteral("%1 cannot be read: %2").arg(native(path), file.errorString()));
-        return;
-    }
+    QString path;
     Csv::Table table;
+    if (!chooseCsv(parent, QStringLiteral("Import Store Aisles"),
+                   QStringLiteral("nothing was changed."), &path, &table))
+        return;
     Stores::ImportSummary summary;
     Connection c;
     QString error;
-    if (!Csv::parse(file.readAll(), &table, &error))
-        return void(Dialogs::notify(
-            parent, QStringLiteral("%1 cannot be imported; nothing was changed.\n\n%2")
-                        .arg(native(path), error)));
     if (!openDatabase(parent, databasePath, c))
         return;
     if (!Stores::importAisles(c, table, &summary, &error))

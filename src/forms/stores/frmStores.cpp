@@ -187,9 +187,13 @@ void frmStores::showOrder()
     QStringList aisles;
     AisleOrder order;
     QString error;
-    if (store >= 0 && (!Stores::aislesInUse(*m_connection, store, &aisles, &error) ||
-                       !Stores::walkingOrder(*m_connection, store, &order, &error)))
+    if (store >= 0 && !Stores::aislesInUse(*m_connection, store, &aisles, &error, &order))
         showError(error);
+    m_shownAisles = aisles;
+    m_shownExcluded.clear();
+    for (const QString &a : std::as_const(aisles))
+        if (order.excluded(a))
+            m_shownExcluded << a;
     m_showing = true;
     const QSignalBlocker block(lstOrder);
     const int row = lstOrder->currentRow();
@@ -227,17 +231,9 @@ void frmStores::orderEdited()
         if (lstOrder->item(i)->checkState() == Qt::Unchecked)
             excluded << aisles.last();
     }
-    QStringList before, beforeExcluded;
-    AisleOrder order;
-    QString error;
-    Stores::aislesInUse(*m_connection, selectedStore(), &before, &error);
-    Stores::walkingOrder(*m_connection, selectedStore(), &order, &error);
-    for (const QString &a : std::as_const(before))
-        if (order.excluded(a))
-            beforeExcluded << a;
-    if (before == aisles && beforeExcluded == excluded)
+    if (m_shownAisles == aisles && m_shownExcluded == excluded)
         return;
-    m_undo->push(new OrderChange(this, before, beforeExcluded, aisles, excluded));
+    m_undo->push(new OrderChange(this, m_shownAisles, m_shownExcluded, aisles, excluded));
 }
 
 void frmStores::moveAisle(int step)

@@ -66,6 +66,9 @@ class frmStores : public QMainWindow
     QUndoStack *m_undo = nullptr;
     QString m_loadError;
     bool m_showing = false; // lists being filled, not edited
+    // The walking order as last shown and stored: what an edit changes from.
+    QStringList m_shownAisles;
+    QStringList m_shownExcluded;
 
     QListWidget *lstStores = nullptr;
     QPushButton *cmdAddStore = nullptr;
