@@ -1,11 +1,11 @@
 // libFuzzer target over the record set's filter and find, the grouping behind
 // the reports and the report layout. The input is split into rows of three
 // fields and a criterion; the checks are the invariants the program relies on.
-#include "data/Connection.h"
-#include "data/DEVendora.h"
-#include "data/RecordSet.h"
-#include "data/RecordSources.h"
-#include "data/Schema.h"
+#include "data/access/Connection.h"
+#include "data/access/DEVendora.h"
+#include "data/access/RecordSet.h"
+#include "data/access/RecordSources.h"
+#include "data/access/Schema.h"
 #include "reports/engine/ReportLayout.h"
 
 #include <QCoreApplication>

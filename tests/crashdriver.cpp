@@ -3,8 +3,8 @@
 // items, stores appearance choices — and appends to JOURNAL what each step
 // has stored, once it has returned. tst_crash kills it at random moments.
 #include "app/Module1.h"
-#include "data/DataControl.h"
-#include "data/RecordSet.h"
+#include "data/access/DataControl.h"
+#include "data/access/RecordSet.h"
 #include "forms/editor/frmAdding.h"
 #include "forms/main/CatalogueView.h"
 #include "forms/main/frmVendora.h"

@@ -2,7 +2,7 @@
 // writes, fifty times, and checks after each kill that the database is intact,
 // holds only whole rows and holds everything the program had stored.
 #include "appearance/Appearance.h"
-#include "data/Connection.h"
+#include "data/access/Connection.h"
 #include "support/TestSupport.h"
 
 #include <QMap>

@@ -1,13 +1,13 @@
 // The data layer on its own: schema and file checks, the record set, the
 // grouped report commands and the natural order.
-#include "data/Connection.h"
-#include "data/DEVendora.h"
-#include "data/DataControl.h"
-#include "data/NaturalOrder.h"
-#include "data/RecordSet.h"
-#include "data/RecordSetModel.h"
-#include "data/RecordSources.h"
-#include "data/Schema.h"
+#include "data/access/Connection.h"
+#include "data/access/DEVendora.h"
+#include "data/access/DataControl.h"
+#include "data/text/NaturalOrder.h"
+#include "data/access/RecordSet.h"
+#include "data/models/RecordSetModel.h"
+#include "data/access/RecordSources.h"
+#include "data/access/Schema.h"
 #include "support/TestDatabase.h"
 
 #include <QAbstractItemModelTester>

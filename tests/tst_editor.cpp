@@ -1,7 +1,7 @@
 // The item editor driven through its real widgets, and the way there and back
 // from the main window, with category deletion.
 #include "app/Module1.h"
-#include "data/RecordSet.h"
+#include "data/access/RecordSet.h"
 #include "forms/editor/DataCombo.h"
 #include "forms/editor/frmAdding.h"
 #include "forms/main/CatalogueView.h"

@@ -1,8 +1,8 @@
 // The main window driven through its real widgets: layout, catalogue view,
 // shopping list, start-up and restart.
 #include "app/Module1.h"
-#include "data/DataControl.h"
-#include "data/RecordSet.h"
+#include "data/access/DataControl.h"
+#include "data/access/RecordSet.h"
 #include "forms/main/CatalogueView.h"
 #include "forms/main/frmVendora.h"
 #include "support/TestSupport.h"
@@ -132,7 +132,7 @@ void TstMainWindow::layoutMatchesTheDesign()
     QStringList menus;
     for (QAction *a : f->menuBar()->actions())
         menus << a->text();
-    QCOMPARE(menus, QStringList({"File", "Add", "Stores…", "Options", "Print", "Help"}));
+    QCOMPARE(menus, QStringList({"File", "Edit", "Add", "Stores…", "Options", "Print", "Help"}));
     QCOMPARE(f->findChild<QAction *>("mnuFontColor")->text(), QString("Font && Form Color"));
     QCOMPARE(f->findChild<QAction *>("mnuAislePrint")->text(), QString("Pantrio by Aisle"));
 

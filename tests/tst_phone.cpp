@@ -2,8 +2,8 @@
 // engine, the QR code read back by a real decoder, the plain text on the
 // clipboard, and what each says of an empty list or a file it cannot write.
 #include "app/Module1.h"
-#include "data/Connection.h"
-#include "data/Stores.h"
+#include "data/access/Connection.h"
+#include "data/household/Stores.h"
 #include "forms/main/frmVendora.h"
 #include "forms/phone/TakeAlongCommands.h"
 #include "forms/phone/frmQrCode.h"

@@ -2,9 +2,9 @@
 // file, the file removed, the disk full, hostile and damaged text; and a
 // monkey of random clicks and keys over both windows.
 #include "app/Module1.h"
-#include "data/Connection.h"
-#include "data/DataControl.h"
-#include "data/RecordSet.h"
+#include "data/access/Connection.h"
+#include "data/access/DataControl.h"
+#include "data/access/RecordSet.h"
 #include "forms/editor/frmAdding.h"
 #include "forms/main/CatalogueView.h"
 #include "forms/main/frmVendora.h"

@@ -1,8 +1,8 @@
 // The report engine (layout, pagination, painting), the print entries of the
 // main window, a real print through CUPS, help and the version box.
 #include "app/Module1.h"
-#include "data/DEVendora.h"
-#include "data/DataControl.h"
+#include "data/access/DEVendora.h"
+#include "data/access/DataControl.h"
 #include "forms/main/frmVendora.h"
 #include "reports/PrintCommands.h"
 #include "reports/ReportPreview.h"

@@ -2,12 +2,12 @@
 // and other side files beside the database, files the user writes, one
 // Pantrio per file, and windows closed while their dialogs are open.
 #include "app/Module1.h"
-#include "data/Backup.h"
-#include "data/Connection.h"
-#include "data/DataControl.h"
-#include "data/DatabaseFile.h"
-#include "data/RecordSet.h"
-#include "data/Schema.h"
+#include "data/safety/Backup.h"
+#include "data/access/Connection.h"
+#include "data/access/DataControl.h"
+#include "data/safety/DatabaseFile.h"
+#include "data/access/RecordSet.h"
+#include "data/access/Schema.h"
 #include "forms/editor/frmAdding.h"
 #include "forms/main/CatalogueView.h"
 #include "forms/main/frmVendora.h"

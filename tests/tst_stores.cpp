@@ -2,10 +2,10 @@
 // the list printed in two stores' orders, today's report kept word for word
 // without a store, and the store aisles' CSV.
 #include "app/Module1.h"
-#include "data/Connection.h"
-#include "data/Csv.h"
-#include "data/Schema.h"
-#include "data/Stores.h"
+#include "data/access/Connection.h"
+#include "data/formats/Csv.h"
+#include "data/access/Schema.h"
+#include "data/household/Stores.h"
 #include "forms/main/frmVendora.h"
 #include "forms/stores/frmStores.h"
 #include "reports/PrintCommands.h"

@@ -3,9 +3,9 @@
 // accessibility interface with its live text and state, keyboard paths, fonts
 // as drawn, read-only files, long text, spreadsheet files, plurals and PDFs.
 #include "app/Module1.h"
-#include "data/CatalogueTransfer.h"
-#include "data/Connection.h"
-#include "data/Csv.h"
+#include "data/formats/CatalogueTransfer.h"
+#include "data/access/Connection.h"
+#include "data/formats/Csv.h"
 #include "forms/editor/DataCombo.h"
 #include "forms/editor/frmAdding.h"
 #include "forms/main/CatalogueView.h"

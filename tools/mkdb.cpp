@@ -1,6 +1,6 @@
 // pantrio-mkdb [--empty] PATH: writes a new Vendora.mdb at PATH with the
 // starter catalogue (or only the tables), unless a file is already there.
-#include "data/Schema.h"
+#include "data/access/Schema.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

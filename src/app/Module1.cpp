@@ -1,18 +1,17 @@
 #include "app/Module1.h"
 
-#include "data/Backup.h"
-#include "data/Connection.h"
-#include "data/DEVendora.h"
-#include "data/DatabaseFile.h"
-#include "data/Schema.h"
+#include "data/safety/Backup.h"
+#include "data/access/Connection.h"
+#include "data/access/DEVendora.h"
+#include "data/household/Household.h"
+#include "data/safety/DatabaseFile.h"
+#include "data/access/Schema.h"
 #include "forms/editor/frmAdding.h"
 #include "forms/main/frmVendora.h"
-#include "forms/phone/TakeAlongCommands.h"
-#include "forms/phone/frmQrCode.h"
 #include "forms/stores/frmStores.h"
-#include "reports/PrintCommands.h"
 #include "uibase/Dialogs.h"
 #include "uibase/HelpViewer.h"
+#include "uibase/TopLevelWindows.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -30,7 +29,7 @@ namespace
 {
 QString g_directory;
 QVariant g_highestID;
-std::unique_ptr<DEVendora> g_de;
+std::unique_ptr<Household> g_household;
 QPointer<frmVendora> g_main;
 QPointer<frmAdding> g_editor;
 QPointer<frmStores> g_stores;
@@ -137,22 +136,36 @@ void setHighestID(const QVariant &id)
     g_highestID = id.isNull() ? QVariant(qlonglong(0)) : id;
 }
 
+void reloadMain();
+
+Household &household()
+{
+    if (!g_household) {
+        g_household = std::make_unique<Household>();
+        // A file replaced under the main window: it is loaded afresh, as
+        // everything it shows and holds came from the old contents.
+        QObject::connect(g_household.get(), &Household::changed, g_household.get(),
+                         [](Household::Changes what) {
+                             if (what.testFlag(Household::Replaced) && g_main)
+                                 reloadMain();
+                         });
+    }
+    return *g_household;
+}
+
 DEVendora &de()
 {
-    if (!g_de)
-        g_de = std::make_unique<DEVendora>();
-    return *g_de;
+    return household().de();
 }
 
 void SetConnections(int FormNo)
 {
-    // Same values on every call; the data environment keeps an open connection.
-    // A window gets them as it is made, before its load.
-    de().setConnectionString(strConnect());
+    // Every window works on the one open household file. A window gets it as
+    // it is made, before its load.
     if (FormNo == 1 && g_main)
-        g_main->setConnections(strConnect(), helpFile(), de());
+        g_main->setConnections(household(), helpFile());
     else if (FormNo == 2 && g_editor)
-        g_editor->setConnections(strConnect(), helpFile());
+        g_editor->setConnections(household(), helpFile());
 }
 
 void FillRecentList()
@@ -267,7 +280,14 @@ bool Main()
         // once; a damaged one is left as it is and goes on as before.
         DatabaseFile::useRollbackJournal(path, &error);
     }
-    SetConnections(0);
+    // Opened once for the whole run, after the backup: an older file is
+    // brought up to date before any window shows.
+    if (!household().open(path, &error)) {
+        tellCannotOpen(error);
+        return false;
+    }
+    if (g_readOnlyReason.isEmpty())
+        g_readOnlyReason = household().readOnlyReason();
     frmVendora *f = frmVendoraInstance();
     if (!f->loadedOk()) {
         tellCannotOpen(f->loadError());
@@ -275,7 +295,7 @@ bool Main()
         return false;
     }
     QVariant highest;
-    if (!de().TopListID(&highest, &error)) {
+    if (!household().de().TopListID(&highest, &error)) {
         tellCannotOpen(error);
         unloadVendora();
         return false;
@@ -344,17 +364,20 @@ void openStores()
     if (!g_stores) {
         auto *stores = new frmStores;
         stores->setAttribute(Qt::WA_DeleteOnClose);
-        if (!stores->load(strConnect())) {
+        if (!stores->load(household())) {
             Dialogs::notify(g_main, stores->loadError());
             delete stores;
             return;
         }
         g_stores = stores;
+        TopLevelWindows::adopt(stores);
     }
     g_stores->show();
     g_stores->raise();
     g_stores->activateWindow();
 }
+
+} // namespace
 
 // After a restore everything the main window shows came from the old data.
 void reloadMain()
@@ -366,14 +389,12 @@ void reloadMain()
     fresh->show();
 }
 
-} // namespace
-
 frmVendora *frmVendoraInstance()
 {
     if (!g_main) {
         g_main = new frmVendora;
+        TopLevelWindows::adopt(g_main);
         QObject::connect(g_main, &frmVendora::editorRequested, g_main, [] { openEditor(); });
-        QObject::connect(g_main, &frmVendora::dataReplaced, g_main, [] { reloadMain(); });
         QObject::connect(g_main, &frmVendora::storesRequested, g_main, [] { openStores(); });
         QObject::connect(g_main, &frmVendora::quitRequested, g_main, [] { endProgram(); });
         SetConnections(1);
@@ -398,6 +419,7 @@ frmAdding *frmAddingInstance()
 {
     if (!g_editor) {
         g_editor = new frmAdding;
+        TopLevelWindows::adopt(g_editor);
         QObject::connect(g_editor, &frmAdding::closed, g_editor, [] { closeEditor(); });
         SetConnections(2);
         g_editor->Form_Load();
@@ -435,13 +457,9 @@ frmStores *frmStoresIfOpen()
 
 void shutdown()
 {
-    delete g_stores.data();
-    delete TakeAlongCommands::qrWindow();
-    PrintCommands::closeAll();
-    HelpViewer::closeViewer();
-    delete g_editor.data();
-    delete g_main.data();
-    g_de.reset();
+    // Every window, whoever made it, before the file they show.
+    TopLevelWindows::closeAll();
+    g_household.reset();
     g_highestID = QVariant();
     g_lock.reset();
     g_readOnlyReason.clear();

@@ -9,6 +9,7 @@ namespace pantrio
 {
 
 class DEVendora;
+class Household;
 class frmVendora;
 class frmAdding;
 class frmStores;
@@ -39,6 +40,9 @@ bool createStarterDatabase(QString *error);
 QVariant HighestID();
 void setHighestID(const QVariant &id);
 
+// The open household file, shared by every window; the report data
+// environment runs on it.
+Household &household();
 DEVendora &de();
 
 void SetConnections(int FormNo);

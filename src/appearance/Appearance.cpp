@@ -1,6 +1,6 @@
 #include "appearance/Appearance.h"
 
-#include "data/DataControl.h"
+#include "data/access/DataControl.h"
 #include "uibase/Dialogs.h"
 #include "uibase/Fonts.h"
 

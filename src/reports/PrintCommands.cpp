@@ -1,8 +1,9 @@
 #include "reports/PrintCommands.h"
+#include "uibase/TopLevelWindows.h"
 
-#include "data/DEVendora.h"
-#include "data/DataControl.h"
-#include "data/Stores.h"
+#include "data/access/DEVendora.h"
+#include "data/access/DataControl.h"
+#include "data/household/Stores.h"
 #include "reports/ReportPreview.h"
 #include "uibase/Dialogs.h"
 
@@ -50,8 +51,7 @@ void run(QWidget *parent, Entry entry, DataControl *source, DEVendora &de)
     std::optional<Stores::Store> store;
     QString error;
     if (entry == Entry::ByAisle) {
-        store = Stores::current(de.cnVend(), &error);
-        if (!error.isEmpty()) {
+        if (!de.currentStore(&store, &error)) {
             Dialogs::notify(parent, error);
             return;
         }
@@ -96,6 +96,7 @@ void runFor(QWidget *parent, Entry entry, DataControl *source, DEVendora &de,
         w = new ReportPreview(definition);
         w->setAttribute(Qt::WA_DeleteOnClose);
         g_windows[int(entry)] = w;
+        TopLevelWindows::adopt(w);
     } else if (w->definition().caption != definition.caption) {
         // Another store (or none): its name is in the caption and the header.
         w->setDefinition(definition);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/Stores.h"
+#include "data/household/Stores.h"
 
 #include <QString>
 

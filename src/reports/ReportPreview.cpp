@@ -1,6 +1,6 @@
 #include "reports/ReportPreview.h"
 
-#include "data/SafeFile.h"
+#include "data/safety/SafeFile.h"
 #include "reports/engine/PdfText.h"
 #include "reports/engine/ReportPainter.h"
 #include "uibase/Dialogs.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/DEVendora.h"
+#include "data/access/DEVendora.h"
 #include "reports/engine/ReportDefinition.h"
 #include "reports/engine/ReportLayout.h"
 

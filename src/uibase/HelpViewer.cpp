@@ -1,4 +1,5 @@
 #include "uibase/HelpViewer.h"
+#include "uibase/TopLevelWindows.h"
 
 #include "uibase/Dialogs.h"
 
@@ -111,8 +112,10 @@ void HelpViewer::show(int topic)
 
 HelpViewer *HelpViewer::showTopic(const QString &helpFile, int topic)
 {
-    if (!g_viewer)
+    if (!g_viewer) {
         g_viewer = new HelpViewer;
+        TopLevelWindows::adopt(g_viewer);
+    }
     QString error;
     if (!g_viewer->load(helpFile, &error)) {
         Dialogs::notify(nullptr, error);

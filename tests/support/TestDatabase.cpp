@@ -1,7 +1,7 @@
 #include "support/TestDatabase.h"
 
-#include "data/Connection.h"
-#include "data/Schema.h"
+#include "data/access/Connection.h"
+#include "data/access/Schema.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -69,6 +69,12 @@ QList<QVariantList> TestDatabase::rows(const QString &sql) const
         out << row;
     }
     return out;
+}
+
+bool TestDatabase::makeFirstVersion() const
+{
+    return exec("DROP TABLE StoreAisles") && exec("DROP TABLE StoreAisleOrder") &&
+           exec("DROP TABLE Stores") && exec("PRAGMA user_version = 1");
 }
 
 QByteArray fileHash(const QString &path)

@@ -23,6 +23,8 @@ class TestDatabase
     QVariant scalar(const QString &sql, const QVariantList &binds = {}) const;
     bool exec(const QString &sql, const QVariantList &binds = {}) const;
     QList<QVariantList> rows(const QString &sql) const;
+    // Makes the file as the first version wrote it: the five tables alone.
+    bool makeFirstVersion() const;
 
   private:
     QTemporaryDir m_dir;

@@ -1,7 +1,7 @@
 #include "forms/editor/DataCombo.h"
 
-#include "data/RecordSet.h"
-#include "data/RecordSetModel.h"
+#include "data/access/RecordSet.h"
+#include "data/models/RecordSetModel.h"
 #include "uibase/LongText.h"
 
 #include <QEvent>

@@ -1,11 +1,10 @@
 #include "forms/editor/frmAdding.h"
 
 #include "appearance/Appearance.h"
-#include "data/Connection.h"
-#include "data/DataControl.h"
-#include "data/EditSession.h"
-#include "data/RecordSet.h"
-#include "data/RecordSources.h"
+#include "data/access/DataControl.h"
+#include "data/household/EditSession.h"
+#include "data/access/RecordSet.h"
+#include "data/access/RecordSources.h"
 #include "forms/editor/DataCombo.h"
 #include "forms/editor/EditorStrips.h"
 #include "forms/main/frmVendora.h"
@@ -13,12 +12,14 @@
 #include "uibase/Dialogs.h"
 #include "uibase/HelpViewer.h"
 #include "uibase/LongText.h"
+#include "uibase/UndoCommands.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 
@@ -35,8 +36,7 @@ frmAdding::frmAdding()
     : m_adoCat(new DataControl(QStringLiteral("adoCat"), Sources::editorCategories(), this)),
       m_adoVend(new DataControl(QStringLiteral("adoVend"), Sources::findList(), this)),
       m_adoSettings(new DataControl(QStringLiteral("adoSettings"),
-                                    Sources::settings(QStringLiteral("Settings2")), this)),
-      m_connection(std::make_unique<Connection>())
+                                    Sources::settings(QStringLiteral("Settings2")), this))
 {
     setObjectName(QStringLiteral("frmAdding"));
     setWindowTitle(QStringLiteral("Enter Info"));
@@ -48,16 +48,60 @@ frmAdding::frmAdding()
 
 frmAdding::~frmAdding()
 {
-    // The record set's statements go before the connection they run on.
     delete m_rs;
 }
 
-void frmAdding::setConnections(const QString &databasePath, const QString &helpFile)
+void frmAdding::setConnections(Household &file, const QString &helpFile)
 {
-    m_databasePath = databasePath;
+    if (m_file)
+        disconnect(m_file, nullptr, this, nullptr);
+    m_file = &file;
     m_helpFile = helpFile;
     for (DataControl *c : {m_adoCat, m_adoVend, m_adoSettings})
-        c->setConnectionString(databasePath);
+        c->setConnection(&file.connection());
+    // A category typed in is added as a step of its own.
+    m_adoCat->recordset()->setGate(file.gate("Add Category", nullptr, nullptr,
+                                             Household::Categories));
+    connect(m_file, &Household::changed, this, &frmAdding::fileChanged);
+    // Edit comes first: the window has no File menu. A change being typed is
+    // written first, so Undo takes back that change, and Redo brings it back.
+    if (!findChild<QMenu *>(QStringLiteral("mnuEdit")))
+        UndoCommands::addEditMenu(this, file, menuBar()->actions().value(0), [this] {
+            QString error;
+            if (!m_session || finishPendingChange(&error))
+                return true;
+            showError(error);
+            return false;
+        });
+}
+
+// Changes made elsewhere (undone from the Edit menu, or by another window):
+// the record shown stays the same item where it still exists.
+void frmAdding::fileChanged(Household::Changes what, const QObject *origin)
+{
+    if (!m_rs || m_closing)
+        return;
+    QString error;
+    if (what & (Household::Categories | Household::Replaced)) {
+        if (!m_adoCat->refresh(&error))
+            showError(error);
+        cboCat->refresh();
+    }
+    if (!(what & (Household::Catalogue | Household::Replaced)))
+        return;
+    if (origin != m_rs) {
+        const QVariant id = m_rs->value(QStringLiteral("ID"));
+        const int position = m_rs->currentIndex();
+        m_session->cancel();
+        if (!m_rs->requery(&error))
+            return showError(error);
+        m_rs->moveFirst();
+        if (!id.isNull() && !m_rs->find(Criterion{QStringLiteral("ID"), id}) &&
+            m_rs->recordCount() > 0)
+            m_rs->moveTo(std::clamp(position, 0, m_rs->recordCount() - 1));
+        showRecord();
+    }
+    refreshFindList();
 }
 
 void frmAdding::Form_Load()
@@ -65,9 +109,12 @@ void frmAdding::Form_Load()
     m_loadError.clear();
     QString error;
     bool ok = Appearance::CheckSettings(this, Appearance::Window::Editor, m_adoSettings, &error);
-    ok = ok && m_connection->open(m_databasePath, &error);
     if (ok) {
-        m_rs = new RecordSet(m_connection.get(), Sources::editorItems(), this);
+        m_rs = new RecordSet(&m_file->connection(), Sources::editorItems(), this);
+        // Each written addition, edit and deletion is a step of the file's
+        // history; deleting an item deletes its aisles in the stores.
+        m_rs->setGate(m_file->gate("Add Item", "Edit Item", "Delete Item",
+                                   Household::Catalogue | Household::StoresAndAisles));
         m_rs->setObjectName(QStringLiteral("adoPrimaryRS"));
         // Leaving a record writes its pending change, as the fields are bound to it.
         m_rs->setUpdateOnMove(true);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/household/Household.h"
+
 #include <QMainWindow>
 #include <QVariant>
 
@@ -33,7 +35,9 @@ class frmAdding : public QMainWindow
     void Form_Load();
     bool loadedOk() const { return m_loadError.isEmpty(); }
     QString loadError() const { return m_loadError; }
-    void setConnections(const QString &databasePath, const QString &helpFile);
+    // The open household file and the help file, handed in before the load;
+    // the window follows every change the file announces.
+    void setConnections(Household &file, const QString &helpFile);
 
     void SetBrowseMode(bool browse);
     void Form_KeyDown(int key, Qt::KeyboardModifiers shift);
@@ -84,11 +88,12 @@ class frmAdding : public QMainWindow
     bool Form_QueryUnload();
     void refreshFindList();
     void showError(const QString &error);
+    void fileChanged(pantrio::Household::Changes what, const QObject *origin);
 
     DataControl *m_adoCat;
     DataControl *m_adoVend;
     DataControl *m_adoSettings;
-    std::unique_ptr<Connection> m_connection;
+    Household *m_file = nullptr;
     RecordSet *m_rs = nullptr;
 
     QLineEdit *m_fields[4] = {};
@@ -108,7 +113,6 @@ class frmAdding : public QMainWindow
 
     EditSession *m_session = nullptr;
 
-    QString m_databasePath;
     QString m_helpFile;
     QString m_loadError;
     bool m_showing = false; // fields being filled from the record, not typed

@@ -1,12 +1,13 @@
 #include "forms/main/FileCommands.h"
 
-#include "data/Backup.h"
-#include "data/CatalogueTransfer.h"
-#include "data/Connection.h"
-#include "data/Csv.h"
-#include "data/Plural.h"
-#include "data/SafeFile.h"
-#include "data/Stores.h"
+#include "data/safety/Backup.h"
+#include "data/formats/CatalogueTransfer.h"
+#include "data/access/Connection.h"
+#include "data/formats/Csv.h"
+#include "data/text/Plural.h"
+#include "data/safety/SafeFile.h"
+#include "data/household/Household.h"
+#include "data/household/Stores.h"
 #include "uibase/Dialogs.h"
 
 #include <QDate>
@@ -30,14 +31,14 @@ bool sameFile(const QString &a, const QString &b)
     return QFileInfo(a).absoluteFilePath() == QFileInfo(b).absoluteFilePath();
 }
 
-bool openDatabase(QWidget *parent, const QString &databasePath, Connection &c)
+// A command that would write says why it cannot, before asking anything.
+bool mayWrite(QWidget *parent, Household &file)
 {
-    QString error;
-    if (!c.open(databasePath, &error)) {
-        Dialogs::notify(parent, error);
-        return false;
-    }
-    return true;
+    QString why;
+    if (file.connection().canWrite(&why))
+        return true;
+    Dialogs::notify(parent, why);
+    return false;
 }
 
 // Asks for a CSV file and reads it; false (told, or cancelled) when there is
@@ -67,8 +68,9 @@ bool chooseCsv(QWidget *parent, const QString &caption, const QString &nothing, 
 
 } // namespace
 
-void backUpNow(QWidget *parent, const QString &databasePath)
+void backUpNow(QWidget *parent, Household &file)
 {
+    const QString databasePath = file.path();
     // Suggested beside the automatic backups, never among them: rotation only
     // ever deletes what it made itself.
     const QString suggested =
@@ -107,8 +109,11 @@ void backUpNow(QWidget *parent, const QString &databasePath)
     Dialogs::notify(parent, QStringLiteral("Backed up to %1.").arg(native(target)));
 }
 
-bool restore(QWidget *parent, const QString &databasePath)
+bool restore(QWidget *parent, Household &file)
 {
+    const QString databasePath = file.path();
+    if (!mayWrite(parent, file))
+        return false;
     const QString source = Dialogs::instance().openFileName(
         parent, QStringLiteral("Restore"),
         QStringLiteral("Pantrio databases (*.mdb);;All files (*)"));
@@ -130,7 +135,9 @@ bool restore(QWidget *parent, const QString &databasePath)
                                                   "data is backed up first.")
                                        .arg(native(source))))
         return false;
-    if (!Backup::restore(databasePath, source, &error)) {
+    // Not a step of the history: the backup taken first is the way back.
+    if (!file.replace([&](QString *e) { return Backup::restore(databasePath, source, e); },
+                      &error)) {
         Dialogs::notify(parent, QStringLiteral("The backup could not be restored; your data is "
                                                "as it was.\n\n") +
                                     error);
@@ -139,19 +146,18 @@ bool restore(QWidget *parent, const QString &databasePath)
     return true;
 }
 
-bool importCatalogue(QWidget *parent, const QString &databasePath)
+bool importCatalogue(QWidget *parent, Household &file)
 {
+    if (!mayWrite(parent, file))
+        return false;
     QString path;
     Csv::Table table;
     if (!chooseCsv(parent, QStringLiteral("Import Catalogue"), QStringLiteral("nothing was added."),
                    &path, &table))
         return false;
     QString error;
-    Connection c;
-    if (!openDatabase(parent, databasePath, c))
-        return false;
     CatalogueTransfer::ImportPlan plan;
-    if (!CatalogueTransfer::plan(c, table, &plan, &error)) {
+    if (!CatalogueTransfer::plan(file.connection(), table, &plan, &error)) {
         Dialogs::notify(parent, QStringLiteral("%1 cannot be imported; nothing was added.\n\n%2")
                                     .arg(native(path), error));
         return false;
@@ -185,15 +191,16 @@ bool importCatalogue(QWidget *parent, const QString &databasePath)
                                     plan.duplicates),
                              blank)))
         return false;
-    auto progress = Dialogs::instance().progress(parent, QStringLiteral("Importing items…"));
-    if (!CatalogueTransfer::apply(
-            c, plan, [&](int done, int total) { return progress->setValue(done, total); },
+    // Written in one go, with no events taken meanwhile, so no other window
+    // can start a change inside the import's transaction.
+    const int count = int(plan.items.size());
+    if (!file.change(
+            plural("Import %n Item(s)", count), Household::Catalogue | Household::Categories,
+            [&](QString *e) { return CatalogueTransfer::apply(file.connection(), plan, {}, e); },
             &error)) {
-        progress.reset();
         Dialogs::notify(parent, error);
         return false;
     }
-    progress.reset();
     Dialogs::notify(
         parent, plural("%n item(s) added to the catalogue.", int(plan.items.size())) +
                     (table.blankRows
@@ -204,19 +211,16 @@ bool importCatalogue(QWidget *parent, const QString &databasePath)
 
 namespace
 {
-void exportTo(QWidget *parent, const QString &databasePath, const QString &caption,
+void exportTo(QWidget *parent, Household &file, const QString &caption,
               const QString &name, bool (*write)(Connection &, const QString &, int *, QString *))
 {
     const QString path = Dialogs::instance().saveFileName(parent, caption, name,
                                                           QStringLiteral("CSV files (*.csv)"));
     if (path.isEmpty())
         return;
-    Connection c;
-    if (!openDatabase(parent, databasePath, c))
-        return;
     QString error;
     int count = 0;
-    if (!write(c, path, &count, &error)) {
+    if (!write(file.connection(), path, &count, &error)) {
         Dialogs::notify(parent,
                         QStringLiteral("%1 could not be written:\n%2").arg(native(path), error));
         return;
@@ -226,31 +230,34 @@ void exportTo(QWidget *parent, const QString &databasePath, const QString &capti
 }
 } // namespace
 
-void exportCatalogue(QWidget *parent, const QString &databasePath)
+void exportCatalogue(QWidget *parent, Household &file)
 {
-    exportTo(parent, databasePath, QStringLiteral("Export Catalogue"),
+    exportTo(parent, file, QStringLiteral("Export Catalogue"),
              QStringLiteral("Catalogue.csv"), &CatalogueTransfer::exportCatalogue);
 }
 
-void exportShoppingList(QWidget *parent, const QString &databasePath)
+void exportShoppingList(QWidget *parent, Household &file)
 {
-    exportTo(parent, databasePath, QStringLiteral("Export Shopping List"),
+    exportTo(parent, file, QStringLiteral("Export Shopping List"),
              QStringLiteral("Shopping List.csv"), &CatalogueTransfer::exportShoppingList);
 }
 
-void importStoreAisles(QWidget *parent, const QString &databasePath)
+void importStoreAisles(QWidget *parent, Household &file)
 {
+    if (!mayWrite(parent, file))
+        return;
     QString path;
     Csv::Table table;
     if (!chooseCsv(parent, QStringLiteral("Import Store Aisles"),
                    QStringLiteral("nothing was changed."), &path, &table))
         return;
     Stores::ImportSummary summary;
-    Connection c;
     QString error;
-    if (!openDatabase(parent, databasePath, c))
-        return;
-    if (!Stores::importAisles(c, table, &summary, &error))
+    if (!file.change(QStringLiteral("Import Store Aisles"), Household::StoresAndAisles,
+                     [&](QString *e) {
+                         return Stores::importAisles(file.connection(), table, &summary, e);
+                     },
+                     &error))
         return void(Dialogs::notify(
             parent, QStringLiteral("%1 cannot be imported; nothing was changed.\n\n%2")
                         .arg(native(path), error)));
@@ -262,9 +269,11 @@ void importStoreAisles(QWidget *parent, const QString &databasePath)
     Dialogs::notify(parent, said.join(QLatin1Char(' ')));
 }
 
-void exportStoreAisles(QWidget *parent, const QString &databasePath)
+void exportStoreAisles(QWidget *parent, Household &file)
 {
-    exportTo(parent, databasePath, QStringLiteral("Export Store Aisles"),
+    if (!file.hasStores())
+        return void(Dialogs::notify(parent, QStringLiteral("This file has no stores yet.")));
+    exportTo(parent, file, QStringLiteral("Export Store Aisles"),
              QStringLiteral("Store Aisles.csv"), &Stores::exportAisles);
 }
 

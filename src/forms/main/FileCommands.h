@@ -6,22 +6,24 @@ class QWidget;
 namespace pantrio
 {
 
+class Household;
+
 // The main window's File menu: backups, restore, CSV import and export of the
-// database at databasePath. Each command asks through the dialog interface and
+// open household file; every change goes through it as one step of the history. Each command asks through the dialog interface and
 // reports what it did.
 namespace FileCommands
 {
 
-void backUpNow(QWidget *parent, const QString &databasePath);
+void backUpNow(QWidget *parent, Household &file);
 // True when the data was replaced (the caller reloads its window).
-bool restore(QWidget *parent, const QString &databasePath);
+bool restore(QWidget *parent, Household &file);
 // True when items were added.
-bool importCatalogue(QWidget *parent, const QString &databasePath);
-void exportCatalogue(QWidget *parent, const QString &databasePath);
-void exportShoppingList(QWidget *parent, const QString &databasePath);
+bool importCatalogue(QWidget *parent, Household &file);
+void exportCatalogue(QWidget *parent, Household &file);
+void exportShoppingList(QWidget *parent, Household &file);
 // Each store's own aisles (Store, Item, Category, Aisle): all rows or none.
-void importStoreAisles(QWidget *parent, const QString &databasePath);
-void exportStoreAisles(QWidget *parent, const QString &databasePath);
+void importStoreAisles(QWidget *parent, Household &file);
+void exportStoreAisles(QWidget *parent, Household &file);
 
 } // namespace FileCommands
 } // namespace pantrio

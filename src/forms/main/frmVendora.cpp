@@ -1,16 +1,17 @@
 #include "forms/main/frmVendora.h"
 
 #include "appearance/Appearance.h"
-#include "data/DEVendora.h"
-#include "data/DataControl.h"
-#include "data/Plural.h"
-#include "data/RecordSetModel.h"
-#include "data/RecordSources.h"
-#include "data/ShoppingList.h"
+#include "data/access/DEVendora.h"
+#include "data/access/DataControl.h"
+#include "data/text/Plural.h"
+#include "data/models/RecordSetModel.h"
+#include "data/access/RecordSources.h"
+#include "data/household/ShoppingList.h"
 #include "forms/main/CatalogueView.h"
 #include "uibase/Design.h"
 #include "uibase/Dialogs.h"
 #include "uibase/LongText.h"
+#include "uibase/UndoCommands.h"
 
 #include <QEvent>
 #include <QHeaderView>
@@ -18,6 +19,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QListWidget>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
@@ -56,13 +58,73 @@ void frmVendora::showError(const QString &error)
     Dialogs::notify(this, error);
 }
 
-void frmVendora::setConnections(const QString &databasePath, const QString &helpFile, DEVendora &de)
+void frmVendora::setConnections(Household &file, const QString &helpFile)
 {
-    m_databasePath = databasePath;
+    if (m_file)
+        disconnect(m_file, nullptr, this, nullptr);
+    m_file = &file;
     m_helpFile = helpFile;
-    m_de = &de;
+    m_de = &file.de();
     for (DataControl *c : {m_adoCat, m_adoVendora, m_adoList, m_adoSettings})
-        c->setConnectionString(databasePath);
+        c->setConnection(&file.connection());
+    connect(m_file, &Household::changed, this, &frmVendora::fileChanged);
+    // The grid's edits and deletions, and deleting a category, are steps of
+    // the file's history.
+    m_adoList->recordset()->setGate(
+        file.gate(nullptr, "Quantity Edit", "Delete %n Row(s)", Household::List));
+    m_adoCat->recordset()->setGate(
+        file.gate(nullptr, nullptr, "Delete Category", Household::Categories));
+    // Edit comes after File, before the menus the window has always had.
+    if (!findChild<QMenu *>(QStringLiteral("mnuEdit")))
+        UndoCommands::addEditMenu(this, file, menuBar()->actions().value(1));
+}
+
+bool frmVendora::change(const QString &text, Household::Changes what,
+                        const std::function<bool(QString *)> &write)
+{
+    QString error;
+    if (m_file->change(text, what, write, &error))
+        return true;
+    showError(error);
+    return false;
+}
+
+// One path for every change, whoever made it: what it touched is read again.
+void frmVendora::fileChanged(Household::Changes what, const QObject *origin)
+{
+    if (what.testFlag(Household::Replaced))
+        return; // the program loads the window afresh
+    QString error;
+    // A change the grid made itself is there already; a re-read would move
+    // the grid under the user.
+    if (what.testFlag(Household::List)) {
+        if (origin == m_adoList->recordset()) {
+            showCount();
+            setGridEnabledByCount();
+        } else {
+            rereadList();
+        }
+    }
+    if (what.testFlag(Household::Categories) && !m_adoCat->refresh(&error))
+        showError(error);
+    if (what.testFlag(Household::Catalogue)) {
+        // The category chosen stays chosen.
+        const std::optional<Criterion> filter = m_adoVendora->recordset()->filter();
+        if (!m_adoVendora->refresh(&error))
+            return showError(error);
+        m_adoVendora->recordset()->setFilter(filter);
+        AddToListView();
+    }
+}
+
+void frmVendora::rereadList()
+{
+    QString error;
+    const bool ok = m_adoList->refresh(&error);
+    restoreGridWidths();
+    showCount();
+    if (!ok)
+        showError(error);
 }
 
 void frmVendora::Form_Load()
@@ -183,17 +245,25 @@ void frmVendora::cmdAddToList_Click()
             lines.append({e.text, e.sub1, e.sub2});
         }
     }
-    // Pending grid edits first, then the new lines, in list-view order.
-    QString error;
+    // Pending grid edits first, then the new lines, in list-view order: one
+    // step of the history. Lines stored before a failure stay.
     ShoppingList::AddResult added;
-    if (!rs->updateBatch(&error))
-        added.error = error;
-    else
-        added = ShoppingList::addLines(*m_adoList->connection(), lines);
-    QString readError;
-    const bool reread = m_adoList->refresh(&readError);
-    restoreGridWidths();
-    showCount();
+    QString error;
+    const bool stored = m_file->change(
+        plural("Add %n Item(s)", int(lines.size())), Household::List,
+        [&](QString *e) {
+            if (!rs->updateBatch(e))
+                return false;
+            added = ShoppingList::addLines(*m_adoList->connection(), lines);
+            return added.added > 0 || added.ok();
+        },
+        &error);
+    if (!stored) {
+        // Rolled back whole (a full disk at the commit): nothing was added.
+        added.added = 0;
+        if (added.error.isEmpty())
+            added.error = error;
+    }
     setGridEnabledByCount();
     // What was added is unticked; what was not stays ticked, to try again.
     if (added.ok())
@@ -205,8 +275,6 @@ void frmVendora::cmdAddToList_Click()
                                            plural("%n line(s) on the list.", rs->recordCount()));
     if (!added.ok())
         showError(added.error);
-    else if (!reread)
-        showError(readError);
 }
 
 void frmVendora::cmdRef_Click()
@@ -228,15 +296,8 @@ void frmVendora::cmdClearAll_Click()
     if (!Dialogs::askYesNo(
             this, QStringLiteral("Are you sure you want to delete all items on your list?")))
         return;
-    QString error;
-    if (!m_de->ClearList(&error)) {
-        showError(error);
-        return;
-    }
-    if (!m_adoList->refresh(&error))
-        showError(error);
-    restoreGridWidths();
-    showCount();
+    change(QStringLiteral("Delete All"), Household::List,
+           [this](QString *e) { return m_de->ClearList(e); });
 }
 
 void frmVendora::grdList_AfterColEdit(int)
@@ -339,8 +400,6 @@ void frmVendora::cmdDelCat_Click()
     if (!rs->deleteCurrent(&error))
         showError(QStringLiteral("The category ") + name +
                   QStringLiteral(" could not be deleted: ") + error);
-    if (!m_adoCat->refresh(&error))
-        showError(error);
 }
 
 void frmVendora::mnuAdd_Click()
@@ -356,16 +415,6 @@ void frmVendora::mnuAdd_Click()
         }
     }
     emit editorRequested();
-}
-
-void frmVendora::rereadCatalogue()
-{
-    QString error;
-    if (!m_adoVendora->refresh(&error) || !m_adoCat->refresh(&error)) {
-        showError(error);
-        return;
-    }
-    AddToListView();
 }
 
 } // namespace pantrio

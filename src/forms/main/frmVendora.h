@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/household/Household.h"
+
 #include <QMainWindow>
 #include <QVariant>
 
@@ -30,9 +32,10 @@ class frmVendora : public QMainWindow
     frmVendora();
     ~frmVendora() override;
 
-    // The database and help file, and the report data environment, handed in
-    // before the load.
-    void setConnections(const QString &databasePath, const QString &helpFile, DEVendora &de);
+    // The open household file (its connection and report data environment)
+    // and the help file, handed in before the load. The window reloads what
+    // it shows whenever the file announces a change.
+    void setConnections(Household &file, const QString &helpFile);
     // The load procedure; on failure loadedOk() is false and loadError() says why.
     void Form_Load();
     bool loadedOk() const { return m_loadError.isEmpty(); }
@@ -93,8 +96,6 @@ class frmVendora : public QMainWindow
     void editorRequested();
     // "Stores…" was chosen.
     void storesRequested();
-    // Restore replaced the data: everything shown must be loaded afresh.
-    void dataReplaced();
     // The Exit button: the program ends at once.
     void quitRequested();
 
@@ -111,8 +112,13 @@ class frmVendora : public QMainWindow
     void restoreGridWidths();
     void deleteGridRows();
     void showHelpForFocus();
-    void rereadCatalogue();
     void showError(const QString &error);
+    void fileChanged(pantrio::Household::Changes what, const QObject *origin);
+    void rereadList();
+    // Runs one change of the user's through the household file; false, told,
+    // when it failed.
+    bool change(const QString &text, Household::Changes what,
+                const std::function<bool(QString *)> &write);
 
     DataControl *m_adoCat;
     DataControl *m_adoVendora;
@@ -121,6 +127,7 @@ class frmVendora : public QMainWindow
     RecordSetModel *m_catModel;
     RecordSetModel *m_listModel;
     DEVendora *m_de = nullptr;
+    Household *m_file = nullptr;
 
     QListView *lstCat = nullptr;
     CatalogueView *lvwItems = nullptr;
@@ -135,7 +142,6 @@ class frmVendora : public QMainWindow
     QPushButton *cmdAll = nullptr;
     QListWidget *lstRecent = nullptr;
 
-    QString m_databasePath;
     QString m_helpFile;
     QString m_loadError;
     bool bLoading = false;

@@ -2,8 +2,8 @@
 // each is bound to. Positions are in twips, as the window was designed.
 #include "forms/main/frmVendora.h"
 
-#include "data/RecordSet.h"
-#include "data/RecordSetModel.h"
+#include "data/access/RecordSet.h"
+#include "data/models/RecordSetModel.h"
 #include "forms/main/CatalogueView.h"
 #include "uibase/ControlTable.h"
 #include "uibase/Design.h"
@@ -197,7 +197,8 @@ void frmVendora::setReadOnly(const QString &reason)
     grdList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grdList->setAccessibleDescription(why);
     for (const char *name :
-         {"mnuAdd", "mnuRestore", "mnuImport", "mnuFont", "mnuBackColor", "mnuFontColor"}) {
+         {"mnuAdd", "mnuStores", "mnuRestore", "mnuImport", "mnuImportStores", "mnuFont",
+          "mnuBackColor", "mnuFontColor"}) {
         if (QAction *a = findChild<QAction *>(QLatin1String(name))) {
             a->setEnabled(false);
             a->setToolTip(why);

@@ -3,8 +3,8 @@
 #include "forms/main/frmVendora.h"
 
 #include "appearance/Appearance.h"
-#include "data/DataControl.h"
-#include "data/Stores.h"
+#include "data/access/DataControl.h"
+#include "data/household/Stores.h"
 #include "forms/main/FileCommands.h"
 #include "forms/phone/TakeAlongCommands.h"
 #include "reports/PrintCommands.h"
@@ -22,30 +22,28 @@ constexpr int kWindowTopic = 10;
 
 void frmVendora::mnuBackUp_Click()
 {
-    FileCommands::backUpNow(this, m_databasePath);
+    FileCommands::backUpNow(this, *m_file);
 }
 
 void frmVendora::mnuRestore_Click()
 {
-    // Everything the window shows came from the old data.
-    if (FileCommands::restore(this, m_databasePath))
-        emit dataReplaced();
+    // The file announces the new contents; every window loads them afresh.
+    FileCommands::restore(this, *m_file);
 }
 
 void frmVendora::mnuImport_Click()
 {
-    if (FileCommands::importCatalogue(this, m_databasePath))
-        rereadCatalogue();
+    FileCommands::importCatalogue(this, *m_file);
 }
 
 void frmVendora::mnuExportCatalogue_Click()
 {
-    FileCommands::exportCatalogue(this, m_databasePath);
+    FileCommands::exportCatalogue(this, *m_file);
 }
 
 void frmVendora::mnuExportList_Click()
 {
-    FileCommands::exportShoppingList(this, m_databasePath);
+    FileCommands::exportShoppingList(this, *m_file);
 }
 
 void frmVendora::mnuExportPhone_Click()
@@ -65,12 +63,12 @@ void frmVendora::mnuCopyText_Click()
 
 void frmVendora::mnuImportStores_Click()
 {
-    FileCommands::importStoreAisles(this, m_databasePath);
+    FileCommands::importStoreAisles(this, *m_file);
 }
 
 void frmVendora::mnuExportStores_Click()
 {
-    FileCommands::exportStoreAisles(this, m_databasePath);
+    FileCommands::exportStoreAisles(this, *m_file);
 }
 
 void frmVendora::mnuAislePrintStore_Click()
@@ -78,7 +76,7 @@ void frmVendora::mnuAislePrintStore_Click()
     // Another store's order, for this print only: the current store stays.
     QVector<Stores::Store> stores;
     QString error;
-    if (!Stores::list(*m_adoList->connection(), &stores, &error))
+    if (m_file->hasStores() && !Stores::list(m_file->connection(), &stores, &error))
         return showError(error);
     if (stores.isEmpty())
         return showError(QStringLiteral("There are no stores yet. Add them in Stores…, each with "

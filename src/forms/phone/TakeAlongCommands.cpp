@@ -1,10 +1,11 @@
 #include "forms/phone/TakeAlongCommands.h"
+#include "uibase/TopLevelWindows.h"
 
-#include "data/DataControl.h"
-#include "data/Plural.h"
-#include "data/RecordSet.h"
-#include "data/SafeFile.h"
-#include "data/TakeAlong.h"
+#include "data/access/DataControl.h"
+#include "data/text/Plural.h"
+#include "data/access/RecordSet.h"
+#include "data/safety/SafeFile.h"
+#include "data/formats/TakeAlong.h"
 #include "forms/phone/frmQrCode.h"
 #include "uibase/Dialogs.h"
 #include "uibase/QrCode.h"
@@ -101,6 +102,7 @@ void showQrCode(QWidget *parent, DataControl *list, DEVendora &de)
     const int module = std::clamp(room / (code->size + 8), 4, 12);
     if (!g_qr) {
         g_qr = new frmQrCode;
+        TopLevelWindows::adopt(g_qr);
         g_qr->setAttribute(Qt::WA_DeleteOnClose);
     }
     g_qr->setCode(QrCode::image(*code, module), text, items.lineCount());

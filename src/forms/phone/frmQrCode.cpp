@@ -1,6 +1,6 @@
 #include "forms/phone/frmQrCode.h"
 
-#include "data/Plural.h"
+#include "data/text/Plural.h"
 
 #include <QApplication>
 #include <QClipboard>

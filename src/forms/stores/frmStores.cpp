@@ -1,9 +1,10 @@
 #include "forms/stores/frmStores.h"
 
-#include "data/Connection.h"
-#include "data/StoreAisleModel.h"
-#include "data/Stores.h"
+#include "data/household/Household.h"
+#include "data/models/StoreAisleModel.h"
+#include "data/household/Stores.h"
 #include "uibase/Dialogs.h"
+#include "uibase/UndoCommands.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,7 +15,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTableView>
-#include <QUndoStack>
 
 namespace pantrio
 {
@@ -22,92 +22,104 @@ namespace pantrio
 namespace
 {
 constexpr int kStoreId = Qt::UserRole;
-
-// An item's aisle in the store, as typed in the grid; undone by writing back
-// the aisle it had.
-class AisleEdit : public QUndoCommand
-{
-  public:
-    AisleEdit(StoreAisleModel *model, QWidget *window, qlonglong item, QString from, QString to)
-        : m_model(model), m_window(window), m_item(item), m_from(std::move(from)),
-          m_to(std::move(to))
-    {
-        setText(QStringLiteral("aisle of an item"));
-    }
-    void redo() override { write(m_to); }
-    void undo() override { write(m_from); }
-
-  private:
-    void write(const QString &aisle)
-    {
-        QString error;
-        if (!m_model->setAisle(m_item, aisle, &error)) {
-            Dialogs::notify(m_window, error);
-            setObsolete(true);
-        }
-    }
-    StoreAisleModel *m_model;
-    QWidget *m_window;
-    qlonglong m_item;
-    QString m_from, m_to;
-};
 } // namespace
 
-// A change of the walking order: the aisles as listed, and which the store
-// does not have, before and after.
-class OrderChange : public QUndoCommand
-{
-  public:
-    OrderChange(frmStores *window, QStringList fromAisles, QStringList fromExcluded,
-                QStringList toAisles, QStringList toExcluded)
-        : m_window(window), m_from(std::move(fromAisles)), m_fromExcluded(std::move(fromExcluded)),
-          m_to(std::move(toAisles)), m_toExcluded(std::move(toExcluded))
-    {
-        setText(QStringLiteral("walking order"));
-    }
-    void redo() override { write(m_to, m_toExcluded); }
-    void undo() override { write(m_from, m_fromExcluded); }
-
-  private:
-    void write(const QStringList &aisles, const QStringList &excluded)
-    {
-        QString error;
-        if (!m_window->writeOrder(aisles, excluded, &error)) {
-            m_window->showError(error);
-            setObsolete(true);
-        }
-        m_window->showOrder();
-    }
-    frmStores *m_window;
-    QStringList m_from, m_fromExcluded, m_to, m_toExcluded;
-};
-
-frmStores::frmStores()
-    : m_connection(std::make_unique<Connection>()),
-      m_model(new StoreAisleModel(m_connection.get(), this)), m_undo(new QUndoStack(this))
+frmStores::frmStores() : m_model(new StoreAisleModel(nullptr, this))
 {
     setObjectName(QStringLiteral("frmStores"));
     setWindowTitle(QStringLiteral("Stores"));
     setAccessibleName(QStringLiteral("Stores"));
     buildControls();
     connect(m_model, &StoreAisleModel::editRequested, this,
-            [this](qlonglong item, const QString &from, const QString &to) {
-                m_undo->push(new AisleEdit(m_model, this, item, from, to));
+            [this](qlonglong item, const QString &, const QString &to) {
+                change(QStringLiteral("Aisle Edit"),
+                       [&](QString *e) { return m_model->setAisle(item, to, e); }, m_model);
             });
 }
 
-frmStores::~frmStores()
+frmStores::~frmStores() = default;
+
+bool frmStores::load(Household &file)
 {
-    // The model's statements go before the connection they run on.
-    delete m_model;
+    if (!file.hasStores()) {
+        m_loadError = QStringLiteral("This file has no stores, and Pantrio can only read it. ") +
+                      file.readOnlyReason();
+        return false;
+    }
+    m_file = &file;
+    m_model->setConnection(&file.connection());
+    connect(m_file, &Household::changed, this, &frmStores::fileChanged);
+    connect(&m_file->history(), &UndoHistory::changed, this, &frmStores::showHistory);
+    const QString why = UndoCommands::unavailableReason(file);
+    if (file.isReadOnly()) {
+        // Shown and printed, never changed: each control that would write says why.
+        for (QWidget *w : std::initializer_list<QWidget *>{cmdAddStore, cmdRenameStore,
+                                                           cmdDeleteStore, chkCurrent, cmdMoveUp,
+                                                           cmdMoveDown}) {
+            w->setToolTip(why);
+            w->setAccessibleDescription(why);
+        }
+        grdAisles->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        grdAisles->setAccessibleDescription(why);
+        lstOrder->setDragDropMode(QAbstractItemView::NoDragDrop);
+        lstOrder->setAccessibleDescription(why);
+    }
+    reloadStores(-1);
+    showHistory();
+    return true;
 }
 
-bool frmStores::load(const QString &databasePath)
+bool frmStores::change(const QString &text, const std::function<bool(QString *)> &write,
+                       const QObject *origin)
 {
-    if (!m_connection->open(databasePath, &m_loadError))
-        return false;
-    reloadStores(-1);
-    return true;
+    QString error;
+    if (m_file->change(text, Household::StoresAndAisles, write, &error, origin))
+        return true;
+    showError(error);
+    return false;
+}
+
+// Every change of the stores, the catalogue or the whole file, whoever made
+// it, is shown at once; a change the grid made itself is in it already, and
+// only the walking order follows it.
+void frmStores::fileChanged(Household::Changes what, const QObject *origin)
+{
+    if (!(what & (Household::StoresAndAisles | Household::Catalogue | Household::Categories |
+                  Household::Replaced)))
+        return;
+    if (origin == m_model && what == Household::StoresAndAisles) {
+        showOrder();
+        return;
+    }
+    reloadStores(selectedStore());
+}
+
+void frmStores::showHistory()
+{
+    const QString why = UndoCommands::unavailableReason(*m_file);
+    const UndoHistory &h = m_file->history();
+    cmdUndo->setEnabled(why.isEmpty() && h.canUndo());
+    cmdRedo->setEnabled(why.isEmpty() && h.canRedo());
+    cmdUndo->setToolTip(!why.isEmpty() ? why
+                        : h.canUndo()  ? QStringLiteral("Undo ") + h.undoText()
+                                       : QString());
+    cmdRedo->setToolTip(!why.isEmpty() ? why
+                        : h.canRedo()  ? QStringLiteral("Redo ") + h.redoText()
+                                       : QString());
+    cmdUndo->setAccessibleDescription(cmdUndo->toolTip());
+    cmdRedo->setAccessibleDescription(cmdRedo->toolTip());
+}
+
+void frmStores::cmdUndo_Click()
+{
+    if (m_file->history().canUndo())
+        UndoCommands::undo(this, *m_file);
+}
+
+void frmStores::cmdRedo_Click()
+{
+    if (m_file->history().canRedo())
+        UndoCommands::redo(this, *m_file);
 }
 
 bool frmStores::showError(const QString &error)
@@ -126,7 +138,7 @@ void frmStores::reloadStores(qlonglong select)
 {
     QVector<Stores::Store> stores;
     QString error;
-    if (!Stores::list(*m_connection, &stores, &error))
+    if (!Stores::list(m_file->connection(), &stores, &error))
         showError(error);
     {
         const QSignalBlocker block(lstStores);
@@ -187,7 +199,7 @@ void frmStores::showOrder()
     QStringList aisles;
     AisleOrder order;
     QString error;
-    if (store >= 0 && !Stores::aislesInUse(*m_connection, store, &aisles, &error, &order))
+    if (store >= 0 && !Stores::aislesInUse(m_file->connection(), store, &aisles, &error, &order))
         showError(error);
     m_shownAisles = aisles;
     m_shownExcluded.clear();
@@ -213,10 +225,11 @@ bool frmStores::writeOrder(const QStringList &aisles, const QStringList &exclude
     QVector<OrderedAisle> entries;
     for (int i = 0; i < aisles.size(); ++i)
         entries.append({aisles.at(i), i, excluded.contains(aisles.at(i))});
-    const bool ok = Stores::setWalkingOrder(*m_connection, selectedStore(), entries, error);
-    if (!ok && !Stores::exists(*m_connection, selectedStore()))
-        reloadStores(-1); // deleted meanwhile: show what there is
-    return ok;
+    const qlonglong store = selectedStore();
+    return m_file->change(
+        QStringLiteral("Walking Order Change"), Household::StoresAndAisles,
+        [&](QString *e) { return Stores::setWalkingOrder(m_file->connection(), store, entries, e); },
+        error);
 }
 
 // The list as the user left it becomes the store's order; the order before
@@ -233,7 +246,11 @@ void frmStores::orderEdited()
     }
     if (m_shownAisles == aisles && m_shownExcluded == excluded)
         return;
-    m_undo->push(new OrderChange(this, m_shownAisles, m_shownExcluded, aisles, excluded));
+    QString error;
+    if (!writeOrder(aisles, excluded, &error)) {
+        showError(error);
+        showOrder(); // back to what the file holds
+    }
 }
 
 void frmStores::moveAisle(int step)
@@ -279,8 +296,10 @@ void frmStores::cmdAddStore_Click()
         return;
     qlonglong id = -1;
     QString error;
-    if (!Stores::add(*m_connection, *name, &id, &error))
-        return void(showError(error));
+    const QString trimmed = name->trimmed();
+    if (!change(QStringLiteral("Add Store"),
+                [&](QString *e) { return Stores::add(m_file->connection(), trimmed, &id, e); }))
+        return;
     reloadStores(id);
 }
 
@@ -295,10 +314,10 @@ void frmStores::cmdRenameStore_Click()
         lstStores->currentItem()->text());
     if (!self || !name)
         return;
-    QString error;
-    if (!Stores::rename(*m_connection, store, *name, &error))
-        showError(error);
-    reloadStores(store);
+    const QString trimmed = name->trimmed();
+    change(QStringLiteral("Rename Store"), [&](QString *e) {
+        return Stores::rename(m_file->connection(), store, trimmed, e);
+    });
 }
 
 void frmStores::cmdDeleteStore_Click()
@@ -312,22 +331,18 @@ void frmStores::cmdDeleteStore_Click()
                                      .arg(lstStores->currentItem()->text())) ||
         !self)
         return;
-    QString error;
-    if (!Stores::remove(*m_connection, store, &error))
-        showError(error);
-    // What undo would write back belonged to the store.
-    m_undo->clear();
-    reloadStores(-1);
+    change(QStringLiteral("Delete Store"),
+           [&](QString *e) { return Stores::remove(m_file->connection(), store, e); });
 }
 
 void frmStores::chkCurrent_Toggled(bool checked)
 {
     const qlonglong store = selectedStore();
-    QString error;
-    if (!Stores::setCurrent(*m_connection, checked ? std::optional<qlonglong>(store) : std::nullopt,
-                            &error))
-        showError(error);
-    reloadStores(store);
+    if (!change(QStringLiteral("Current Store Change"), [&](QString *e) {
+            return Stores::setCurrent(m_file->connection(),
+                                      checked ? std::optional<qlonglong>(store) : std::nullopt, e);
+        }))
+        reloadStores(store); // the box goes back to what the file holds
 }
 
 } // namespace pantrio

@@ -2,7 +2,9 @@
 
 #include <QMainWindow>
 
-#include <memory>
+#include "data/household/Household.h"
+
+#include <functional>
 
 class QCheckBox;
 class QComboBox;
@@ -12,17 +14,17 @@ class QListWidget;
 class QListWidgetItem;
 class QPushButton;
 class QTableView;
-class QUndoStack;
 
 namespace pantrio
 {
 
-class Connection;
 class StoreAisleModel;
 
 // The Stores window: the shops the household uses, the walking order of each
 // one's aisles, and every item's aisle there, edited in place with undo of
-// the last edits. It has its own connection; every change is written at once.
+// the last edits. Works on the open household file: every change is written
+// at once as a step of the file's history, and the window follows every
+// change the file announces, whichever window made it.
 // Controls are built in frmStoresLayout.cpp.
 class frmStores : public QMainWindow
 {
@@ -31,8 +33,8 @@ class frmStores : public QMainWindow
     frmStores();
     ~frmStores() override;
 
-    // Opens the database; false with loadError() when it cannot.
-    bool load(const QString &databasePath);
+    // Shows the file's stores; false with loadError() when it has none to show.
+    bool load(Household &file);
     QString loadError() const { return m_loadError; }
 
     void cmdAddStore_Click();
@@ -42,6 +44,8 @@ class frmStores : public QMainWindow
     void cmdMoveUp_Click() { moveAisle(-1); }
     void cmdMoveDown_Click() { moveAisle(+1); }
     void lstStores_Changed();
+    void cmdUndo_Click();
+    void cmdRedo_Click();
 
     // The store shown, or -1.
     qlonglong selectedStore() const;
@@ -50,7 +54,6 @@ class frmStores : public QMainWindow
     bool eventFilter(QObject *watched, QEvent *event) override;
 
   private:
-    friend class OrderChange;
     void buildControls();
     void reloadStores(qlonglong select);
     void showStore();
@@ -60,10 +63,13 @@ class frmStores : public QMainWindow
     bool writeOrder(const QStringList &aisles, const QStringList &excluded, QString *error);
     void filterItems();
     bool showError(const QString &error);
+    bool change(const QString &text, const std::function<bool(QString *)> &write,
+                const QObject *origin = nullptr);
+    void fileChanged(pantrio::Household::Changes what, const QObject *origin);
+    void showHistory();
 
-    std::unique_ptr<Connection> m_connection;
+    Household *m_file = nullptr;
     StoreAisleModel *m_model = nullptr;
-    QUndoStack *m_undo = nullptr;
     QString m_loadError;
     bool m_showing = false; // lists being filled, not edited
     // The walking order as last shown and stored: what an edit changes from.

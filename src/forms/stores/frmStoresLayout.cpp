@@ -2,7 +2,7 @@
 // the items with their aisles) that grow with the window.
 #include "forms/stores/frmStores.h"
 
-#include "data/StoreAisleModel.h"
+#include "data/models/StoreAisleModel.h"
 #include "uibase/LongText.h"
 
 #include <QCheckBox>
@@ -16,7 +16,6 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QTableView>
-#include <QUndoStack>
 #include <QVBoxLayout>
 
 namespace pantrio
@@ -158,17 +157,18 @@ void frmStores::buildControls()
     lstOrder->installEventFilter(this);
     connect(cboCategory, &QComboBox::currentIndexChanged, this, &frmStores::filterItems);
     connect(txtFilter, &QLineEdit::textChanged, this, &frmStores::filterItems);
-    connect(cmdUndo, &QPushButton::clicked, m_undo, &QUndoStack::undo);
-    connect(cmdRedo, &QPushButton::clicked, m_undo, &QUndoStack::redo);
-    connect(m_undo, &QUndoStack::canUndoChanged, cmdUndo, &QPushButton::setEnabled);
-    connect(m_undo, &QUndoStack::canRedoChanged, cmdRedo, &QPushButton::setEnabled);
+    connect(cmdUndo, &QPushButton::clicked, this, &frmStores::cmdUndo_Click);
+    connect(cmdRedo, &QPushButton::clicked, this, &frmStores::cmdRedo_Click);
     connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);
     cmdUndo->setEnabled(false);
     cmdRedo->setEnabled(false);
     auto *undo = new QShortcut(QKeySequence::Undo, this);
-    connect(undo, &QShortcut::activated, m_undo, &QUndoStack::undo);
-    auto *redo = new QShortcut(QKeySequence::Redo, this);
-    connect(redo, &QShortcut::activated, m_undo, &QUndoStack::redo);
+    connect(undo, &QShortcut::activated, this, &frmStores::cmdUndo_Click);
+    for (const QKeySequence &keys : {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
+                                     QKeySequence(Qt::CTRL | Qt::Key_Y)}) {
+        auto *redo = new QShortcut(keys, this);
+        connect(redo, &QShortcut::activated, this, &frmStores::cmdRedo_Click);
+    }
     resize(1100, 620);
 }
 

@@ -1,6 +1,6 @@
 #include "reports/engine/ReportLayout.h"
 
-#include "data/DEVendora.h"
+#include "data/access/DEVendora.h"
 
 namespace pantrio
 {

@@ -1,6 +1,6 @@
 #include "reports/engine/ReportPainter.h"
 
-#include "data/DEVendora.h"
+#include "data/access/DEVendora.h"
 
 #include <QFontMetricsF>
 #include <QPagedPaintDevice>

@@ -1,0 +1,224 @@
+#include "data/access/DEVendora.h"
+
+#include "data/access/Schema.h"
+#include "data/text/NaturalOrder.h"
+#include "data/household/Stores.h"
+
+#include <algorithm>
+
+namespace pantrio
+{
+
+qsizetype GroupedResult::rowCount() const
+{
+    qsizetype n = 0;
+    for (const Group &g : groups)
+        n += g.rows.size();
+    return n;
+}
+
+void DEVendora::setConnectionString(const QString &databasePath)
+{
+    if (m_own.isOpen())
+        return;
+    m_path = databasePath;
+}
+
+void DEVendora::setConnection(Connection *shared, bool hasStores)
+{
+    m_shared = shared;
+    m_hasStores = hasStores;
+    for (auto &r : m_results)
+        r.reset();
+}
+
+bool DEVendora::ensureOpen(QString *error)
+{
+    if (m_shared) {
+        if (!m_shared->isOpen() && error)
+            *error = QStringLiteral("The database is not open.");
+        return m_shared->isOpen();
+    }
+    if (m_own.isOpen())
+        return true;
+    int version = 0;
+    if (!m_own.open(m_path, error) || !Schema::readVersion(m_own, &version, error))
+        return false;
+    m_hasStores = version >= 2;
+    return true;
+}
+
+bool DEVendora::currentStore(std::optional<Stores::Store> *store, QString *error)
+{
+    store->reset();
+    if (!ensureOpen(error))
+        return false;
+    if (!m_hasStores)
+        return true;
+    QString why;
+    *store = Stores::current(conn(), &why);
+    if (!why.isEmpty()) {
+        if (error)
+            *error = why;
+        return false;
+    }
+    return true;
+}
+
+bool DEVendora::TopListID(QVariant *highest, QString *error)
+{
+    if (!ensureOpen(error))
+        return false;
+    Connection::Rows rows;
+    if (!conn().select(QStringLiteral("SELECT MAX(ID) AS Highest FROM Vendora"), &rows,
+                             error))
+        return false;
+    *highest = rows.rows.isEmpty() ? QVariant() : rows.rows.first().value(0);
+    return true;
+}
+
+bool DEVendora::ClearList(QString *error)
+{
+    if (!ensureOpen(error))
+        return false;
+    return conn().canWrite(error) &&
+           conn().exec(QStringLiteral("DELETE FROM Selected"), {}, error);
+}
+
+bool DEVendora::CatalogueCount(qlonglong *count, QString *error)
+{
+    if (!ensureOpen(error))
+        return false;
+    Connection::Rows rows;
+    if (!conn().select(QStringLiteral("SELECT COUNT(*) FROM Vendora"), &rows, error))
+        return false;
+    *count = rows.rows.isEmpty() ? 0 : rows.rows.first().value(0).toLongLong();
+    return true;
+}
+
+namespace
+{
+bool isEmptyValue(const QVariant &v)
+{
+    return v.isNull() || v.toString().isEmpty();
+}
+} // namespace
+
+GroupedResult DEVendora::group(const Connection::Rows &rows, const QString &groupField,
+                               const QString &sortField, bool emptyLast)
+{
+    return group(rows, groupField, sortField, emptyLast, nullptr);
+}
+
+GroupedResult DEVendora::group(const Connection::Rows &rows, const QString &groupField,
+                               const QString &sortField, const AisleOrder &order)
+{
+    return group(rows, groupField, sortField, true, &order);
+}
+
+GroupedResult DEVendora::group(const Connection::Rows &rows, const QString &groupField,
+                               const QString &sortField, bool emptyLast, const AisleOrder *order)
+{
+    GroupedResult result;
+    result.groupField = groupField;
+    result.childFields = rows.names;
+    const int g = int(rows.names.indexOf(groupField));
+    const int s = int(rows.names.indexOf(sortField));
+    if (g < 0)
+        return result;
+
+    // Sort indexes once by (group, item) and cut the runs into groups.
+    QVector<int> sequence(rows.rows.size());
+    for (int i = 0; i < sequence.size(); ++i)
+        sequence[i] = i;
+    QVector<QString> keys(rows.rows.size()), items(rows.rows.size());
+    for (int i = 0; i < sequence.size(); ++i) {
+        keys[i] = rows.rows.at(i).at(g).toString();
+        if (s >= 0)
+            items[i] = rows.rows.at(i).at(s).toString();
+    }
+    std::stable_sort(sequence.begin(), sequence.end(), [&](int a, int b) {
+        if (order) {
+            if (const int c = order->compare(keys.at(a), keys.at(b)))
+                return c < 0;
+        } else {
+            const bool ea = keys.at(a).isEmpty(), eb = keys.at(b).isEmpty();
+            if (ea != eb)
+                return emptyLast ? eb : ea;
+            if (const int c = naturalCompare(keys.at(a), keys.at(b)))
+                return c < 0;
+        }
+        return naturalCompare(items.at(a), items.at(b)) < 0;
+    });
+    for (int i : std::as_const(sequence)) {
+        const QVariant &value = rows.rows.at(i).at(g);
+        const bool empty = isEmptyValue(value);
+        if (result.groups.isEmpty() ||
+            (empty ? !isEmptyValue(result.groups.last().value)
+                   : result.groups.last().value.toString() != value.toString())) {
+            result.groups.append({empty ? QVariant(QString()) : value, {}});
+        }
+        result.groups.last().rows.append(rows.rows.at(i));
+    }
+    return result;
+}
+
+bool DEVendora::runAisleForStore(qlonglong storeId, const QString &storeName, QString *error)
+{
+    if (!ensureOpen(error))
+        return false;
+    // Each line takes its item's aisle in the store, found by the same name and
+    // category (a missing category matching an empty one; the first such item
+    // that has an aisle there); else the aisle it was added with. A line whose
+    // item was renamed or deleted keeps its own. By name, through the
+    // catalogue's index on it.
+    Connection::Rows rows;
+    AisleOrder order;
+    if (!conn().select(
+            QStringLiteral(
+                "SELECT s.Item, s.Category, COALESCE((SELECT sa.Aisle FROM Vendora v JOIN "
+                "StoreAisles sa ON sa.StoreID = ?1 AND sa.ItemID = v.ID WHERE v.Item = s.Item AND "
+                "COALESCE(v.Category, '') = COALESCE(s.Category, '') AND sa.Aisle <> '' ORDER BY "
+                "v.ID LIMIT 1), s.Aisle) AS Aisle, s.Quantity, s.ID FROM Selected s"),
+            {storeId}, &rows, error) ||
+        !Stores::walkingOrder(conn(), storeId, &order, error))
+        return false;
+    GroupedResult result = group(rows, QStringLiteral("Aisle"), QStringLiteral("Item"), order);
+    for (GroupedResult::Group &g : result.groups)
+        if (order.excluded(g.value.toString()))
+            g.value = QStringLiteral("%1 (not in %2)").arg(g.value.toString(), storeName);
+    m_results[ListPrintAisle_Grouping] = std::move(result);
+    return true;
+}
+
+bool DEVendora::run(Command command, QString *error)
+{
+    if (!ensureOpen(error))
+        return false;
+    static const QString listSql = QStringLiteral(
+        "SELECT Selected.Item, Selected.Category, Selected.Aisle, Selected.Quantity, "
+        "Selected.ID FROM Selected");
+    Connection::Rows rows;
+    switch (command) {
+    case ListPrint_Grouping:
+        if (!conn().select(listSql, &rows, error))
+            return false;
+        m_results[command] = group(rows, QStringLiteral("Category"), QStringLiteral("Item"), true);
+        break;
+    case ListPrintAisle_Grouping:
+        if (!conn().select(listSql, &rows, error))
+            return false;
+        m_results[command] = group(rows, QStringLiteral("Aisle"), QStringLiteral("Item"), true);
+        break;
+    case All_Grouping:
+        if (!conn().select(QStringLiteral("SELECT Category, Item, Aisle FROM Vendora GROUP "
+                                                "BY Category, Item, Aisle ORDER BY Category, Item"),
+                                 &rows, error))
+            return false;
+        m_results[command] = group(rows, QStringLiteral("Category"), QStringLiteral("Item"), false);
+        break;
+    }
+    return true;
+}
+
+} // namespace pantrio

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "data/household/AisleOrder.h"
+#include "data/access/Connection.h"
+#include "data/household/Stores.h"
+
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+
+#include <optional>
+
+namespace pantrio
+{
+
+// A two-level result: one group per distinct value of the grouping field
+// (Null and empty text are one group), each with its child rows.
+struct GroupedResult {
+    struct Group {
+        QVariant value;
+        QVector<QVector<QVariant>> rows;
+    };
+    QString groupField;
+    QStringList childFields;
+    QVector<Group> groups;
+
+    int childField(const QString &name) const { return int(childFields.indexOf(name)); }
+    qsizetype rowCount() const;
+};
+
+// The report data environment: one connection and the named commands the
+// start-up, the shopping list and the reports run. Each grouped command keeps
+// its result open until it is closed or run again.
+class DEVendora
+{
+  public:
+    enum Command { ListPrint_Grouping, All_Grouping, ListPrintAisle_Grouping };
+
+    // Points cnVend at the file; ignored while the connection is open, as the
+    // connection keeps the file it opened.
+    void setConnectionString(const QString &databasePath);
+    // Runs on the open household file's connection instead; hasStores: the
+    // file has the stores' tables.
+    void setConnection(Connection *shared, bool hasStores);
+    Connection &cnVend() { return conn(); }
+    // Whether the file has stores (known once the connection is open).
+    bool hasStores() const { return m_hasStores; }
+
+    // The largest catalogue ID; Null for an empty catalogue.
+    bool TopListID(QVariant *highest, QString *error);
+    bool ClearList(QString *error);
+    // The number of catalogue items, whatever a window's view shows.
+    bool CatalogueCount(qlonglong *count, QString *error);
+
+    bool run(Command command, QString *error);
+    // The list by aisle as a store is walked: each line in its aisle there, the
+    // groups in the store's walking order (ListPrintAisle_Grouping's result).
+    bool runAisleForStore(qlonglong storeId, const QString &storeName, QString *error);
+    // The store whose order the list by aisle follows; none when no store is
+    // current or the file has no stores. False, with the reason, when the
+    // stores cannot be read.
+    bool currentStore(std::optional<Stores::Store> *store, QString *error);
+    bool isOpen(Command command) const { return m_results[command].has_value(); }
+    void close(Command command) { m_results[command].reset(); }
+    const GroupedResult *result(Command command) const
+    {
+        return m_results[command] ? &*m_results[command] : nullptr;
+    }
+
+    // The grouping itself, for any rows: groups and rows in natural order, empty
+    // group last when emptyLast, first otherwise.
+    static GroupedResult group(const Connection::Rows &rows, const QString &groupField,
+                               const QString &sortField, bool emptyLast);
+    // The same with the groups in a store's walking order.
+    static GroupedResult group(const Connection::Rows &rows, const QString &groupField,
+                               const QString &sortField, const AisleOrder &order);
+
+  private:
+    static GroupedResult group(const Connection::Rows &rows, const QString &groupField,
+                               const QString &sortField, bool emptyLast, const AisleOrder *order);
+    bool ensureOpen(QString *error);
+
+    Connection &conn() { return m_shared ? *m_shared : m_own; }
+
+    QString m_path;
+    Connection m_own;
+    Connection *m_shared = nullptr;
+    bool m_hasStores = false;
+    std::optional<GroupedResult> m_results[3];
+};
+
+} // namespace pantrio

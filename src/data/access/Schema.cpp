@@ -1,0 +1,242 @@
+#include "data/access/Schema.h"
+
+#include "data/access/Connection.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace pantrio::Schema
+{
+
+const QList<Table> &tables()
+{
+    static const QList<Table> all = {
+        {QStringLiteral("Vendora"), {"ID", "Item", "Category", "Aisle"}},
+        {QStringLiteral("Categories"), {"ID", "Categories"}},
+        {QStringLiteral("Selected"), {"ID", "Item", "Category", "Aisle", "Quantity"}},
+        {QStringLiteral("Settings"),
+         {"FontName", "FontSize", "FontIt", "FontBo", "BackColor", "ForeColor"}},
+        {QStringLiteral("Settings2"),
+         {"FontName", "FontSize", "FontIt", "FontBo", "BackColor", "ForeColor"}},
+    };
+    return all;
+}
+
+bool verify(Connection &connection, QString *error)
+{
+    QSqlQuery q(connection.database());
+    // The first read tells a file that is not SQLite at all from a damaged one.
+    if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type IN ('table','view')"))) {
+        if (error)
+            *error = describeSqlError(q.lastError());
+        return false;
+    }
+    QSet<QString> present;
+    while (q.next())
+        present.insert(q.value(0).toString().toLower());
+    for (const Table &t : tables()) {
+        if (!present.contains(t.name.toLower())) {
+            if (error)
+                *error = QStringLiteral("The table %1 is missing.").arg(t.name);
+            return false;
+        }
+        QSqlQuery info(connection.database());
+        if (!info.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(t.name))) {
+            if (error)
+                *error = describeSqlError(info.lastError());
+            return false;
+        }
+        QSet<QString> cols;
+        while (info.next())
+            cols.insert(info.value(1).toString().toLower());
+        for (const QString &c : t.columns) {
+            if (!cols.contains(c.toLower())) {
+                if (error)
+                    *error = QStringLiteral("The table %1 has no column %2.").arg(t.name, c);
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+bool checkFile(const QString &path, QString *error)
+{
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        if (error)
+            *error = QStringLiteral("The file does not exist.");
+        return false;
+    }
+    if (!info.isReadable()) {
+        if (error)
+            *error = QStringLiteral("You have no permission to read the file.");
+        return false;
+    }
+    if (info.size() == 0) {
+        if (error)
+            *error = QStringLiteral("The file is empty (0 bytes); it is not a Pantrio database.");
+        return false;
+    }
+    Connection c;
+    QString why;
+    // Only looked at: the start-up backup is taken before anything is written.
+    if (!c.open(path, &why, Connection::Mode::ReadOnly) || !verify(c, &why)) {
+        if (error)
+            *error = why.contains(QLatin1String("not a database"))
+                         ? QStringLiteral("The file is not a Pantrio database (%1).").arg(why)
+                         : why;
+        return false;
+    }
+    return true;
+}
+
+namespace
+{
+
+QStringList statements(const QString &resource)
+{
+    QFile f(resource);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QStringList out;
+    QString current;
+    const QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'));
+    for (const QString &line : lines) {
+        if (line.trimmed().startsWith(QLatin1String("--")))
+            continue;
+        current += line + QLatin1Char('\n');
+        if (line.trimmed().endsWith(QLatin1Char(';'))) {
+            out << current.trimmed();
+            current.clear();
+        }
+    }
+    if (!current.trimmed().isEmpty())
+        out << current.trimmed();
+    return out;
+}
+
+} // namespace
+
+namespace
+{
+
+// Version 2: the stores. Items are referred to by their ID: with a foreign key
+// where the catalogue's ID is its key (as in every file Pantrio makes), so
+// deleting an item deletes its aisles.
+bool addStores(Connection &c, QString *error)
+{
+    Connection::Rows info;
+    if (!c.select(QStringLiteral("PRAGMA table_info(Vendora)"), &info, error))
+        return false;
+    bool idIsKey = false;
+    for (const auto &col : std::as_const(info.rows))
+        idIsKey = idIsKey ||
+                  (col.value(1).toString().compare(QLatin1String("ID"), Qt::CaseInsensitive) == 0 &&
+                   col.value(5).toInt() == 1);
+    const QString itemRef =
+        idIsKey ? QStringLiteral(" REFERENCES Vendora(ID) ON DELETE CASCADE") : QString();
+    const QStringList ddl = {
+        QStringLiteral("CREATE TABLE IF NOT EXISTS Stores (ID INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "Name TEXT NOT NULL UNIQUE, IsCurrent INTEGER NOT NULL DEFAULT 0)"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS StoreAisles (StoreID INTEGER NOT NULL "
+                       "REFERENCES Stores(ID) ON DELETE CASCADE, ItemID INTEGER NOT NULL%1, "
+                       "Aisle TEXT, PRIMARY KEY (StoreID, ItemID))")
+            .arg(itemRef),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS StoreAislesByItem ON StoreAisles (ItemID)"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS StoreAisleOrder (StoreID INTEGER NOT NULL "
+                       "REFERENCES Stores(ID) ON DELETE CASCADE, Aisle TEXT NOT NULL, Position "
+                       "INTEGER NOT NULL, Excluded INTEGER NOT NULL DEFAULT 0, PRIMARY KEY "
+                       "(StoreID, Aisle))"),
+    };
+    for (const QString &sql : ddl)
+        if (!c.exec(sql, {}, error))
+            return false;
+    return true;
+}
+
+} // namespace
+
+bool readVersion(Connection &connection, int *version, QString *error)
+{
+    Connection::Rows rows;
+    if (!connection.select(QStringLiteral("PRAGMA user_version"), &rows, error))
+        return false;
+    *version = rows.rows.value(0).value(0).toInt();
+    return true;
+}
+
+bool upgrade(Connection &connection, QString *error)
+{
+    int version = 0;
+    if (!readVersion(connection, &version, error))
+        return false;
+    if (version >= currentVersion)
+        return true;
+    return connection.transaction(
+        [&] {
+            if (version < 2 && !addStores(connection, error))
+                return false;
+            return connection.exec(
+                QStringLiteral("PRAGMA user_version = %1").arg(currentVersion), {}, error);
+        },
+        error);
+}
+
+bool createDatabase(const QString &path, bool withStarterData, QString *error)
+{
+    if (QFileInfo::exists(path)) {
+        if (error)
+            *error = QStringLiteral("%1 already exists; it is left as it is.").arg(path);
+        return false;
+    }
+    QStringList sql = statements(QStringLiteral(":/pantrio/schema.sql"));
+    if (withStarterData)
+        sql += statements(QStringLiteral(":/pantrio/starter.sql"));
+    if (sql.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("The schema is not built into this program.");
+        return false;
+    }
+    const QString name = QStringLiteral("pantrio-create");
+    bool ok = true;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        if (!db.open()) {
+            if (error)
+                *error = describeSqlError(db.lastError());
+            ok = false;
+        } else {
+            QSqlQuery q(db);
+            ok = q.exec(QStringLiteral("BEGIN"));
+            for (const QString &s : std::as_const(sql)) {
+                if (!ok)
+                    break;
+                if (!q.exec(s)) {
+                    if (error)
+                        *error = describeSqlError(q.lastError()) + QStringLiteral(" in: ") + s;
+                    ok = false;
+                }
+            }
+            if (ok)
+                ok = q.exec(QStringLiteral("COMMIT"));
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    // A new file is made at the current version.
+    if (ok) {
+        Connection c;
+        ok = c.open(path, error) && upgrade(c, error);
+    }
+    if (!ok)
+        QFile::remove(path);
+    return ok;
+}
+
+} // namespace pantrio::Schema

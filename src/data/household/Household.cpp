@@ -1,0 +1,315 @@
+#include "data/household/Household.h"
+
+#include "data/access/Schema.h"
+#include "data/text/Plural.h"
+
+#include <QScopedValueRollback>
+
+#include <algorithm>
+
+#define SQLITE_ENABLE_SESSION
+#define SQLITE_ENABLE_PREUPDATE_HOOK
+#include <sqlite3.h>
+
+namespace pantrio
+{
+
+namespace
+{
+
+// The tables whose rows the history records; SQLite records changes only of
+// tables with a declared primary key.
+const char *const kRecorded[] = {"Vendora", "Categories", "Selected",
+                                 "Stores",  "StoreAisles", "StoreAisleOrder"};
+
+// Records every row one write changes, while it lives.
+class Recorder
+{
+  public:
+    explicit Recorder(sqlite3 *db)
+    {
+        if (!db || sqlite3session_create(db, "main", &m_session) != SQLITE_OK) {
+            m_session = nullptr;
+            return;
+        }
+        for (const char *table : kRecorded)
+            sqlite3session_attach(m_session, table);
+    }
+    ~Recorder()
+    {
+        if (m_session)
+            sqlite3session_delete(m_session);
+    }
+    bool ok() const { return m_session != nullptr; }
+    QByteArray changeset() const
+    {
+        int size = 0;
+        void *data = nullptr;
+        if (!m_session || sqlite3session_changeset(m_session, &size, &data) != SQLITE_OK)
+            return {};
+        QByteArray out(static_cast<const char *>(data), size);
+        sqlite3_free(data);
+        return out;
+    }
+
+  private:
+    sqlite3_session *m_session = nullptr;
+};
+
+struct Conflict {
+    bool seen = false;
+};
+
+int refuseConflicts(void *context, int, sqlite3_changeset_iter *)
+{
+    static_cast<Conflict *>(context)->seen = true;
+    return SQLITE_CHANGESET_ABORT;
+}
+
+} // namespace
+
+Household::Household(QObject *parent) : QObject(parent) {}
+
+Household::~Household()
+{
+    close();
+}
+
+bool Household::open(const QString &path, QString *error)
+{
+    close();
+    if (!m_connection.open(path, error))
+        return false;
+    m_path = m_connection.path();
+    if (!readSchema(error)) {
+        close();
+        return false;
+    }
+    return true;
+}
+
+bool Household::readSchema(QString *error)
+{
+    QString why;
+    if (!Schema::readVersion(m_connection, &m_version, &why)) {
+        if (error)
+            *error = QStringLiteral("The version of the file could not be read: %1").arg(why);
+        return false;
+    }
+    if (m_version < Schema::currentVersion && !m_connection.isReadOnly()) {
+        if (!Schema::upgrade(m_connection, &why)) {
+            if (error)
+                *error = QStringLiteral("The file could not be brought up to date for this "
+                                        "version of Pantrio, and was left as it was: %1")
+                             .arg(why);
+            return false;
+        }
+        m_version = Schema::currentVersion;
+    }
+    // A table another program made without a key would be changed without a
+    // record; then there is no history rather than one that misses rows.
+    m_noHistory.clear();
+    for (const char *table : kRecorded) {
+        const QString name = QString::fromLatin1(table);
+        if (!hasStores() && name.startsWith(QLatin1String("Store")))
+            continue;
+        Connection::Rows info;
+        if (!m_connection.select(QStringLiteral("PRAGMA table_info(\"%1\")").arg(name), &info,
+                                 &why)) {
+            if (error)
+                *error = why;
+            return false;
+        }
+        const bool keyed = std::any_of(info.rows.cbegin(), info.rows.cend(),
+                                       [](const auto &col) { return col.value(5).toInt() > 0; });
+        if (!keyed)
+            m_noHistory = QStringLiteral("Changes cannot be undone in this file: its table %1 has "
+                                         "no key, as another program made it.")
+                              .arg(name);
+    }
+    m_de.setConnection(&m_connection, hasStores());
+    return true;
+}
+
+void Household::close()
+{
+    m_de.setConnection(nullptr, false);
+    m_connection.close();
+    m_history.clear();
+    m_version = 0;
+}
+
+bool Household::change(const QString &text, Changes what,
+                       const std::function<bool(QString *)> &write, QString *error,
+                       const QObject *origin)
+{
+    if (m_writing) {
+        // Part of the change being written: recorded and announced with it.
+        m_nested |= what;
+        return m_connection.transaction([&] { return write(error); }, error);
+    }
+    if (!m_connection.canWrite(error))
+        return false;
+    QByteArray changeset;
+    m_nested = {};
+    {
+        const QScopedValueRollback writing(m_writing, true);
+        const bool record = !text.isEmpty() && m_noHistory.isEmpty();
+        Recorder recorder(record ? m_connection.handle() : nullptr);
+        if (record && !recorder.ok()) {
+            if (error)
+                *error = QStringLiteral("The change could not be recorded for undo, so it was "
+                                        "not made.");
+            return false;
+        }
+        if (!m_connection.transaction([&] { return write(error); }, error))
+            return false;
+        if (record)
+            changeset = recorder.changeset();
+    }
+    what |= m_nested;
+    if (!changeset.isEmpty())
+        m_history.push({text, int(what), changeset});
+    emit changed(what, origin);
+    return true;
+}
+
+namespace
+{
+class Gate : public RecordSetGate
+{
+  public:
+    Gate(Household *file, const char *add, const char *edit, const char *remove,
+         Household::Changes what)
+        : m_file(file), m_texts{add, edit, remove}, m_what(what)
+    {
+    }
+    bool write(RecordSet *origin, Kind kind, int rows, const std::function<bool(QString *)> &fn,
+               QString *error) override
+    {
+        const char *text = m_texts[int(kind)];
+        return m_file->change(text ? plural(text, rows) : QString(), m_what, fn, error, origin);
+    }
+
+  private:
+    Household *m_file;
+    const char *m_texts[3];
+    Household::Changes m_what;
+};
+} // namespace
+
+RecordSetGate *Household::gate(const char *addText, const char *editText, const char *deleteText,
+                               Changes what)
+{
+    // One per kind of record set, however often its window is made.
+    const QString key = QStringLiteral("%1|%2|%3|%4")
+                            .arg(QLatin1String(addText), QLatin1String(editText),
+                                 QLatin1String(deleteText))
+                            .arg(int(what));
+    auto &slot = m_gates[key];
+    if (!slot)
+        slot = std::make_unique<Gate>(this, addText, editText, deleteText, what);
+    return slot.get();
+}
+
+bool Household::undo(QString *error)
+{
+    return replay(false, error);
+}
+
+bool Household::redo(QString *error)
+{
+    return replay(true, error);
+}
+
+bool Household::replay(bool forward, QString *error)
+{
+    if (forward ? !m_history.canRedo() : !m_history.canUndo())
+        return false;
+    if (m_writing) {
+        if (error)
+            *error = QStringLiteral("Pantrio is still saving another change; try again when it "
+                                    "has finished.");
+        return false;
+    }
+    if (!m_connection.canWrite(error))
+        return false;
+    const UndoStep step = forward ? m_history.nextRedo() : m_history.nextUndo();
+    QByteArray data = step.changeset;
+    if (!forward) {
+        int size = 0;
+        void *inverse = nullptr;
+        if (sqlite3changeset_invert(int(data.size()), data.data(), &size, &inverse) !=
+            SQLITE_OK) {
+            if (error)
+                *error = QStringLiteral("The step could not be read back.");
+            return false;
+        }
+        data = QByteArray(static_cast<const char *>(inverse), size);
+        sqlite3_free(inverse);
+    }
+    sqlite3 *db = m_connection.handle();
+    const QScopedValueRollback writing(m_writing, true);
+    // The step holds every row it changed, those the foreign keys cascaded to
+    // included: the keys' own actions stay off while it is applied (they
+    // would do its work twice), and their rules are checked after it.
+    if (!m_connection.exec(QStringLiteral("PRAGMA foreign_keys=OFF"), {}, error))
+        return false;
+    Conflict conflict;
+    const bool ok = m_connection.transaction(
+        [&] {
+            const int rc = sqlite3changeset_apply(db, int(data.size()), data.data(), nullptr,
+                                                  refuseConflicts, &conflict);
+            if (rc != SQLITE_OK) {
+                if (error)
+                    *error = conflict.seen
+                                 ? QStringLiteral("\"%1\" cannot be %2: what it changed has been "
+                                                  "changed since. Nothing was changed.")
+                                       .arg(step.text, forward ? QStringLiteral("redone")
+                                                               : QStringLiteral("undone"))
+                                 : describeSqliteError(rc, QString::fromUtf8(sqlite3_errmsg(db)));
+                return false;
+            }
+            Connection::Rows broken;
+            if (!m_connection.select(QStringLiteral("PRAGMA foreign_key_check"), &broken, error))
+                return false;
+            if (!broken.rows.isEmpty()) {
+                if (error)
+                    *error = QStringLiteral("\"%1\" cannot be %2: rows it needs have been "
+                                            "deleted since. Nothing was changed.")
+                                 .arg(step.text, forward ? QStringLiteral("redone")
+                                                         : QStringLiteral("undone"));
+                return false;
+            }
+            return true;
+        },
+        error);
+    QString keysError;
+    m_connection.exec(QStringLiteral("PRAGMA foreign_keys=ON"), {}, &keysError);
+    if (!ok)
+        return false;
+    if (forward)
+        m_history.stepForward();
+    else
+        m_history.stepBack();
+    emit changed(Changes(step.changes), nullptr);
+    return true;
+}
+
+bool Household::replace(const std::function<bool(QString *)> &replaceFile, QString *error)
+{
+    const QString path = m_path;
+    close();
+    const bool replaced = replaceFile(error);
+    QString openError;
+    if (!open(path, &openError)) {
+        if (error)
+            *error = replaced ? openError : *error + QLatin1Char('\n') + openError;
+        return false;
+    }
+    if (replaced)
+        emit changed(Replaced, nullptr);
+    return replaced;
+}
+
+} // namespace pantrio

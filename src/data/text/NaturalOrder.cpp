@@ -1,0 +1,50 @@
+#include "data/text/NaturalOrder.h"
+
+namespace pantrio
+{
+
+int naturalCompare(const QString &a, const QString &b)
+{
+    qsizetype i = 0, j = 0;
+    const qsizetype n = a.size(), m = b.size();
+    while (i < n && j < m) {
+        const QChar ca = a.at(i), cb = b.at(j);
+        if (ca.isDigit() && cb.isDigit()) {
+            // Compare digit runs by value: skip leading zeros, then length, then digits.
+            qsizetype si = i, sj = j;
+            while (si < n && a.at(si) == QLatin1Char('0'))
+                ++si;
+            while (sj < m && b.at(sj) == QLatin1Char('0'))
+                ++sj;
+            qsizetype ei = si, ej = sj;
+            while (ei < n && a.at(ei).isDigit())
+                ++ei;
+            while (ej < m && b.at(ej).isDigit())
+                ++ej;
+            if (ei - si != ej - sj)
+                return ei - si < ej - sj ? -1 : 1;
+            for (qsizetype k = 0; k < ei - si; ++k) {
+                const int d = a.at(si + k).digitValue() - b.at(sj + k).digitValue();
+                if (d != 0)
+                    return d < 0 ? -1 : 1;
+            }
+            i = ei;
+            j = ej;
+            continue;
+        }
+        const QChar la = ca.toCaseFolded(), lb = cb.toCaseFolded();
+        if (la != lb)
+            return la.unicode() < lb.unicode() ? -1 : 1;
+        ++i;
+        ++j;
+    }
+    if (i < n)
+        return 1;
+    if (j < m)
+        return -1;
+    // Equal when folded: fall back to a plain comparison so the order is total.
+    const int c = QString::compare(a, b);
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+} // namespace pantrio
