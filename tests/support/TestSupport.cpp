@@ -21,6 +21,8 @@ Dialogs::Answer ScriptedDialogs::message(QWidget *, const QString &text, Buttons
     messages << text;
     if (buttons == Buttons::Ok)
         return Answer::Ok;
+    if (whileAsked)
+        std::exchange(whileAsked, nullptr)(text);
     if (answers.empty()) {
         ++unexpected;
         return buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;

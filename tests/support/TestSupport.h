@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include <deque>
+#include <functional>
 #include <memory>
 
 namespace pantrio
@@ -32,6 +33,9 @@ class ScriptedDialogs : public Dialogs
     std::deque<QString> fileNames;
     QStringList suggestedNames; // what each save dialog offered
     QStringList messages;
+    // Runs as a question is asked, before it is answered: what the user does
+    // in another window while a command waits.
+    std::function<void(const QString &)> whileAsked;
     QStringList colorTitles;
     QFont lastFontPreset;
     int beeps = 0;

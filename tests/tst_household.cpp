@@ -1,0 +1,274 @@
+// The open household file without windows: every kind of change done, undone
+// and redone against the rows of a real file, refusals, announcements and the
+// schema's upgrade.
+#include "data/access/Connection.h"
+#include "data/access/RecordSet.h"
+#include "data/access/RecordSources.h"
+#include "data/access/Schema.h"
+#include "data/household/Household.h"
+#include "data/household/ShoppingList.h"
+#include "data/household/Stores.h"
+#include "support/TestDatabase.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+using namespace pantrio;
+using namespace pantrio::test;
+
+namespace
+{
+using Table = QList<QVariantList>;
+}
+
+class TstHousehold : public QObject
+{
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<TestDatabase> m_db;
+    std::unique_ptr<Household> m_file;
+
+    Table rows(const QString &sql) const { return m_db->rows(sql); }
+    Table list() const { return rows("SELECT ID, Item, Quantity FROM Selected ORDER BY ID"); }
+    qlonglong id(const char *item) const
+    {
+        return m_db->scalar("SELECT ID FROM Vendora WHERE Item = ?", {QString(item)}).toLongLong();
+    }
+    bool write(const QString &text, Household::Changes what, const QString &sql,
+               const QVariantList &binds = {})
+    {
+        QString error;
+        const bool ok = m_file->change(
+            text, what, [&](QString *e) { return m_file->connection().exec(sql, binds, e); },
+            &error);
+        if (!ok)
+            qWarning() << error;
+        return ok;
+    }
+    bool undo()
+    {
+        QString error;
+        return m_file->undo(&error);
+    }
+    bool redo()
+    {
+        QString error;
+        return m_file->redo(&error);
+    }
+
+  private slots:
+    void init()
+    {
+        m_db = std::make_unique<TestDatabase>();
+        QVERIFY(m_db->ok());
+        m_file = std::make_unique<Household>();
+        QString error;
+        QVERIFY2(m_file->open(m_db->database(), &error), qPrintable(error));
+    }
+    void cleanup()
+    {
+        m_file.reset();
+        m_db.reset();
+    }
+
+    void listChangesUndoAndRedoExactly()
+    {
+        // Add, a quantity edit, a row deleted through a record set, Delete All:
+        // each one step, undone and redone to the same rows with the same IDs.
+        QString error;
+        const ShoppingList::Line milk{"Whole Milk", "Dairy", "12"}, bread{"Bread", "Bakery", "3"};
+        QVERIFY(m_file->change(
+            "Add 2 Items", Household::List,
+            [&](QString *) {
+                return ShoppingList::addLines(m_file->connection(), {milk, bread}).ok();
+            },
+            &error));
+        const Table added = list();
+        QCOMPARE(added.size(), 2);
+        RecordSet rs(&m_file->connection(), Sources::shoppingList());
+        rs.setGate(m_file->gate(nullptr, "Quantity Edit", "Delete %n Row(s)", Household::List));
+        QVERIFY(rs.open(&error));
+        QVERIFY(rs.setValueAt(0, rs.fieldIndex("Quantity"), "3 kg"));
+        QVERIFY(rs.updateAt(0, &error));
+        const Table edited = list();
+        QVERIFY(rs.deleteRows({1}, &error));
+        const Table deleted = list();
+        QVERIFY(write("Delete All", Household::List, "DELETE FROM Selected"));
+        QCOMPARE(m_file->history().undoText(), QString("Delete All"));
+        QVERIFY(list().isEmpty());
+
+        QVERIFY(undo());
+        QCOMPARE(list(), deleted);
+        QCOMPARE(m_file->history().undoText(), QString("Delete 1 Row"));
+        QVERIFY(undo());
+        QCOMPARE(list(), edited);
+        QVERIFY(undo());
+        QCOMPARE(list(), added);
+        QVERIFY(undo());
+        QVERIFY(list().isEmpty());
+        QVERIFY(!m_file->history().canUndo());
+        QVERIFY(redo() && redo());
+        QCOMPARE(list(), edited);
+        QVERIFY(redo() && redo());
+        QVERIFY(list().isEmpty());
+        // A new change drops what was undone.
+        QVERIFY(undo());
+        QVERIFY(write("Add 1 Item", Household::List,
+                      "INSERT INTO Selected (Item, Quantity) VALUES ('Tea', '1')"));
+        QVERIFY(!m_file->history().canRedo());
+    }
+
+    void deletedItemComesBackWithItsStoreAisles()
+    {
+        QString error;
+        qlonglong a = 0, b = 0;
+        QVERIFY(Stores::add(m_file->connection(), "A", &a, &error));
+        QVERIFY(Stores::add(m_file->connection(), "B", &b, &error));
+        const qlonglong milk = id("Whole Milk");
+        QVERIFY(Stores::setItemAisle(m_file->connection(), a, milk, "7", &error));
+        QVERIFY(Stores::setItemAisle(m_file->connection(), b, milk, "2", &error));
+        const Table item = rows("SELECT * FROM Vendora WHERE Item = 'Whole Milk'");
+        const Table aisles = rows("SELECT * FROM StoreAisles ORDER BY StoreID");
+        QVERIFY(write("Delete Item", Household::Catalogue | Household::StoresAndAisles,
+                      "DELETE FROM Vendora WHERE ID = ?", {milk}));
+        QVERIFY(rows("SELECT * FROM StoreAisles").isEmpty()); // by the foreign key
+        QVERIFY(undo());
+        QCOMPARE(rows("SELECT * FROM Vendora WHERE Item = 'Whole Milk'"), item);
+        QCOMPARE(rows("SELECT * FROM StoreAisles ORDER BY StoreID"), aisles);
+        QVERIFY(redo());
+        QVERIFY(rows("SELECT * FROM Vendora WHERE Item = 'Whole Milk'").isEmpty());
+        QVERIFY(rows("SELECT * FROM StoreAisles").isEmpty());
+        QCOMPARE(rows("PRAGMA foreign_key_check").size(), 0);
+    }
+
+    void storeStepsTouchOnlyTheirStore()
+    {
+        QString error;
+        qlonglong a = 0, b = 0;
+        QVERIFY(Stores::add(m_file->connection(), "A", &a, &error));
+        QVERIFY(Stores::add(m_file->connection(), "B", &b, &error));
+        const qlonglong bananas = id("Bananas") ? id("Bananas") : id("Whole Milk");
+        QVERIFY(Stores::setItemAisle(m_file->connection(), b, bananas, "9", &error));
+        const Table storeB = rows("SELECT * FROM StoreAisles WHERE StoreID = " + QString::number(b));
+        QVERIFY(m_file->change(
+            "Aisle Edit", Household::StoresAndAisles,
+            [&](QString *e) { return Stores::setItemAisle(m_file->connection(), a, bananas, "2", e); },
+            &error));
+        QVERIFY(m_file->change(
+            "Walking Order Change", Household::StoresAndAisles,
+            [&](QString *e) {
+                return Stores::setWalkingOrder(m_file->connection(), a, {{"2", 0, false}}, e);
+            },
+            &error));
+        QVERIFY(undo() && undo());
+        QVERIFY(rows("SELECT * FROM StoreAisles WHERE StoreID = " + QString::number(a)).isEmpty());
+        QVERIFY(rows("SELECT * FROM StoreAisleOrder").isEmpty());
+        QCOMPARE(rows("SELECT * FROM StoreAisles WHERE StoreID = " + QString::number(b)), storeB);
+        // Deleting a store takes its aisles; undo brings both back, same ID.
+        QVERIFY(redo() && redo());
+        const Table before = rows("SELECT * FROM StoreAisles ORDER BY StoreID, ItemID");
+        QVERIFY(m_file->change(
+            "Delete Store", Household::StoresAndAisles,
+            [&](QString *e) { return Stores::remove(m_file->connection(), a, e); }, &error));
+        QVERIFY(undo());
+        QCOMPARE(rows("SELECT ID, Name FROM Stores ORDER BY ID"),
+                 Table({{a, "A"}, {b, "B"}}));
+        QCOMPARE(rows("SELECT * FROM StoreAisles ORDER BY StoreID, ItemID"), before);
+        QCOMPARE(rows("SELECT COUNT(*) FROM StoreAisleOrder").value(0).value(0).toInt(), 1);
+    }
+
+    void aStepOnChangedRowsRefusesAndChangesNothing()
+    {
+        QVERIFY(write("Add 1 Item", Household::List,
+                      "INSERT INTO Selected (Item, Quantity) VALUES ('Tea', '1')"));
+        const qlonglong tea = m_db->scalar("SELECT ID FROM Selected").toLongLong();
+        QVERIFY(write("Quantity Edit", Household::List,
+                      "UPDATE Selected SET Quantity = '2' WHERE ID = ?", {tea}));
+        // Another program (not on the history) changes the row.
+        QVERIFY(m_db->exec("UPDATE Selected SET Quantity = '5' WHERE ID = ?", {tea}));
+        const QByteArray before = fileHash(m_db->database());
+        QString error;
+        QVERIFY(!m_file->undo(&error));
+        QVERIFY2(error.contains("changed since"), qPrintable(error));
+        QCOMPARE(fileHash(m_db->database()), before);
+        QCOMPARE(m_file->history().undoText(), QString("Quantity Edit")); // still there
+        // A deleted row cannot be edited back either.
+        QVERIFY(m_db->exec("DELETE FROM Selected"));
+        QVERIFY(!m_file->undo(&error));
+        QVERIFY(m_db->rows("SELECT * FROM Selected").isEmpty());
+    }
+
+    void eachChangeIsAnnouncedOnce()
+    {
+        QSignalSpy spy(m_file.get(), &Household::changed);
+        QVERIFY(write("Delete All", Household::List, "DELETE FROM Selected"));
+        QCOMPARE(spy.size(), 1);
+        QCOMPARE(spy.at(0).at(0).value<Household::Changes>(), Household::Changes(Household::List));
+        // A record set's write inside a command is part of its one step.
+        QString error;
+        RecordSet cats(&m_file->connection(), Sources::mainCategories());
+        cats.setGate(m_file->gate(nullptr, nullptr, "Delete Category", Household::Categories));
+        QVERIFY(cats.open(&error));
+        QVERIFY(m_file->change(
+            "Import 1 Item", Household::Catalogue,
+            [&](QString *e) {
+                return m_file->connection().exec("INSERT INTO Vendora (Item) VALUES ('X')", {}, e) &&
+                       cats.deleteRows({0}, e);
+            },
+            &error));
+        QCOMPARE(spy.size(), 2);
+        QCOMPARE(spy.at(1).at(0).value<Household::Changes>(),
+                 Household::Catalogue | Household::Categories);
+        // (Delete All of an empty list changed no row: no step.)
+        QCOMPARE(m_file->history().count(), 1);
+        QVERIFY(undo());
+        QCOMPARE(spy.size(), 3);
+        // A failed change is not announced and leaves no step.
+        QVERIFY(!m_file->change("Broken", Household::List,
+                                [&](QString *e) {
+                                    return m_file->connection().exec("DELETE FROM Nowhere", {}, e);
+                                },
+                                &error));
+        QCOMPARE(spy.size(), 3);
+        QCOMPARE(m_file->history().count(), 1);
+    }
+
+    void olderFilesAreBroughtUpToDateOnce()
+    {
+        m_file->close();
+        QVERIFY(m_db->makeFirstVersion());
+        QVERIFY(m_db->exec("INSERT INTO Selected (Item) VALUES ('kept')"));
+        QString error;
+        QVERIFY2(m_file->open(m_db->database(), &error), qPrintable(error));
+        QCOMPARE(m_file->schemaVersion(), Schema::currentVersion);
+        QCOMPARE(m_db->scalar("PRAGMA user_version").toInt(), Schema::currentVersion);
+        QCOMPARE(m_db->scalar("SELECT COUNT(*) FROM Stores").toInt(), 0);
+        QCOMPARE(m_db->scalar("SELECT Item FROM Selected").toString(), QString("kept"));
+
+        // A failing step leaves the file as it was, and says so.
+        m_file->close();
+        QVERIFY(m_db->makeFirstVersion());
+        QVERIFY(m_db->exec("CREATE TABLE StoreAisles (Other TEXT)")); // another program's
+        const QByteArray before = fileHash(m_db->database());
+        QVERIFY(!m_file->open(m_db->database(), &error));
+        QVERIFY2(error.contains("brought up to date"), qPrintable(error));
+        QVERIFY(!m_file->isOpen());
+        QCOMPARE(fileHash(m_db->database()), before);
+        QCOMPARE(m_db->scalar("PRAGMA user_version").toInt(), 1);
+    }
+
+    void replacingTheFileClearsTheHistory()
+    {
+        QVERIFY(write("Delete All", Household::List, "DELETE FROM Selected"));
+        QSignalSpy spy(m_file.get(), &Household::changed);
+        QString error;
+        QVERIFY(m_file->replace([](QString *) { return true; }, &error));
+        QCOMPARE(spy.size(), 1);
+        QVERIFY(spy.at(0).at(0).value<Household::Changes>().testFlag(Household::Replaced));
+        QVERIFY(!m_file->history().canUndo());
+    }
+};
+
+QTEST_GUILESS_MAIN(TstHousehold)
+#include "tst_household.moc"
