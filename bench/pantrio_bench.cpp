@@ -15,6 +15,7 @@
 #include "data/access/RecordSet.h"
 #include "data/safety/SafeFile.h"
 #include "data/access/Schema.h"
+#include "data/household/Household.h"
 #include "data/household/Stores.h"
 #include "data/formats/TakeAlong.h"
 #include "forms/editor/frmAdding.h"
@@ -315,6 +316,53 @@ void one(int size)
     row(QStringLiteral("quantity edit stored (per edit, of 200)"), size, edit / edits,
         rawEdit / edits);
 
+    // Undo of Delete All: the whole list written back by its rows' IDs, and
+    // the list read again; raw, the same rows inserted in one transaction.
+    {
+        Household &file = Module1::household();
+        Connection::Rows lines;
+        file.connection().select(
+            QStringLiteral("SELECT ID, Item, Category, Aisle, Quantity FROM Selected"), &lines,
+            nullptr);
+        const double undo = timeIt(
+            [&] {
+                QString error;
+                file.undo(&error);
+            },
+            std::min(g_runs, 3), [&] {
+                QString error;
+                file.change(QStringLiteral("Delete All"), Household::List,
+                            [&](QString *e) { return file.de().ClearList(e); }, &error);
+            });
+        std::vector<QByteArray> text;
+        for (const auto &l : std::as_const(lines.rows))
+            for (int i = 1; i < 5; ++i)
+                text.push_back(l.at(i).toString().toUtf8());
+        const double rawUndo = timeIt(
+            [&] {
+                raw.exec("BEGIN IMMEDIATE");
+                sqlite3_stmt *st = nullptr;
+                sqlite3_prepare_v2(raw.db,
+                                   "INSERT INTO Selected (ID, Item, Category, Aisle, Quantity) "
+                                   "VALUES (?, ?, ?, ?, ?)",
+                                   -1, &st, nullptr);
+                for (size_t r = 0; r < size_t(lines.rows.size()); ++r) {
+                    sqlite3_bind_int64(st, 1, lines.rows.at(qsizetype(r)).at(0).toLongLong());
+                    for (int i = 0; i < 4; ++i)
+                        sqlite3_bind_text(st, i + 2, text[r * 4 + size_t(i)].constData(), -1,
+                                          SQLITE_STATIC);
+                    sqlite3_step(st);
+                    sqlite3_reset(st);
+                }
+                sqlite3_finalize(st);
+                raw.exec("COMMIT");
+                raw.read("SELECT Item, Category, Aisle, Quantity, ID FROM Selected");
+            },
+            std::min(g_runs, 3), [&] { raw.exec("DELETE FROM Selected"); });
+        row(QStringLiteral("undo Delete All (%1-line list)").arg(lines.rows.size()), size, undo,
+            rawUndo);
+    }
+
     // 5. Reports: command and all pages to PDF, and the preview's first page.
     struct Rep {
         const char *name;
@@ -559,17 +607,68 @@ void one(int size)
             },
             std::min(g_runs, 3), fresh);
         row(QStringLiteral("import catalogue CSV (%1 items)").arg(exported), size, ours, rawImport);
+
+        // Undo of that import: every imported row deleted by its ID; raw, the
+        // same rows deleted in one transaction.
+        {
+            fresh();
+            Household target;
+            target.open(copy, nullptr);
+            Csv::Table table;
+            CatalogueTransfer::ImportPlan plan;
+            Csv::parse(bytes, &table, nullptr);
+            CatalogueTransfer::plan(target.connection(), table, &plan, nullptr);
+            auto import = [&] {
+                target.change(QStringLiteral("Import"), Household::Catalogue,
+                              [&](QString *e) {
+                                  return CatalogueTransfer::apply(target.connection(), plan, {}, e);
+                              },
+                              nullptr);
+            };
+            const double undoImport = timeIt(
+                [&] {
+                    QString error;
+                    target.undo(&error);
+                },
+                std::min(g_runs, 3), import);
+            target.close();
+            const double rawUndoImport = timeIt(
+                [&] {
+                    Raw r(copy);
+                    r.exec("BEGIN IMMEDIATE");
+                    sqlite3_stmt *st = nullptr;
+                    sqlite3_prepare_v2(r.db, "DELETE FROM Vendora WHERE ID = ?", -1, &st, nullptr);
+                    for (int i = 1; i <= exported; ++i) {
+                        sqlite3_bind_int64(st, 1, i);
+                        sqlite3_step(st);
+                        sqlite3_reset(st);
+                    }
+                    sqlite3_finalize(st);
+                    r.exec("COMMIT");
+                },
+                std::min(g_runs, 3), [&] {
+                    fresh();
+                    Connection c2;
+                    c2.open(copy, nullptr);
+                    CatalogueTransfer::apply(c2, plan, {}, nullptr);
+                });
+            row(QStringLiteral("undo import of %1 items").arg(exported), size, undoImport,
+                rawUndoImport);
+        }
     }
 
-    // 6. The item editor.
-    Module1::shutdown();
+    // 6. The item editor, on the file opened afresh without the main window.
+    auto reopen = [] {
+        Module1::shutdown();
+        Module1::household().open(Module1::strConnect(), nullptr);
+    };
     const double load = timeIt(
         [] {
             frmAdding *e = Module1::frmAddingInstance();
             e->show();
             QCoreApplication::processEvents();
         },
-        g_runs, [] { Module1::shutdown(); });
+        g_runs, reopen);
     row(QStringLiteral("item editor load"), size, load, timeIt([&] {
             raw.read("select Aisle,Category,ID,Item from Vendora Order by Item");
             raw.read("SELECT * FROM Vendora ORDER BY Item");
