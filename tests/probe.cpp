@@ -17,6 +17,7 @@
 #include "reports/ReportPreview.h"
 #include "support/TestSupport.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QLabel>
 
@@ -93,6 +94,13 @@ int main(int argc, char *argv[])
                     say(QStringLiteral("control: %1 %2 %3")
                             .arg(QLatin1String(name), w->isEnabled() ? "on" : "off",
                                  w->accessibleDescription()));
+                }
+                for (const char *name : {"mnuStores", "mnuImportStores", "mnuImport", "mnuUndo",
+                                         "mnuRedo"}) {
+                    const QAction *a = f->findChild<QAction *>(QLatin1String(name));
+                    say(QStringLiteral("control: %1 %2 %3")
+                            .arg(QLatin1String(name), a->isEnabled() ? "on" : "off",
+                                 a->toolTip()));
                 }
             } else if (s == QLatin1String("hold")) {
                 say(QStringLiteral("holding"));

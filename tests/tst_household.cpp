@@ -246,6 +246,14 @@ class TstHousehold : public QObject
         QCOMPARE(m_db->scalar("SELECT COUNT(*) FROM Stores").toInt(), 0);
         QCOMPARE(m_db->scalar("SELECT Item FROM Selected").toString(), QString("kept"));
 
+        // A file another program made (version 0) is taken up the same way.
+        m_file->close();
+        QVERIFY(m_db->makeFirstVersion());
+        QVERIFY(m_db->exec("PRAGMA user_version = 0"));
+        QVERIFY2(m_file->open(m_db->database(), &error), qPrintable(error));
+        QVERIFY(m_file->hasStores());
+        QCOMPARE(m_db->scalar("PRAGMA user_version").toInt(), Schema::currentVersion);
+
         // A failing step leaves the file as it was, and says so.
         m_file->close();
         QVERIFY(m_db->makeFirstVersion());

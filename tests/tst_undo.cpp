@@ -7,6 +7,7 @@
 #include "forms/editor/frmAdding.h"
 #include "forms/main/frmVendora.h"
 #include "forms/stores/frmStores.h"
+#include "reports/PrintCommands.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
@@ -159,6 +160,21 @@ class TstUndo : public Fixture
         QCOMPARE(child<QListWidget>(w, "lstStores")->count(), 2);
         QVERIFY(!child<QPushButton>(w, "cmdUndo")->isEnabled());
         QVERIFY(!Module1::household().history().canUndo());
+    }
+
+    void aFailedReadIsToldNotTakenForNoStores()
+    {
+        QVERIFY(start());
+        // The stores' tables gone behind Pantrio's back: the by-aisle print
+        // says why instead of printing in the default order, and so does the
+        // phone page.
+        QVERIFY(m_dir->exec("DROP TABLE StoreAisles") && m_dir->exec("DROP TABLE StoreAisleOrder") &&
+                m_dir->exec("DROP TABLE Stores"));
+        trigger("mnuAislePrint");
+        QCOMPARE(m_dialogs->messages.size(), 1);
+        QVERIFY2(m_dialogs->messages.last().contains("no such table"),
+                 qPrintable(m_dialogs->messages.last()));
+        QVERIFY(!PrintCommands::window(PrintCommands::Entry::ByAisle));
     }
 
     void editorDeletionUndoneFromTheMainWindow()

@@ -62,6 +62,8 @@ void frmAdding::setConnections(Household &file, const QString &helpFile)
     // A category typed in is added as a step of its own.
     m_adoCat->recordset()->setGate(file.gate("Add Category", nullptr, nullptr,
                                              Household::Categories));
+    // Appearance is stored at once and announced, but is no step of the history.
+    m_adoSettings->recordset()->setGate(file.gate(nullptr, nullptr, nullptr, Household::Appearance));
     connect(m_file, &Household::changed, this, &frmAdding::fileChanged);
     // Edit comes first: the window has no File menu. A change being typed is
     // written first, so Undo takes back that change, and Redo brings it back.

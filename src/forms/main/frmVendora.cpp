@@ -74,6 +74,8 @@ void frmVendora::setConnections(Household &file, const QString &helpFile)
         file.gate(nullptr, "Quantity Edit", "Delete %n Row(s)", Household::List));
     m_adoCat->recordset()->setGate(
         file.gate(nullptr, nullptr, "Delete Category", Household::Categories));
+    // Appearance is stored at once and announced, but is no step of the history.
+    m_adoSettings->recordset()->setGate(file.gate(nullptr, nullptr, nullptr, Household::Appearance));
     // Edit comes after File, before the menus the window has always had.
     if (!findChild<QMenu *>(QStringLiteral("mnuEdit")))
         UndoCommands::addEditMenu(this, file, menuBar()->actions().value(1));
