@@ -57,6 +57,18 @@ def main():
         if groups != expected["groups"]:
             fail("the aisles are %r, not %r" % (groups, expected["groups"]))
         print("lines in order: %d in %d aisles" % (len(items), len(groups)))
+        # Nothing wider than the phone, whatever the names: no sideways scroll.
+        wide = driver.execute_script(
+            "var w = window.innerWidth, out = [];"
+            "if (document.documentElement.scrollWidth > w) out.push('page ' + document.documentElement.scrollWidth);"
+            "document.querySelectorAll('body *').forEach(function (e) {"
+            "  var r = e.getBoundingClientRect();"
+            "  if (r.width > 0 && r.right > w + 0.5) out.push(e.tagName + ' ' + Math.round(r.right));"
+            "});"
+            "return out;")
+        if wide:
+            fail("wider than the screen: %s" % ", ".join(wide[:5]))
+        print("nothing wider than the screen")
         if driver.execute_script("return window.pwned !== undefined"):
             fail("a script from an item name ran")
         if driver.find_elements(By.CSS_SELECTOR, "li img, li script, li b"):

@@ -17,6 +17,8 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QProcess>
+#include <QLineEdit>
+#include <QTableView>
 #include <QtTest>
 
 using namespace pantrio;
@@ -55,6 +57,8 @@ class TstPhone : public Fixture
     void aListTooLongForOneCodeOffersThePage();
     void pageInARealBrowser();
     void pageThatCannotBeWrittenLeavesNothing();
+    void whatIsBeingTypedIsTakenAlong();
+    void aMiddleSizedListIsRefusedForTheCode();
 };
 
 void TstPhone::emptyListHasNothingToTakeAlong()
@@ -145,7 +149,9 @@ void TstPhone::pageInARealBrowser()
     QString error;
     QVERIFY(c.open(m_dir->database(), &error));
     qlonglong shop = 0;
-    QVERIFY(Stores::add(c, "Shop", &shop, &error));
+    // A store name longer than a phone is wide, with markup in it.
+    QVERIFY(Stores::add(c, QString::fromUtf8("Lebensmittelgroßhandelsgenossenschaft & Söhne <Nord>"),
+                        &shop, &error));
     QVERIFY(
         Stores::setWalkingOrder(c, shop, {{"Aisle 3", 0, false}, {"Aisle 1", 1, false}}, &error));
     QVERIFY(Stores::setCurrent(c, shop, &error));
@@ -181,6 +187,64 @@ void TstPhone::pageInARealBrowser()
         QSKIP(qPrintable("no browser to check the page in: " + said));
     QVERIFY2(check.exitCode() == 0, qPrintable(said));
     qInfo("%s", qPrintable(said.trimmed()));
+}
+
+void TstPhone::whatIsBeingTypedIsTakenAlong()
+{
+    line("Milk", "Dairy", "Aisle 1", "12");
+    frmVendora *f = start();
+    QVERIFY(f);
+    f->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(f));
+    auto *grid = child<QTableView>(f, "grdList");
+    // F2 on the quantity, a new one typed, no Return: each command that reads
+    // the list stores it first.
+    auto type = [&](const QString &quantity) {
+        grid->setFocus();
+        grid->setCurrentIndex(grid->model()->index(0, 3));
+        grid->edit(grid->currentIndex());
+        auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+        QVERIFY(editor);
+        editor->selectAll();
+        QTest::keyClicks(editor, quantity);
+    };
+    type("18");
+    trigger("mnuCopyText");
+    QVERIFY2(QApplication::clipboard()->text().contains("Milk: 18"),
+             qPrintable(QApplication::clipboard()->text()));
+    QCOMPARE(m_dir->scalar("SELECT Quantity FROM Selected").toString(), QString("18"));
+    QCOMPARE(grid->model()->index(0, 3).data().toString(), QString("18"));
+
+    // A name chosen without the extension gets it, so a browser shows the page.
+    type("20");
+    QTemporaryDir dir;
+    m_dialogs->fileNames.push_back(dir.filePath("groceries"));
+    trigger("mnuExportPhone");
+    QVERIFY(!QFile::exists(dir.filePath("groceries")));
+    QFile page(dir.filePath("groceries.html"));
+    QVERIFY(page.open(QIODevice::ReadOnly));
+    QVERIFY(page.readAll().contains(">20<"));
+    QVERIFY(m_dialogs->messages.last().contains(dir.filePath("groceries.html")));
+    // The same for the CSV exports.
+    m_dialogs->fileNames.push_back(dir.filePath("list"));
+    trigger("mnuExportList");
+    QVERIFY(QFile::exists(dir.filePath("list.csv")));
+}
+
+void TstPhone::aMiddleSizedListIsRefusedForTheCode()
+{
+    // About 1.5 kB: more than a version 25 code holds at level L, well within
+    // what libqrencode would make of it unasked (version 30 or so).
+    for (int i = 0; i < 40; ++i)
+        line(QStringLiteral("Item %1 of the middle list").arg(i, 2, 10, QChar('0')), "Bulk",
+             QStringLiteral("Aisle %1").arg(i % 5), "1");
+    QVERIFY(start());
+    m_dialogs->answers.push_back(Dialogs::Answer::No);
+    trigger("mnuShowQr");
+    QVERIFY2(m_dialogs->messages.last().contains("40 lines") &&
+                 m_dialogs->messages.last().contains("too long for one QR code"),
+             qPrintable(m_dialogs->messages.last()));
+    QVERIFY(!TakeAlongCommands::qrWindow());
 }
 
 void TstPhone::pageThatCannotBeWrittenLeavesNothing()

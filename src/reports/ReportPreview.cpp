@@ -299,7 +299,7 @@ void ReportPreview::printInteractive()
 void ReportPreview::exportPdfInteractive()
 {
     const QPointer<ReportPreview> self(this);
-    const QString path = Dialogs::instance().saveFileName(
+    const QString path = Dialogs::saveFile(
         this, QStringLiteral("Export PDF"), m_definition.caption + QStringLiteral(".pdf"),
         QStringLiteral("PDF files (*.pdf)"));
     if (!self || path.isEmpty())

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -144,12 +145,47 @@ QString runFileDialog(QWidget *parent, const QString &caption, const QString &su
     dialog->setAccessibleName(caption);
     if (mode == QFileDialog::AcceptSave && !suggested.isEmpty())
         dialog->selectFile(suggested);
+    // The dialog adds the extension itself, and asks before replacing a file
+    // of the name it makes.
+    const QString suffix = QFileInfo(Dialogs::withExtension(QStringLiteral("x"), filter)).suffix();
+    if (mode == QFileDialog::AcceptSave && !suffix.isEmpty())
+        dialog->setDefaultSuffix(suffix);
     const std::optional<int> result = dialog.exec();
     if (!result || *result != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return {};
     return dialog->selectedFiles().constFirst();
 }
 } // namespace
+
+QString Dialogs::withExtension(const QString &path, const QString &filter)
+{
+    if (path.isEmpty() || QFileInfo(path).isDir())
+        return path; // refused by the command, with its reason
+    // The first filter's patterns: "CSV files (*.csv *.txt)".
+    const QString first = filter.section(QStringLiteral(";;"), 0, 0);
+    const qsizetype open = first.lastIndexOf(QLatin1Char('(')), close = first.lastIndexOf(QLatin1Char(')'));
+    if (open < 0 || close <= open)
+        return path;
+    QStringList suffixes;
+    for (const QString &pattern :
+         first.mid(open + 1, close - open - 1).split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        if (pattern.startsWith(QLatin1String("*.")) && pattern.size() > 2 &&
+            !pattern.mid(1).contains(QLatin1Char('*')))
+            suffixes << pattern.mid(2);
+    if (suffixes.isEmpty())
+        return path;
+    const QString suffix = QFileInfo(path).suffix();
+    for (const QString &s : std::as_const(suffixes))
+        if (suffix.compare(s, Qt::CaseInsensitive) == 0)
+            return path;
+    return path + QLatin1Char('.') + suffixes.first();
+}
+
+QString Dialogs::saveFile(QWidget *parent, const QString &caption, const QString &suggested,
+                          const QString &filter)
+{
+    return withExtension(instance().saveFileName(parent, caption, suggested, filter), filter);
+}
 
 QString WidgetDialogs::openFileName(QWidget *parent, const QString &caption, const QString &filter)
 {

@@ -55,6 +55,11 @@ class Dialogs
     virtual std::unique_ptr<Progress> progress(QWidget *parent, const QString &text) = 0;
 
     static Dialogs &instance();
+    // The save dialog through the instance; a name chosen without one of the
+    // filter's extensions gets its first (groceries -> groceries.html).
+    static QString saveFile(QWidget *parent, const QString &caption, const QString &suggested,
+                            const QString &filter);
+    static QString withExtension(const QString &path, const QString &filter);
     // Takes ownership; nullptr restores the real dialogs.
     static void setInstance(Dialogs *dialogs);
 

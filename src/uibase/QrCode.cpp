@@ -11,29 +11,28 @@ namespace pantrio::QrCode
 
 std::optional<Code> encode(const QByteArray &utf8, int maxVersion)
 {
-    using Input = std::unique_ptr<QRinput, decltype(&QRinput_free)>;
-    for (int version = 1; version <= maxVersion; ++version) {
-        // The smallest version that holds the text; each try is cheap.
-        Input input(QRinput_new2(version, QR_ECLEVEL_L), &QRinput_free);
-        if (!input)
-            return std::nullopt;
-        if (QRinput_appendECIheader(input.get(), 26) != 0 || // 26: UTF-8
-            QRinput_append(input.get(), QR_MODE_8, int(utf8.size()),
-                           reinterpret_cast<const unsigned char *>(utf8.constData())) != 0)
-            return std::nullopt;
-        std::unique_ptr<QRcode, decltype(&QRcode_free)> qr(QRcode_encodeInput(input.get()),
-                                                           &QRcode_free);
-        if (!qr)
-            continue; // does not fit this version
-        Code code;
-        code.version = qr->version;
-        code.size = qr->width;
-        code.dark.resize(qr->width * qr->width);
-        for (int i = 0; i < code.dark.size(); ++i)
-            code.dark[i] = qr->data[i] & 1;
-        return code;
-    }
-    return std::nullopt;
+    // Version 0: libqrencode chooses the smallest version that holds the text
+    // (a version given to it is only a minimum, raised as needed); what it
+    // chose is then held against the limit.
+    std::unique_ptr<QRinput, decltype(&QRinput_free)> input(QRinput_new2(0, QR_ECLEVEL_L),
+                                                            &QRinput_free);
+    if (!input)
+        return std::nullopt;
+    if (QRinput_appendECIheader(input.get(), 26) != 0 || // 26: UTF-8
+        QRinput_append(input.get(), QR_MODE_8, int(utf8.size()),
+                       reinterpret_cast<const unsigned char *>(utf8.constData())) != 0)
+        return std::nullopt;
+    std::unique_ptr<QRcode, decltype(&QRcode_free)> qr(QRcode_encodeInput(input.get()),
+                                                       &QRcode_free);
+    if (!qr || qr->version > maxVersion)
+        return std::nullopt;
+    Code code;
+    code.version = qr->version;
+    code.size = qr->width;
+    code.dark.resize(qr->width * qr->width);
+    for (int i = 0; i < code.dark.size(); ++i)
+        code.dark[i] = qr->data[i] & 1;
+    return code;
 }
 
 QImage image(const Code &code, int moduleSize)

@@ -58,8 +58,12 @@ std::optional<QColor> ScriptedDialogs::chooseColor(QWidget *, const QColor &, co
 
 QString ScriptedDialogs::openFileName(QWidget *, const QString &, const QString &)
 {
-    if (fileNames.empty())
+    // A cancelled dialog is scripted as an empty name; none scripted is a
+    // question the test did not expect.
+    if (fileNames.empty()) {
+        ++unexpected;
         return {};
+    }
     const QString f = fileNames.front();
     fileNames.pop_front();
     return f;
@@ -198,6 +202,21 @@ void Fixture::cleanup()
     afterEach();
     const int unexpected = m_dialogs->unexpected;
     const QStringList messages = m_dialogs->messages;
+    // An answer scripted for a dialog that never opened means the test did
+    // not see what it meant to.
+    QStringList unused;
+    if (!m_dialogs->answers.empty())
+        unused << QStringLiteral("%1 answer(s)").arg(m_dialogs->answers.size());
+    if (!m_dialogs->fileNames.empty())
+        unused << QStringLiteral("file name %1").arg(m_dialogs->fileNames.front());
+    if (!m_dialogs->texts.empty())
+        unused << QStringLiteral("%1 text(s)").arg(m_dialogs->texts.size());
+    if (!m_dialogs->choices.empty())
+        unused << QStringLiteral("%1 choice(s)").arg(m_dialogs->choices.size());
+    if (!m_dialogs->fonts.empty())
+        unused << QStringLiteral("%1 font(s)").arg(m_dialogs->fonts.size());
+    if (!m_dialogs->colors.empty())
+        unused << QStringLiteral("%1 colour(s)").arg(m_dialogs->colors.size());
     PrintCommands::closeAll();
     HelpViewer::closeViewer();
     m_dir.reset();
@@ -206,6 +225,8 @@ void Fixture::cleanup()
              qPrintable(QStringLiteral("%1 unanswered question(s); last message: %2")
                             .arg(unexpected)
                             .arg(messages.isEmpty() ? QString() : messages.last())));
+    QVERIFY2(unused.isEmpty(), qPrintable(QStringLiteral("scripted but never asked for: ") +
+                                          unused.join(QStringLiteral(", "))));
 }
 
 } // namespace pantrio::test

@@ -35,6 +35,7 @@ body { margin: 0; background: var(--bg); color: var(--fg);
 header { position: sticky; top: 0; background: var(--bg); border-bottom: 1px solid var(--line);
          padding: 0.75rem 1rem; z-index: 1; }
 h1 { font-size: 1.4rem; margin: 0; }
+h1, .made, .bar, #left { overflow-wrap: anywhere; min-width: 0; max-width: 100%; }
 .made { color: var(--muted); margin: 0.15rem 0 0.5rem; font-size: 0.95rem; }
 .bar { display: flex; flex-wrap: wrap; gap: 0.5rem 1.25rem; align-items: center; }
 .bar label { display: flex; gap: 0.5rem; align-items: center; min-height: 2.75rem; }

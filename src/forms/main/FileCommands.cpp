@@ -77,7 +77,7 @@ void backUpNow(QWidget *parent, Household &file)
         QDir(Backup::folderFor(databasePath))
             .filePath(QStringLiteral("Vendora-copy-%1.mdb")
                           .arg(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))));
-    const QString target = Dialogs::instance().saveFileName(
+    const QString target = Dialogs::saveFile(
         parent, QStringLiteral("Back Up Now"), suggested,
         QStringLiteral("Pantrio databases (*.mdb);;All files (*)"));
     if (target.isEmpty())
@@ -214,7 +214,7 @@ namespace
 void exportTo(QWidget *parent, Household &file, const QString &caption,
               const QString &name, bool (*write)(Connection &, const QString &, int *, QString *))
 {
-    const QString path = Dialogs::instance().saveFileName(parent, caption, name,
+    const QString path = Dialogs::saveFile(parent, caption, name,
                                                           QStringLiteral("CSV files (*.csv)"));
     if (path.isEmpty())
         return;

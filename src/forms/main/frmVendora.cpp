@@ -13,6 +13,7 @@
 #include "uibase/LongText.h"
 #include "uibase/UndoCommands.h"
 
+#include <QAbstractItemDelegate>
 #include <QEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -78,7 +79,8 @@ void frmVendora::setConnections(Household &file, const QString &helpFile)
     m_adoSettings->recordset()->setGate(file.gate(nullptr, nullptr, nullptr, Household::Appearance));
     // Edit comes after File, before the menus the window has always had.
     if (!findChild<QMenu *>(QStringLiteral("mnuEdit")))
-        UndoCommands::addEditMenu(this, file, menuBar()->actions().value(1));
+        UndoCommands::addEditMenu(this, file, menuBar()->actions().value(1),
+                                  [this] { return storeTyping(); });
 }
 
 bool frmVendora::change(const QString &text, Household::Changes what,
@@ -117,6 +119,27 @@ void frmVendora::fileChanged(Household::Changes what, const QObject *origin)
         m_adoVendora->recordset()->setFilter(filter);
         AddToListView();
     }
+}
+
+bool frmVendora::storeTyping()
+{
+    QAbstractItemDelegate *delegate = grdList->itemDelegate();
+    const QList<QWidget *> editors = grdList->viewport()->findChildren<QWidget *>(
+        QString(), Qt::FindDirectChildrenOnly);
+    for (QWidget *editor : editors) {
+        if (!editor->isVisible())
+            continue;
+        // What the view does when the edit ends with Return.
+        emit delegate->commitData(editor);
+        emit delegate->closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+    RecordSet *rs = m_adoList->recordset();
+    QString error;
+    if (m_adoList->recordset()->isOpen() && !rs->updateBatch(&error)) {
+        showError(error);
+        return false;
+    }
+    return true;
 }
 
 void frmVendora::rereadList()
@@ -236,6 +259,8 @@ void frmVendora::setGridEnabledByCount()
 
 void frmVendora::cmdAddToList_Click()
 {
+    if (!storeTyping())
+        return;
     CatalogueModel *model = lvwItems->catalogue();
     RecordSet *rs = m_adoList->recordset();
     QVector<int> ticked;
@@ -281,6 +306,8 @@ void frmVendora::cmdAddToList_Click()
 
 void frmVendora::cmdRef_Click()
 {
+    if (!storeTyping())
+        return;
     setGridEnabledByCount();
     QString error;
     if (!m_adoList->refresh(&error))
@@ -293,6 +320,8 @@ void frmVendora::cmdRef_Click()
 
 void frmVendora::cmdClearAll_Click()
 {
+    if (!storeTyping())
+        return;
     if (m_adoList->recordset()->recordCount() == 0)
         return;
     if (!Dialogs::askYesNo(
@@ -406,6 +435,9 @@ void frmVendora::cmdDelCat_Click()
 
 void frmVendora::mnuAdd_Click()
 {
+    // The window is unloaded while the editor is open.
+    if (!storeTyping())
+        return;
     const CatalogueModel *model = lvwItems->catalogue();
     for (int i = 0; i < model->count(); ++i) {
         if (model->entry(i).checked) {

@@ -114,6 +114,13 @@ class frmVendora : public QMainWindow
     void showHelpForFocus();
     void showError(const QString &error);
     void fileChanged(pantrio::Household::Changes what, const QObject *origin);
+  public:
+    // Stores what is being typed in the grid, as ending the edit would; false
+    // (told) when it cannot be stored. Every command that reads or replaces
+    // the list calls it first, so nothing typed is dropped.
+    bool storeTyping();
+
+  private:
     void rereadList();
     // Runs one change of the user's through the household file; false, told,
     // when it failed.

@@ -22,6 +22,8 @@ constexpr int kWindowTopic = 10;
 
 void frmVendora::mnuBackUp_Click()
 {
+    if (!storeTyping())
+        return;
     FileCommands::backUpNow(this, *m_file);
 }
 
@@ -43,21 +45,29 @@ void frmVendora::mnuExportCatalogue_Click()
 
 void frmVendora::mnuExportList_Click()
 {
+    if (!storeTyping())
+        return;
     FileCommands::exportShoppingList(this, *m_file);
 }
 
 void frmVendora::mnuExportPhone_Click()
 {
+    if (!storeTyping())
+        return;
     TakeAlongCommands::exportForPhone(this, m_adoList, *m_de);
 }
 
 void frmVendora::mnuShowQr_Click()
 {
+    if (!storeTyping())
+        return;
     TakeAlongCommands::showQrCode(this, m_adoList, *m_de);
 }
 
 void frmVendora::mnuCopyText_Click()
 {
+    if (!storeTyping())
+        return;
     TakeAlongCommands::copyAsText(this, m_adoList, *m_de);
 }
 
@@ -73,6 +83,8 @@ void frmVendora::mnuExportStores_Click()
 
 void frmVendora::mnuAislePrintStore_Click()
 {
+    if (!storeTyping())
+        return;
     // Another store's order, for this print only: the current store stays.
     QVector<Stores::Store> stores;
     QString error;
@@ -98,6 +110,8 @@ void frmVendora::mnuAislePrintStore_Click()
 
 void frmVendora::mnuPrint_Click()
 {
+    if (!storeTyping())
+        return;
     PrintCommands::run(this, PrintCommands::Entry::Pantrio, m_adoList, *m_de);
 }
 
@@ -108,6 +122,8 @@ void frmVendora::mnuPrintFull_Click()
 
 void frmVendora::mnuAislePrint_Click()
 {
+    if (!storeTyping())
+        return;
     PrintCommands::run(this, PrintCommands::Entry::ByAisle, m_adoList, *m_de);
 }
 

@@ -54,7 +54,7 @@ void exportForPhone(QWidget *parent, DataControl *list, DEVendora &de)
     if (!prepare(parent, list, de, &items))
         return;
     const QDateTime now = QDateTime::currentDateTime();
-    const QString path = Dialogs::instance().saveFileName(
+    const QString path = Dialogs::saveFile(
         parent, QStringLiteral("Export List for Phone"),
         QStringLiteral("Shopping List %1.html").arg(now.toString(QStringLiteral("yyyy-MM-dd"))),
         QStringLiteral("Web pages (*.html *.htm)"));
