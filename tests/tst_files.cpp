@@ -89,6 +89,12 @@ void TstFiles::malformedCsvNamesTheLine_data()
     QTest::newRow("not utf-8") << QByteArray("Item,Category,Aisle\na,b,c\n\xff\xfe,x,y\n")
                                << "line 3: the text is not UTF-8";
     QTest::newRow("empty") << QByteArray() << "line 1";
+    // Empty lines between records count, in either line ending.
+    QTest::newRow("after an empty line") << QByteArray("Item,Category,Aisle\na,b,c\n\nd,e\n")
+                                         << "line 4: 2 fields";
+    QTest::newRow("after empty CRLF lines")
+        << QByteArray("Item,Category,Aisle\r\n\r\n\r\na,b,c\r\n\r\n\xff,x,y\r\n")
+        << "line 6: the text is not UTF-8";
 }
 
 void TstFiles::malformedCsvNamesTheLine()

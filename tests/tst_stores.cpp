@@ -73,6 +73,7 @@ class TstStores : public Fixture
     void twoStoresPrintTheListInTheirOwnOrders();
     void withoutAStoreTheReportIsTodays();
     void storeAislesCsvRoundTrip();
+    void storeNamesAreTrimmed();
 };
 
 void TstStores::storesWindowThroughItsWidgets()
@@ -266,10 +267,15 @@ void TstStores::storeAislesCsvRoundTrip()
         m_dir->rows("SELECT s.Name, sa.ItemID, sa.Aisle FROM StoreAisles sa JOIN Stores s ON "
                     "s.ID = sa.StoreID ORDER BY 1, 2");
 
-    // Into a file without any stores: the stores are made, the aisles set.
+    // Into a file without any stores: asked first with the counts, then the
+    // stores are made and the aisles set.
     QVERIFY(m_dir->exec("DELETE FROM Stores"));
     m_dialogs->fileNames.push_back(csv);
+    m_dialogs->answers.push_back(Dialogs::Answer::Ok);
     f->findChild<QAction *>("mnuImportStores")->trigger();
+    QVERIFY2(m_dialogs->messages.at(m_dialogs->messages.size() - 2)
+                 .startsWith("Set 3 aisles in 2 stores from"),
+             qPrintable(m_dialogs->messages.at(m_dialogs->messages.size() - 2)));
     QVERIFY2(m_dialogs->messages.last().contains("3 aisles set") &&
                  m_dialogs->messages.last().contains("2 new stores"),
              qPrintable(m_dialogs->messages.last()));
@@ -291,6 +297,44 @@ void TstStores::storeAislesCsvRoundTrip()
                          "s.ID = sa.StoreID ORDER BY 1, 2"),
              before);
     QCOMPARE(m_dir->scalar("SELECT COUNT(*) FROM Stores WHERE Name = 'Shop C'").toInt(), 0);
+
+    // After an empty line the line numbers still count it.
+    QVERIFY(bad.open(QIODevice::WriteOnly));
+    bad.write("Store,Item,Category,Aisle\nShop A,Whole Milk,Dairy,9\n\nShop A,No Such Thing,Dairy,1\n");
+    bad.close();
+    m_dialogs->fileNames.push_back(bad.fileName());
+    f->findChild<QAction *>("mnuImportStores")->trigger();
+    QVERIFY2(m_dialogs->messages.last().contains("line 4: the catalogue has no item No Such Thing"),
+             qPrintable(m_dialogs->messages.last()));
+
+    // Two items of one name and category: the file cannot say which it means,
+    // so the import refuses, naming the line, and no aisle moves.
+    QVERIFY(m_dir->exec("INSERT INTO Vendora (Item, Category, Aisle) VALUES ('Apples', "
+                        "(SELECT Category FROM Vendora WHERE Item = 'Apples'), 'x')"));
+    m_dialogs->fileNames.push_back(csv);
+    f->findChild<QAction *>("mnuImportStores")->trigger();
+    QVERIFY2(m_dialogs->messages.last().contains("line 2: the catalogue has 2 items Apples"),
+             qPrintable(m_dialogs->messages.last()));
+    QCOMPARE(m_dir->rows("SELECT s.Name, sa.ItemID, sa.Aisle FROM StoreAisles sa JOIN Stores s ON "
+                         "s.ID = sa.StoreID ORDER BY 1, 2"),
+             before);
+}
+
+void TstStores::storeNamesAreTrimmed()
+{
+    QVERIFY(start());
+    frmStores *w = openStores(Module1::frmVendoraIfLoaded());
+    QVERIFY(w);
+    m_dialogs->texts.push_back(QString("Aldi"));
+    QTest::mouseClick(child<QPushButton>(w, "cmdAddStore"), Qt::LeftButton);
+    m_dialogs->texts.push_back(QString("  Aldi "));
+    QTest::mouseClick(child<QPushButton>(w, "cmdAddStore"), Qt::LeftButton);
+    QVERIFY2(m_dialogs->messages.last().contains("already a store called Aldi"),
+             qPrintable(m_dialogs->messages.last()));
+    m_dialogs->texts.push_back(QString(" Lidl  "));
+    QTest::mouseClick(child<QPushButton>(w, "cmdAddStore"), Qt::LeftButton);
+    QCOMPARE(m_dir->rows("SELECT Name FROM Stores ORDER BY Name"),
+             QList<QVariantList>({{"Aldi"}, {"Lidl"}}));
 }
 
 QTEST_MAIN(TstStores)

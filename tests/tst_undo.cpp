@@ -106,6 +106,7 @@ class TstUndo : public Fixture
         f.write("Store,Item,Category,Aisle\nC,Whole Milk,Dairy,4\n");
         f.close();
         m_dialogs->fileNames.push_back(csv);
+        m_dialogs->answers.push_back(Dialogs::Answer::Ok);
         trigger("mnuImportStores");
         QCOMPARE(stores->count(), 3);
 

@@ -10,6 +10,9 @@
 #include "forms/editor/frmAdding.h"
 #include "forms/main/CatalogueView.h"
 #include "forms/main/frmVendora.h"
+#include "forms/phone/TakeAlongCommands.h"
+#include "forms/phone/frmQrCode.h"
+#include "forms/stores/frmStores.h"
 #include "reports/PrintCommands.h"
 #include "reports/ReportPreview.h"
 #include "support/TestSupport.h"
@@ -216,6 +219,21 @@ void TstUsability::everyControlHasANameAndTheListsTellTheTruth()
     HelpViewer *help = HelpViewer::showTopic(Module1::helpFile(), 10);
     QVERIFY(help);
     QVERIFY2(unnamedIn(help).isEmpty(), qPrintable(unnamedIn(help).join(", ")));
+
+    // The Stores window, its find box's clear button shown, and the QR window.
+    f->findChild<QAction *>("mnuStores")->trigger();
+    frmStores *stores = Module1::frmStoresIfOpen();
+    QVERIFY(stores);
+    stores->show();
+    child<QLineEdit>(stores, "txtFilter")->setText("Milk");
+    QVERIFY2(unnamedIn(stores).isEmpty(), qPrintable(unnamedIn(stores).join(", ")));
+    const auto clear = child<QLineEdit>(stores, "txtFilter")->findChildren<QToolButton *>();
+    QVERIFY(!clear.isEmpty());
+    QCOMPARE(name(clear.first()), QString("Clear Find items"));
+    f->findChild<QAction *>("mnuShowQr")->trigger();
+    QVERIFY(TakeAlongCommands::qrWindow());
+    QVERIFY2(unnamedIn(TakeAlongCommands::qrWindow()).isEmpty(),
+             qPrintable(unnamedIn(TakeAlongCommands::qrWindow()).join(", ")));
 }
 
 void TstUsability::dialogsHaveNames()

@@ -3,7 +3,9 @@
 #include "uibase/Design.h"
 
 #include <QAction>
+#include <QLineEdit>
 #include <QMainWindow>
+#include <QToolButton>
 #include <QMenu>
 #include <QMenuBar>
 #include <QVariant>
@@ -63,6 +65,24 @@ QHash<QString, QAction *> addMenu(QMainWindow *window, const char *menuName, con
         made.insert(a->objectName(), a);
     }
     return made;
+}
+
+void enableClearButton(QLineEdit *edit)
+{
+    edit->setClearButtonEnabled(true);
+    const QString what = edit->accessibleName().isEmpty() ? edit->placeholderText()
+                                                          : edit->accessibleName();
+    const QString name = what.isEmpty() ? QStringLiteral("Clear")
+                                        : QStringLiteral("Clear ") + what;
+    // The button shows the action Qt adds for it; the action's text names both.
+    for (QAction *a : edit->actions()) {
+        a->setText(name);
+        a->setToolTip(name);
+    }
+    for (QToolButton *b : edit->findChildren<QToolButton *>()) {
+        b->setAccessibleName(name);
+        b->setToolTip(name);
+    }
 }
 
 } // namespace pantrio

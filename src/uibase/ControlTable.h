@@ -8,6 +8,7 @@
 
 class QAction;
 class QMainWindow;
+class QLineEdit;
 class QMenu;
 class QWidget;
 
@@ -32,6 +33,10 @@ struct ControlRow {
     const char *accessibleName = nullptr;
     const char *description = nullptr;
 };
+
+// Gives a line edit the button that empties it, named for a screen reader
+// ("Clear Find items"): Qt's own has no name.
+void enableClearButton(QLineEdit *edit);
 
 template <typename W> QWidget *make(QWidget *parent)
 {

@@ -22,6 +22,7 @@ struct State {
     int recordLine = 1; // where the current record began
     int nextStart = 1;  // where the next record begins
     bool inRecord = false;
+    bool boundary = true; // between records: the next line with anything starts one
     QString error;
 };
 
@@ -49,7 +50,7 @@ void onRecord(int, void *p)
     s->starts << s->recordLine;
     s->current.clear();
     s->inRecord = false;
-    s->nextStart = s->line + 1; // records end at the line break of the line being read
+    s->boundary = true;
 }
 
 int noSpace(unsigned char)
@@ -93,6 +94,17 @@ bool parse(const QByteArray &input, Table *table, QString *error)
         qsizetype end = data.indexOf('\n', pos);
         end = end < 0 ? data.size() : end + 1;
         const size_t len = size_t(end - pos);
+        // The reader passes over empty lines between records without a word;
+        // a record starts on the first line after them that holds anything.
+        if (s.boundary) {
+            bool empty = true;
+            for (qsizetype i = pos; i < end && empty; ++i)
+                empty = data.at(i) == '\n' || data.at(i) == '\r';
+            if (!empty) {
+                s.nextStart = s.line;
+                s.boundary = false;
+            }
+        }
         if (csv_parse(&parser, data.constData() + pos, len, onField, onRecord, &s) != len) {
             s.error = QStringLiteral("line %1: %2 (a quote inside a field must be doubled)")
                           .arg(s.line)

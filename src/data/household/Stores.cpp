@@ -96,8 +96,10 @@ bool exists(Connection &connection, qlonglong id)
            rows.rows.value(0).value(0).toInt() == 1;
 }
 
-bool add(Connection &connection, const QString &name, qlonglong *id, QString *error)
+bool add(Connection &connection, const QString &typed, qlonglong *id, QString *error)
 {
+    // " Aldi" and "Aldi" are one store.
+    const QString name = typed.trimmed();
     if (!checkName(connection, name, -1, error))
         return false;
     return connection.canWrite(error) &&
@@ -105,8 +107,9 @@ bool add(Connection &connection, const QString &name, qlonglong *id, QString *er
                            nullptr, id);
 }
 
-bool rename(Connection &connection, qlonglong id, const QString &name, QString *error)
+bool rename(Connection &connection, qlonglong id, const QString &typed, QString *error)
 {
+    const QString name = typed.trimmed();
     return storeExists(connection, id, error) && checkName(connection, name, id, error) &&
            connection.canWrite(error) &&
            connection.exec(QStringLiteral("UPDATE Stores SET Name = ? WHERE ID = ?"), {name, id},
@@ -260,8 +263,7 @@ bool exportAisles(Connection &connection, const QString &path, int *count, QStri
     return true;
 }
 
-bool importAisles(Connection &connection, const Csv::Table &table, ImportSummary *summary,
-                  QString *error)
+bool planAisles(Connection &connection, const Csv::Table &table, AislePlan *out, QString *error)
 {
     QVector<int> columns;
     if (!Csv::columns(table,
@@ -274,67 +276,89 @@ bool importAisles(Connection &connection, const Csv::Table &table, ImportSummary
     if (!connection.select(QStringLiteral("SELECT ID, Item, Category FROM Vendora ORDER BY ID"),
                            &items, error))
         return false;
-    QHash<QString, qlonglong> itemIds;
-    for (const auto &r : std::as_const(items.rows)) {
-        const QString k = key(r.at(1), r.at(2));
-        if (!itemIds.contains(k))
-            itemIds.insert(k, r.at(0).toLongLong());
+    QMultiHash<QString, qlonglong> itemIds;
+    for (const auto &r : std::as_const(items.rows))
+        itemIds.insert(key(r.at(1), r.at(2)), r.at(0).toLongLong());
+    QVector<Store> known;
+    if (!list(connection, &known, error))
+        return false;
+    QSet<QString> storeNames;
+    for (const Store &s : std::as_const(known))
+        storeNames.insert(s.name);
+    AislePlan plan;
+    plan.blankRows = table.blankRows;
+    QSet<QString> stores;
+    for (int i = 0; i < table.rows.size(); ++i) {
+        const QStringList &r = table.rows.at(i);
+        const QString store = r.at(columns[0]).trimmed();
+        const QString item = r.at(columns[1]), category = r.at(columns[2]);
+        const int line = table.lines.at(i);
+        if (store.isEmpty()) {
+            if (error)
+                *error = QStringLiteral("line %1: the row names no store").arg(line);
+            return false;
+        }
+        const QList<qlonglong> ids = itemIds.values(key(item, category));
+        const QString inCategory = category.isEmpty() ? QStringLiteral("(none)") : category;
+        if (ids.isEmpty()) {
+            if (error)
+                *error = QStringLiteral("line %1: the catalogue has no item %2 in the category %3")
+                             .arg(line)
+                             .arg(item, inCategory);
+            return false;
+        }
+        // Two items of one name and category: which one is meant cannot be
+        // told from the file, so nothing is guessed.
+        if (ids.size() > 1) {
+            if (error)
+                *error = QStringLiteral("line %1: the catalogue has %2 items %3 in the category "
+                                        "%4, and the file cannot say which one it means. Give "
+                                        "them names of their own in the item editor, or set "
+                                        "their aisles in the Stores window.")
+                             .arg(line)
+                             .arg(ids.size())
+                             .arg(item, inCategory);
+            return false;
+        }
+        if (!storeNames.contains(store) && !plan.newStores.contains(store)) {
+            for (const QString &other : plan.newStores + storeNames.values()) {
+                if (other.compare(store, Qt::CaseInsensitive) == 0) {
+                    if (error)
+                        *error = QStringLiteral("line %1: the store %2 differs from %3 only in "
+                                                "case; write it the same way throughout")
+                                     .arg(line)
+                                     .arg(store, other);
+                    return false;
+                }
+            }
+            plan.newStores << store;
+        }
+        stores.insert(store);
+        plan.rows.append({store, ids.first(), r.at(columns[3])});
     }
+    plan.stores = int(stores.size());
+    *out = std::move(plan);
+    return true;
+}
+
+bool applyAisles(Connection &connection, const AislePlan &plan, QString *error)
+{
     QVector<Store> known;
     if (!list(connection, &known, error))
         return false;
     QHash<QString, qlonglong> storeIds;
     for (const Store &s : std::as_const(known))
         storeIds.insert(s.name, s.id);
-    struct Row {
-        QString store;
-        qlonglong item;
-        QString aisle;
-    };
-    QVector<Row> plan;
-    QStringList newStores;
-    for (int i = 0; i < table.rows.size(); ++i) {
-        const QStringList &r = table.rows.at(i);
-        const QString store = r.at(columns[0]);
-        const QString item = r.at(columns[1]), category = r.at(columns[2]);
-        if (store.trimmed().isEmpty()) {
-            if (error)
-                *error = QStringLiteral("line %1: the row names no store").arg(table.lines.at(i));
-            return false;
-        }
-        const auto id = itemIds.constFind(key(item, category));
-        if (id == itemIds.constEnd()) {
-            if (error)
-                *error = QStringLiteral("line %1: the catalogue has no item %2 in the category %3")
-                             .arg(table.lines.at(i))
-                             .arg(item, category.isEmpty() ? QStringLiteral("(none)") : category);
-            return false;
-        }
-        if (!storeIds.contains(store) && !newStores.contains(store)) {
-            for (const QString &other : std::as_const(newStores) + storeIds.keys()) {
-                if (other.compare(store, Qt::CaseInsensitive) == 0) {
-                    if (error)
-                        *error = QStringLiteral("line %1: the store %2 differs from %3 only in "
-                                                "case; write it the same way throughout")
-                                     .arg(table.lines.at(i))
-                                     .arg(store, other);
-                    return false;
-                }
-            }
-            newStores << store;
-        }
-        plan.append({store, *id, r.at(columns[3])});
-    }
-    const bool ok = connection.transaction(
+    return connection.transaction(
         [&] {
-            for (const QString &s : std::as_const(newStores)) {
+            for (const QString &s : plan.newStores) {
                 qlonglong id = 0;
                 if (!connection.exec(QStringLiteral("INSERT INTO Stores (Name) VALUES (?)"), {s},
                                      error, nullptr, &id))
                     return false;
                 storeIds.insert(s, id);
             }
-            for (const Row &row : std::as_const(plan)) {
+            for (const AislePlan::Row &row : plan.rows) {
                 const qlonglong store = storeIds.value(row.store);
                 const bool done =
                     row.aisle.isEmpty()
@@ -352,11 +376,6 @@ bool importAisles(Connection &connection, const Csv::Table &table, ImportSummary
             return true;
         },
         error);
-    if (!ok)
-        return false;
-    if (summary)
-        *summary = {int(plan.size()), int(newStores.size()), table.blankRows};
-    return true;
 }
 
 } // namespace pantrio::Stores

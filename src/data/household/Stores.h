@@ -70,15 +70,24 @@ bool setWalkingOrder(Connection &connection, qlonglong store, const QVector<Orde
 
 // CSV with the columns Store, Item, Category, Aisle: every store's own aisles.
 bool exportAisles(Connection &connection, const QString &path, int *count, QString *error);
-struct ImportSummary {
-    int aisles = 0;    // rows applied
-    int newStores = 0; // stores the file named that did not exist
+// What an import of store aisles would do, looked up before anything is
+// written. Items are found by name and category; a row that names an item
+// the catalogue does not have, or has twice, refuses the whole file with its
+// line. Store names are trimmed.
+struct AislePlan {
+    struct Row {
+        QString store;
+        qlonglong item = 0;
+        QString aisle; // empty: the store's own aisle is removed
+    };
+    QVector<Row> rows;
+    QStringList newStores; // named by the file, not there yet
+    int stores = 0;        // stores the file names
     int blankRows = 0;
 };
-// All rows or none: an item the catalogue does not have, or any other fault,
-// refuses the whole file with the line it is on.
-bool importAisles(Connection &connection, const Csv::Table &table, ImportSummary *summary,
-                  QString *error);
+bool planAisles(Connection &connection, const Csv::Table &table, AislePlan *plan, QString *error);
+// All rows or none.
+bool applyAisles(Connection &connection, const AislePlan &plan, QString *error);
 
 } // namespace Stores
 } // namespace pantrio

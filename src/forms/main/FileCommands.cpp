@@ -251,21 +251,38 @@ void importStoreAisles(QWidget *parent, Household &file)
     if (!chooseCsv(parent, QStringLiteral("Import Store Aisles"),
                    QStringLiteral("nothing was changed."), &path, &table))
         return;
-    Stores::ImportSummary summary;
+    Stores::AislePlan plan;
     QString error;
+    if (!Stores::planAisles(file.connection(), table, &plan, &error))
+        return void(Dialogs::notify(
+            parent, QStringLiteral("%1 cannot be imported; nothing was changed.\n\n%2")
+                        .arg(native(path), error)));
+    if (plan.rows.isEmpty())
+        return void(Dialogs::notify(parent, QStringLiteral("There are no aisles in %1 below its "
+                                                           "header line; nothing was changed.")
+                                                .arg(native(path))));
+    // Asked first, with the counts, as the catalogue's import does.
+    QStringList asked = {plural("Set %n aisle(s)", int(plan.rows.size())) +
+                         plural(" in %n store(s) from ", plan.stores) + native(path) +
+                         QLatin1Char('?')};
+    if (!plan.newStores.isEmpty())
+        asked << plural("%n new store(s) will be added: ", int(plan.newStores.size())) +
+                     plan.newStores.join(QStringLiteral(", ")) + QLatin1Char('.');
+    if (plan.blankRows)
+        asked << plural("%n blank row(s) will be skipped.", plan.blankRows);
+    if (!Dialogs::askOkCancel(parent, asked.join(QLatin1Char('\n'))))
+        return;
     if (!file.change(QStringLiteral("Import Store Aisles"), Household::StoresAndAisles,
-                     [&](QString *e) {
-                         return Stores::importAisles(file.connection(), table, &summary, e);
-                     },
+                     [&](QString *e) { return Stores::applyAisles(file.connection(), plan, e); },
                      &error))
         return void(Dialogs::notify(
             parent, QStringLiteral("%1 cannot be imported; nothing was changed.\n\n%2")
                         .arg(native(path), error)));
-    QStringList said = {plural("%n aisle(s) set for items in stores.", summary.aisles)};
-    if (summary.newStores)
-        said << plural("%n new store(s) added.", summary.newStores);
-    if (summary.blankRows)
-        said << plural("%n blank row(s) skipped.", summary.blankRows);
+    QStringList said = {plural("%n aisle(s) set for items in stores.", int(plan.rows.size()))};
+    if (!plan.newStores.isEmpty())
+        said << plural("%n new store(s) added.", int(plan.newStores.size()));
+    if (plan.blankRows)
+        said << plural("%n blank row(s) skipped.", plan.blankRows);
     Dialogs::notify(parent, said.join(QLatin1Char(' ')));
 }
 

@@ -3,6 +3,7 @@
 #include "forms/stores/frmStores.h"
 
 #include "data/models/StoreAisleModel.h"
+#include "uibase/ControlTable.h"
 #include "uibase/LongText.h"
 
 #include <QCheckBox>
@@ -72,7 +73,7 @@ void frmStores::buildControls()
     cboCategory = named(new QComboBox, "cboCategory", QStringLiteral("Category"));
     txtFilter = named(new QLineEdit, "txtFilter", QStringLiteral("Find items"));
     txtFilter->setPlaceholderText(QStringLiteral("Find items"));
-    txtFilter->setClearButtonEnabled(true);
+    enableClearButton(txtFilter);
     keepLongText(txtFilter);
     grdAisles = named(new QTableView, "grdAisles", QStringLiteral("Items and their aisles"));
     grdAisles->setModel(m_model);
