@@ -100,6 +100,9 @@ int main(int argc, char *argv[])
             // Now and then the list is emptied, so it does not grow without end.
             f = Module1::frmVendoraIfLoaded(); // the editor's closing loaded a new one
             dialogs->answers.push_back(Dialogs::Answer::Yes);
+            // Said before it starts: a kill inside it may empty the list
+            // without "cleared" ever being written.
+            journal(QStringLiteral("clearing"));
             f->cmdClearAll_Click();
             journal(QStringLiteral("cleared"));
         }
