@@ -327,7 +327,9 @@ void TstFiles::restoreGoodAndDamagedBackups()
     QCOMPARE(count("SELECT COUNT(*) FROM Selected"), 0);
     QVERIFY(count("SELECT COUNT(*) FROM Vendora WHERE Category='Dairy'") > 0);
     QCOMPARE(QDir(Backup::automaticFolderFor(m_dir->database())).entryList({"*.mdb"}).size(),
-             backupsBefore + 1);
+             backupsBefore);
+    QCOMPARE(QDir(Backup::folderFor(m_dir->database())).entryList({"Vendora-before-restore-*.mdb"}).size(),
+             1);
     // The window was loaded afresh on the restored data.
     frmVendora *f = Module1::frmVendoraIfLoaded();
     QVERIFY(f && f->isVisible());

@@ -130,6 +130,7 @@ class TstSafety : public Fixture
     void foreignLogIsSetAsideNotApplied();
     void legacyLogIsAppliedOnlyWhenTheUserSaysSo();
     void interruptedSaveIsUndoneSilently();
+    void aJournalSwitchThatFailsIsTold();
     void handRestoreIsNotUndoneByAStaleJournal();
     void unwritableSharedMemoryFileIsHarmless();
     void readOnlyFolderStillOpens();
@@ -203,17 +204,28 @@ void TstSafety::everySafetyCopyIsFreshAndNew()
     const QString good = files.filePath("good.mdb");
     QVERIFY(Backup::copy(m_dir->database(), good, &error));
     QVERIFY(m_dir->exec("UPDATE Selected SET Quantity = '9' WHERE Item = 'before restore'"));
-    const QStringList before = names(Backup::automaticFolderFor(m_dir->database()));
+    const QStringList before = names(Backup::folderFor(m_dir->database()));
     m_dialogs->fileNames.push_back(good);
     m_dialogs->answers.push_back(Dialogs::Answer::Yes);
     trigger("mnuRestore");
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QStringList made = names(Backup::automaticFolderFor(m_dir->database()));
+    // Kept in backups/ itself, under a name rotation never touches, and named
+    // in the message after the restore.
+    QStringList made = names(Backup::folderFor(m_dir->database()));
     for (const QString &n : before)
         made.removeAll(n);
     QCOMPARE(made.size(), 1);
+    QVERIFY2(made.first().startsWith("Vendora-before-restore-"), qPrintable(made.first()));
+    QVERIFY2(m_dialogs->messages.last().contains(made.first()),
+             qPrintable(m_dialogs->messages.last()));
+    QVERIFY(Backup::keep({made.first()}, QDateTime::currentDateTime().addYears(5)).isEmpty());
+    for (int i = 0; i < 12; ++i)
+        QVERIFY(!Backup::automatic(m_dir->database(), &error,
+                                   QDateTime::currentDateTime().addDays(40 * i))
+                     .isEmpty());
+    QVERIFY(QFile::exists(QDir(Backup::folderFor(m_dir->database())).filePath(made.first())));
     Connection taken;
-    QVERIFY(taken.open(QDir(Backup::automaticFolderFor(m_dir->database())).filePath(made.first()),
+    QVERIFY(taken.open(QDir(Backup::folderFor(m_dir->database())).filePath(made.first()),
                        &error, Connection::Mode::ReadOnly));
     QVERIFY(
         taken.select("SELECT Quantity FROM Selected WHERE Item = 'before restore'", &rows, &error));
@@ -393,6 +405,32 @@ void TstSafety::interruptedSaveIsUndoneSilently()
     QVERIFY2(m_dialogs->messages.isEmpty(), qPrintable(m_dialogs->messages.join('|')));
     QVERIFY(!QFile::exists(m_dir->database() + "-journal"));
     QCOMPARE(m_dir->rows("SELECT * FROM Selected"), rowsBefore);
+    // Before the journal was applied, the file as it stood and the journal
+    // were kept, byte for byte, in backups/.
+    const QStringList kept = QDir(Backup::folderFor(m_dir->database()))
+                                 .entryList({"Vendora-as-found-*"}, QDir::Files, QDir::Name);
+    QCOMPARE(kept.size(), 2);
+    const QString copy = QDir(Backup::folderFor(m_dir->database())).filePath(kept.first());
+    QCOMPARE(readAll(copy), caught.file);
+    QCOMPARE(readAll(copy + "-journal"), caught.journal);
+}
+
+void TstSafety::aJournalSwitchThatFailsIsTold()
+{
+    // A file last used with a write-ahead log, held open by another program
+    // that is reading it: the switch to the rollback journal cannot be made.
+    QVERIFY(m_dir->exec("PRAGMA journal_mode=WAL"));
+    Connection reader;
+    QString error;
+    QVERIFY(reader.open(m_dir->database(), &error));
+    QVERIFY(reader.exec("BEGIN", {}, &error));
+    Connection::Rows rows;
+    QVERIFY(reader.select("SELECT COUNT(*) FROM Vendora", &rows, &error));
+    QVERIFY(start());
+    QVERIFY(!m_dialogs->messages.isEmpty());
+    QVERIFY2(m_dialogs->messages.first().contains("could not switch it"),
+             qPrintable(m_dialogs->messages.first()));
+    reader.rollback();
 }
 
 void TstSafety::handRestoreIsNotUndoneByAStaleJournal()

@@ -255,6 +255,17 @@ bool Main()
             return false;
         }
     }
+    // Side files are applied or set aside only after the file as it stands
+    // and each of them is kept, byte for byte.
+    QStringList sides;
+    for (const DatabaseFile::SideFile &side : DatabaseFile::inspectSideFiles(path))
+        sides << side.path;
+    if (!sides.isEmpty() && Backup::asFound(path, sides, &error).isEmpty()) {
+        tellCannotOpen(QStringLiteral("Pantrio found %1 beside it and could not keep a copy of "
+                                      "both before applying it, so it left them as they are: %2")
+                           .arg(QDir::toNativeSeparators(sides.first()), error));
+        return false;
+    }
     if (!settleSideFiles())
         return false;
     // The database is checked before anything is shown, and the check only
@@ -277,8 +288,15 @@ bool Main()
                                "it so that Pantrio makes it anew.")
                     .arg(QDir::toNativeSeparators(Backup::automaticFolderFor(path)), error));
         // A file last used with a write-ahead log moves to the rollback journal
-        // once; a damaged one is left as it is and goes on as before.
-        DatabaseFile::useRollbackJournal(path, &error);
+        // once; when that fails the file is used as it is, and the user told.
+        if (!DatabaseFile::useRollbackJournal(path, &error))
+            Dialogs::notify(nullptr,
+                            QStringLiteral("%1 still uses a write-ahead log (the files -wal and "
+                                           "-shm beside it): Pantrio could not switch it to its "
+                                           "own journal.\n%2\n\nYour data is untouched and "
+                                           "Pantrio goes on with the file as it is; it tries "
+                                           "again at the next start.")
+                                .arg(QDir::toNativeSeparators(path), error));
     }
     // Opened once for the whole run, after the backup: an older file is
     // brought up to date before any window shows.

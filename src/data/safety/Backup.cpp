@@ -184,6 +184,17 @@ QStringList keep(const QStringList &names, const QDateTime &now)
     return kept;
 }
 
+QString freshName(const QString &folder, const QString &stem, const QString &suffix)
+{
+    QString target;
+    for (int n = 1;; ++n) {
+        target = QDir(folder).filePath(n == 1 ? stem + suffix
+                                              : stem + QStringLiteral("-%1").arg(n) + suffix);
+        if (!QFileInfo::exists(target))
+            return target;
+    }
+}
+
 QString automatic(const QString &databasePath, QString *error, const QDateTime &now)
 {
     const QString folder = automaticFolderFor(databasePath);
@@ -192,15 +203,9 @@ QString automatic(const QString &databasePath, QString *error, const QDateTime &
             *error = QStringLiteral("The folder %1 cannot be made.").arg(native(folder));
         return {};
     }
-    const QString stamp =
-        QStringLiteral("Vendora-") + now.toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString target;
-    for (int n = 1;; ++n) {
-        target = QDir(folder).filePath(n == 1 ? stamp + QStringLiteral(".mdb")
-                                              : stamp + QStringLiteral("-%1.mdb").arg(n));
-        if (!QFileInfo::exists(target))
-            break;
-    }
+    const QString target =
+        freshName(folder, QStringLiteral("Vendora-") + now.toString(QStringLiteral("yyyyMMdd-HHmmss")),
+                  QStringLiteral(".mdb"));
     if (!copy(databasePath, target, error))
         return {};
     const QStringList all = QDir(folder).entryList(QDir::Files);
@@ -208,6 +213,45 @@ QString automatic(const QString &databasePath, QString *error, const QDateTime &
     for (const QString &n : all)
         if (automaticName().match(n).hasMatch() && !kept.contains(n))
             QFile::remove(QDir(folder).filePath(n));
+    return target;
+}
+
+QString asFound(const QString &databasePath, const QStringList &sideFiles, QString *error,
+                const QDateTime &now)
+{
+    const QString folder = folderFor(databasePath);
+    if (!QDir().mkpath(folder)) {
+        if (error)
+            *error = QStringLiteral("The folder %1 cannot be made.").arg(native(folder));
+        return {};
+    }
+    // Byte for byte: SQLite would apply a journal as it read the file.
+    const QString target = freshName(
+        folder, QStringLiteral("Vendora-as-found-") + now.toString(QStringLiteral("yyyyMMdd-HHmmss")),
+        QStringLiteral(".mdb"));
+    QStringList made;
+    auto copyRaw = [&](const QString &from, const QString &to) {
+        if (QFile::copy(from, to)) {
+            made << to;
+            return true;
+        }
+        if (error)
+            *error = QStringLiteral("%1 could not be copied to %2.").arg(native(from), native(to));
+        return false;
+    };
+    bool ok = copyRaw(databasePath, target);
+    for (const QString &side : sideFiles) {
+        if (!ok)
+            break;
+        // Beside the copy under the same ending, so the pair opens as it was.
+        const QString ending = side.mid(databasePath.size());
+        ok = copyRaw(side, target + ending);
+    }
+    if (!ok) {
+        for (const QString &f : std::as_const(made))
+            QFile::remove(f);
+        return {};
+    }
     return target;
 }
 
@@ -243,7 +287,8 @@ bool verify(const QString &path, QString *error)
     return true;
 }
 
-bool restore(const QString &databasePath, const QString &backupPath, QString *error)
+bool restore(const QString &databasePath, const QString &backupPath, QString *error,
+             QString *keptCopy)
 {
     if (!verify(backupPath, error))
         return false;
@@ -255,8 +300,17 @@ bool restore(const QString &databasePath, const QString &backupPath, QString *er
                          .arg(native(databasePath), why);
         return false;
     }
-    if (automatic(databasePath, error).isEmpty())
+    // Kept where rotation never looks: this copy is the way back from the restore.
+    const QString folder = folderFor(databasePath);
+    const QString kept = freshName(
+        folder,
+        QStringLiteral("Vendora-before-restore-") +
+            QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")),
+        QStringLiteral(".mdb"));
+    if (!QDir().mkpath(folder) || !copy(databasePath, kept, error))
         return false;
+    if (keptCopy)
+        *keptCopy = kept;
     sqlite3 *from = openFile(backupPath, SQLITE_OPEN_READONLY, error);
     sqlite3 *to = from ? openFile(databasePath, SQLITE_OPEN_READWRITE, error) : nullptr;
     // The online backup writes the whole file in one transaction: the current

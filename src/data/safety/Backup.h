@@ -21,6 +21,13 @@ bool copy(const QString &databasePath, const QString &target, QString *error);
 QString automatic(const QString &databasePath, QString *error,
                   const QDateTime &now = QDateTime::currentDateTime());
 
+// The file byte for byte as it stands, with the side files found beside it
+// (a journal, a log), before anything applies them: in backups/, named
+// Vendora-as-found-<time>.mdb with each side file's ending after it. Never
+// rotated. Returns the copy's path, empty on failure.
+QString asFound(const QString &databasePath, const QStringList &sideFiles, QString *error,
+                const QDateTime &now = QDateTime::currentDateTime());
+
 // Which of the given names to keep; names automatic() does not make are no
 // concern of rotation and never listed.
 QStringList keep(const QStringList &names, const QDateTime &now);
@@ -29,8 +36,11 @@ QStringList keep(const QStringList &names, const QDateTime &now);
 bool verify(const QString &path, QString *error);
 
 // Replaces the database's contents with a verified backup, after taking a
-// copy of the current file into backups/. Nothing changes when it fails.
-bool restore(const QString &databasePath, const QString &backupPath, QString *error);
+// copy of the current file into backups/ under a name rotation never touches
+// (Vendora-before-restore-<time>.mdb, given back in keptCopy). Nothing
+// changes when it fails.
+bool restore(const QString &databasePath, const QString &backupPath, QString *error,
+             QString *keptCopy = nullptr);
 
 // backups/ beside the database: the user's folder for copies. Rotation only
 // ever looks inside automaticFolderFor().

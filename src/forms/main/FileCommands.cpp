@@ -135,14 +135,18 @@ bool restore(QWidget *parent, Household &file)
                                                   "data is backed up first.")
                                        .arg(native(source))))
         return false;
-    // Not a step of the history: the backup taken first is the way back.
-    if (!file.replace([&](QString *e) { return Backup::restore(databasePath, source, e); },
+    // Not a step of the history: the copy taken first is the way back.
+    QString kept;
+    if (!file.replace([&](QString *e) { return Backup::restore(databasePath, source, e, &kept); },
                       &error)) {
         Dialogs::notify(parent, QStringLiteral("The backup could not be restored; your data is "
                                                "as it was.\n\n") +
                                     error);
         return false;
     }
+    Dialogs::notify(parent, QStringLiteral("Restored from %1.\n\nYour data as it was before is "
+                                           "kept in %2.")
+                                .arg(native(source), native(kept)));
     return true;
 }
 
