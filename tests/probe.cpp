@@ -8,7 +8,9 @@
 // Steps: yes|no|ok|cancel (the next answers), add=N (tick the first N entries
 // and add them), print=PATH (the list by category to PDF), hold (say "holding"
 // and wait until standard input closes), controls (each editing button: on or
-// off, and what it says of itself). Tests run it as another user or as a
+// off, and what it says of itself), type=TEXT (typed into the first line's
+// quantity, the edit left open), run (the event loop as the program runs it,
+// with its handling of the session's end; says "running" and "ended N"). Tests run it as another user or as a
 // second copy of the program.
 #include "app/Module1.h"
 #include "forms/main/CatalogueView.h"
@@ -20,6 +22,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
+#include <QTableView>
 
 #include <cstdio>
 #include <iostream>
@@ -102,6 +106,21 @@ int main(int argc, char *argv[])
                             .arg(QLatin1String(name), a->isEnabled() ? "on" : "off",
                                  a->toolTip()));
                 }
+            } else if (s.startsWith(QLatin1String("type="))) {
+                // The first line's quantity being typed, the edit not ended.
+                auto *grid = f->findChild<QTableView *>("grdList");
+                grid->setCurrentIndex(grid->model()->index(0, 3));
+                grid->edit(grid->currentIndex());
+                for (QLineEdit *e : grid->viewport()->findChildren<QLineEdit *>())
+                    e->setText(s.mid(5));
+                continue;
+            } else if (s == QLatin1String("run")) {
+                // As main() runs it, until the session ends it.
+                Module1::handleSessionEnd();
+                say(QStringLiteral("running"));
+                rc = QCoreApplication::exec();
+                say(QStringLiteral("ended %1").arg(rc));
+                break;
             } else if (s == QLatin1String("hold")) {
                 say(QStringLiteral("holding"));
                 std::string line;

@@ -139,6 +139,7 @@ class TstSafety : public Fixture
     void fullDiskLeavesEarlierExportsAlone();
     void damagedFileEndsCleanlyAndUnchanged();
     void oneProgramPerFile();
+    void endedBySignalLikeAClose();
     // Windows
     void closingAWindowWithItsDialogOpen();
     void addingDoesNotLeakSelectionModels();
@@ -617,6 +618,31 @@ void TstSafety::oneProgramPerFile()
     QVERIFY(m_dialogs->messages.isEmpty());
     Module1::shutdown();
     QVERIFY(!QFile::exists(m_dir->database() + ".lock"));
+}
+
+void TstSafety::endedBySignalLikeAClose()
+{
+    QVERIFY(m_dir->exec("INSERT INTO Selected (Item, Quantity) VALUES ('Milk', '12')"));
+    for (const int signal : {SIGTERM, SIGHUP}) {
+        QProcess other;
+        other.start(QCoreApplication::applicationDirPath() + "/pantrio-probe",
+                    {m_dir->path(), QString("type=%1").arg(signal), "run"});
+        QVERIFY(other.waitForStarted());
+        QByteArray said;
+        QTRY_VERIFY_WITH_TIMEOUT((said += other.readAllStandardOutput()).contains("running") ||
+                                     other.state() != QProcess::Running,
+                                 30000);
+        QVERIFY(QFile::exists(m_dir->database() + ".lock"));
+        ::kill(pid_t(other.processId()), signal);
+        QVERIFY(other.waitForFinished(30000));
+        said += other.readAllStandardOutput();
+        // A close: what was typed is stored, the lock let go, and exit 0.
+        QCOMPARE(other.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(other.exitCode(), 0);
+        QVERIFY2(said.contains("ended 0"), said.constData());
+        QVERIFY(!QFile::exists(m_dir->database() + ".lock"));
+        QCOMPARE(m_dir->scalar("SELECT Quantity FROM Selected").toInt(), signal);
+    }
 }
 
 void TstSafety::closingAWindowWithItsDialogOpen()

@@ -14,6 +14,9 @@
 #include "uibase/TopLevelWindows.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QSessionManager>
+#include <QSocketNotifier>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -21,6 +24,10 @@
 #include <QStandardPaths>
 
 #include <memory>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace pantrio::Module1
 {
@@ -453,6 +460,53 @@ frmAdding *frmAddingIfLoaded()
 void unloadAdding()
 {
     unload(g_editor);
+}
+
+bool storePending()
+{
+    bool ok = true;
+    if (g_main)
+        ok = g_main->storeTyping() && ok;
+    if (g_editor)
+        ok = g_editor->storeTyping() && ok;
+    return ok;
+}
+
+namespace
+{
+int g_signalPipe[2] = {-1, -1};
+
+void onEndSignal(int)
+{
+    const char c = 1;
+    // Only what is safe in a signal handler: the event loop does the rest.
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &c, 1);
+}
+} // namespace
+
+void handleSessionEnd()
+{
+    auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance());
+    if (!app || g_signalPipe[0] >= 0)
+        return;
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, app);
+    QObject::connect(notifier, &QSocketNotifier::activated, app, [] {
+        char c;
+        [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[0], &c, 1);
+        storePending();
+        QCoreApplication::exit(0);
+    });
+    struct sigaction action = {};
+    action.sa_handler = onEndSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGHUP, &action, nullptr);
+    // The desktop's session manager asks before it logs out.
+    QObject::connect(app, &QGuiApplication::commitDataRequest, app,
+                     [](QSessionManager &) { storePending(); });
 }
 
 void endProgram()

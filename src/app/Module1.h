@@ -63,6 +63,14 @@ frmAdding *frmAddingIfLoaded();
 void unloadAdding();
 frmStores *frmStoresIfOpen();
 
+// Stores what is being typed in any window, as closing it would; false when
+// something could not be stored (told).
+bool storePending();
+// Ends the session's way: on SIGTERM or SIGHUP (a logout, a kill by the
+// system) and on the session manager's request, what is pending is stored;
+// the signals then end the event loop with 0, so the lock is released.
+void handleSessionEnd();
+
 // Ends the program at once; tests replace it.
 void endProgram();
 void setEndProgramHandler(std::function<void()> handler);

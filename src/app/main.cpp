@@ -59,8 +59,10 @@ int main(int argc, char *argv[])
     QApplication::setDesktopFileName(QStringLiteral("org.pantrio.Pantrio"));
     pantrio::Fonts::installSubstitutions();
     int rc = 1;
-    if (pantrio::Module1::Main())
+    if (pantrio::Module1::Main()) {
+        pantrio::Module1::handleSessionEnd();
         rc = app.exec();
+    }
     // Windows, connections and the lock go while the application still exists.
     pantrio::Module1::shutdown();
     return rc;

@@ -69,12 +69,17 @@ void frmAdding::setConnections(Household &file, const QString &helpFile)
     // written first, so Undo takes back that change, and Redo brings it back.
     if (!findChild<QMenu *>(QStringLiteral("mnuEdit")))
         UndoCommands::addEditMenu(this, file, menuBar()->actions().value(0), [this] {
-            QString error;
-            if (!m_session || finishPendingChange(&error))
-                return true;
-            showError(error);
-            return false;
+            return storeTyping();
         });
+}
+
+bool frmAdding::storeTyping()
+{
+    QString error;
+    if (!m_session || finishPendingChange(&error))
+        return true;
+    showError(error);
+    return false;
 }
 
 // Changes made elsewhere (undone from the Edit menu, or by another window):

@@ -40,6 +40,9 @@ class frmAdding : public QMainWindow
     void setConnections(Household &file, const QString &helpFile);
 
     void SetBrowseMode(bool browse);
+    // Writes an addition or edit not yet written (the program is ending);
+    // false, told, when it cannot be stored.
+    bool storeTyping();
     void Form_KeyDown(int key, Qt::KeyboardModifiers shift);
     void Form_Resize();
 
