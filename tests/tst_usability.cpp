@@ -104,6 +104,7 @@ class TstUsability : public Fixture
     void everyControlHasANameAndTheListsTellTheTruth();
     void dialogsHaveNames();
     void keyboardAlone();
+    void f1InTheStoresAndQrWindows();
     void fontsAsDrawnAndRowsAsTall();
     void readOnlyFileSaysWhyOnce();
     void longTextIsKeptWhole();
@@ -396,6 +397,41 @@ void TstUsability::readOnlyFileSaysWhyOnce()
     QVERIFY(r.lines.filter("control: cmdRef on").size() == 1);
     QVERIFY(QFileInfo(pdf).size() > 0);
     QCOMPARE(fileHash(m_dir->database()), before);
+}
+
+void TstUsability::f1InTheStoresAndQrWindows()
+{
+    QVERIFY(m_dir->exec("INSERT INTO Selected (Item, Quantity) VALUES ('Milk', '1')"));
+    frmVendora *f = start();
+    QVERIFY(f);
+    f->findChild<QAction *>("mnuStores")->trigger();
+    frmStores *stores = Module1::frmStoresIfOpen();
+    QVERIFY(stores);
+    QTest::keyClick(child<QWidget>(stores, "lstStores"), Qt::Key_F1);
+    QVERIFY(HelpViewer::instance());
+    QCOMPARE(HelpViewer::instance()->currentTopic(), 50);
+    f->findChild<QAction *>("mnuShowQr")->trigger();
+    frmQrCode *qr = TakeAlongCommands::qrWindow();
+    QVERIFY(qr && qr->isVisible());
+    QTest::keyClick(qr, Qt::Key_F1);
+    QCOMPARE(HelpViewer::instance()->currentTopic(), 52);
+    QTest::keyClick(qr, Qt::Key_Escape);
+    QVERIFY(!qr->isVisible());
+    // Every topic a topic points to is there.
+    QString error;
+    const auto topics = HelpViewer::readTopics(Module1::helpFile(), &error);
+    QSet<int> numbers;
+    for (const auto &t : topics)
+        numbers.insert(t.number);
+    for (const auto &t : topics) {
+        static const QRegularExpression link("#topic-(\\d+)");
+        for (auto m = link.globalMatch(t.html); m.hasNext();) {
+            const int n = m.next().captured(1).toInt();
+            QVERIFY2(numbers.contains(n), qPrintable(QString("topic %1 points to %2").arg(t.number).arg(n)));
+        }
+    }
+    for (int n : {25, 50, 51, 52, 53})
+        QVERIFY(numbers.contains(n));
 }
 
 void TstUsability::longTextIsKeptWhole()

@@ -236,6 +236,7 @@ bool settleSideFiles()
 bool Main()
 {
     const QString path = strConnect();
+    HelpViewer::setHelpFile(helpFile());
     HelpViewer::setPlaces(
         {{QStringLiteral("{database}"), QDir::toNativeSeparators(path)},
          {QStringLiteral("{backups}"), QDir::toNativeSeparators(Backup::folderFor(path))}});

@@ -134,6 +134,21 @@ HelpViewer *HelpViewer::instance()
     return g_viewer;
 }
 
+namespace
+{
+QString g_helpFile;
+}
+
+void HelpViewer::setHelpFile(const QString &helpFile)
+{
+    g_helpFile = helpFile;
+}
+
+HelpViewer *HelpViewer::showTopic(int topic)
+{
+    return showTopic(g_helpFile, topic);
+}
+
 void HelpViewer::closeViewer()
 {
     delete g_viewer.data();

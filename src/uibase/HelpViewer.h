@@ -30,6 +30,10 @@ class HelpViewer : public QWidget
 
     // Shows the help window at a topic (creating it when needed).
     static HelpViewer *showTopic(const QString &helpFile, int topic);
+    // The program's help file, set once at start-up, for windows that are
+    // not handed one.
+    static void setHelpFile(const QString &helpFile);
+    static HelpViewer *showTopic(int topic);
     static HelpViewer *instance();
     static void closeViewer();
 

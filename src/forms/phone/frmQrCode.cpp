@@ -1,10 +1,13 @@
 #include "forms/phone/frmQrCode.h"
 
+#include "uibase/HelpViewer.h"
+
 #include "data/text/Plural.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -59,6 +62,19 @@ void frmQrCode::setCode(const QImage &code, const QString &text, int lines)
                               "with the phone's camera.",
                               lines));
     adjustSize();
+}
+
+void frmQrCode::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_F1) {
+        HelpViewer::showTopic(52);
+        return;
+    }
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 } // namespace pantrio

@@ -19,6 +19,10 @@ class frmQrCode : public QMainWindow
     QImage code() const { return m_code; }
     QString text() const { return m_text; }
 
+  protected:
+    // F1 shows the window's help topic; Esc closes it.
+    void keyPressEvent(QKeyEvent *event) override;
+
   private:
     QImage m_code;
     QString m_text;

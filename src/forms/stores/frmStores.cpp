@@ -4,6 +4,7 @@
 #include "data/models/StoreAisleModel.h"
 #include "data/household/Stores.h"
 #include "uibase/Dialogs.h"
+#include "uibase/HelpViewer.h"
 #include "uibase/UndoCommands.h"
 
 #include <QCheckBox>
@@ -266,6 +267,16 @@ void frmStores::moveAisle(int step)
     m_showing = false;
     orderEdited();
     lstOrder->setCurrentRow(to);
+}
+
+void frmStores::keyPressEvent(QKeyEvent *event)
+{
+    // F1 from any control of the window that does not use it itself.
+    if (event->key() == Qt::Key_F1) {
+        HelpViewer::showTopic(50);
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 bool frmStores::eventFilter(QObject *watched, QEvent *event)

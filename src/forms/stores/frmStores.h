@@ -52,6 +52,7 @@ class frmStores : public QMainWindow
 
   protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
   private:
     void buildControls();
