@@ -3,11 +3,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace pantrio::SafeFile
@@ -16,18 +16,17 @@ namespace pantrio::SafeFile
 namespace
 {
 
-QString reason(int err)
+bool fail(const QString &path, const QString &why, QString *error)
 {
-    if (err == ENOSPC || err == EFBIG || err == EDQUOT)
-        return QStringLiteral("The disk is full (%1).").arg(QString::fromLocal8Bit(strerror(err)));
-    return QString::fromLocal8Bit(strerror(err));
-}
-
-bool fail(const QString &path, int err, QString *error)
-{
+    // A full disk (or a file size limit) said as such, whatever the words of
+    // the system's message.
+    QString said = why;
+    for (const int err : {ENOSPC, EFBIG, EDQUOT})
+        if (why.contains(QString::fromLocal8Bit(strerror(err))))
+            said = QStringLiteral("The disk is full (%1).").arg(why);
     if (error)
         *error = QStringLiteral("%1 could not be written: %2")
-                     .arg(QDir::toNativeSeparators(path), reason(err));
+                     .arg(QDir::toNativeSeparators(path), said);
     return false;
 }
 
@@ -35,50 +34,23 @@ bool fail(const QString &path, int err, QString *error)
 
 bool write(const QString &path, const QByteArray &data, QString *error)
 {
-    const QFileInfo info(path);
-    QByteArray temp = QFile::encodeName(
-        QDir(info.absolutePath())
-            .filePath(QStringLiteral(".") + info.fileName() + QStringLiteral(".XXXXXX")));
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        return fail(path, errno, error);
-    // A new file gets the usual permissions, not mkstemp's private ones.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    struct stat old;
-    const mode_t mode = ::stat(QFile::encodeName(info.absoluteFilePath()).constData(), &old) == 0
-                            ? (old.st_mode & 07777)
-                            : (0666 & ~mask);
-    int err = 0;
-    if (::fchmod(fd, mode) != 0)
-        err = errno;
-    const char *p = data.constData();
-    qint64 left = data.size();
-    while (!err && left > 0) {
-        const ssize_t n = ::write(fd, p, size_t(left));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            err = errno;
-        } else {
-            p += n;
-            left -= n;
-        }
+    // Written beside the file and renamed over it only when every write, the
+    // sync and the close succeeded; an existing file keeps its permissions.
+    QSaveFile file(path);
+    // Unbuffered: a failing write is seen where it happens (the buffered
+    // flush at commit would let it pass).
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return fail(path, file.errorString(), error);
+    if (file.write(data) != data.size()) {
+        const QString why = file.errorString();
+        file.cancelWriting();
+        return fail(path, why, error);
     }
-    if (!err && ::fsync(fd) != 0)
-        err = errno;
-    if (::close(fd) != 0 && !err)
-        err = errno;
-    if (!err &&
-        ::rename(temp.constData(), QFile::encodeName(info.absoluteFilePath()).constData()) != 0)
-        err = errno;
-    if (err) {
-        ::unlink(temp.constData());
-        return fail(path, err, error);
-    }
+    if (!file.commit())
+        return fail(path, file.errorString(), error);
     // The new name lasts once the folder is synced too.
-    const int dir =
-        ::open(QFile::encodeName(info.absolutePath()).constData(), O_RDONLY | O_DIRECTORY);
+    const int dir = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(),
+                           O_RDONLY | O_DIRECTORY);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);
@@ -89,7 +61,7 @@ bool write(const QString &path, const QByteArray &data, QString *error)
 bool moveOver(const QString &from, const QString &to, QString *error)
 {
     if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
-        return fail(to, errno, error);
+        return fail(to, QString::fromLocal8Bit(strerror(errno)), error);
     return true;
 }
 
