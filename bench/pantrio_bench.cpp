@@ -14,6 +14,7 @@
 #include "data/access/DataControl.h"
 #include "data/access/RecordSet.h"
 #include "data/safety/SafeFile.h"
+#include "data/text/Plural.h"
 #include "data/access/Schema.h"
 #include "data/household/Household.h"
 #include "data/household/Stores.h"
@@ -708,6 +709,7 @@ int main(int argc, char *argv[])
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     Fonts::installSubstitutions();
+    installTranslations();
     QStringList args = app.arguments();
     QList<int> sizes = {1000, 10000, 100000};
     int oneSize = 0;

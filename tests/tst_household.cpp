@@ -8,6 +8,7 @@
 #include "data/household/Household.h"
 #include "data/household/ShoppingList.h"
 #include "data/household/Stores.h"
+#include "data/text/Plural.h"
 #include "support/TestDatabase.h"
 
 #include <QSignalSpy>
@@ -58,6 +59,7 @@ class TstHousehold : public QObject
     }
 
   private slots:
+    void initTestCase() { QVERIFY(installTranslations()); }
     void init()
     {
         m_db = std::make_unique<TestDatabase>();

@@ -1,4 +1,5 @@
 #include "app/Module1.h"
+#include "data/text/Plural.h"
 #include "uibase/Fonts.h"
 
 #include <QApplication>
@@ -58,6 +59,7 @@ int main(int argc, char *argv[])
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/pantrio/pantrio.png")));
     QApplication::setDesktopFileName(QStringLiteral("org.pantrio.Pantrio"));
     pantrio::Fonts::installSubstitutions();
+    pantrio::installTranslations();
     int rc = 1;
     if (pantrio::Module1::Main()) {
         pantrio::Module1::handleSessionEnd();

@@ -1,5 +1,7 @@
 #include "support/TestSupport.h"
 
+#include "data/text/Plural.h"
+
 #include "app/Module1.h"
 #include "forms/main/frmVendora.h"
 #include "reports/PrintCommands.h"
@@ -165,6 +167,7 @@ void initApplication()
 {
     QCoreApplication::setApplicationName(QStringLiteral("Pantrio"));
     Fonts::installSubstitutions();
+    QVERIFY2(installTranslations(), "the translations are not built into the program");
 }
 
 } // namespace pantrio::test

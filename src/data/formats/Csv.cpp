@@ -137,9 +137,10 @@ bool parse(const QByteArray &input, Table *table, QString *error)
                 continue;
             }
             if (r.size() != t.header.size()) {
-                s.error = QStringLiteral("line %1: %2 where the header has %3")
+                s.error = plural(QT_TRANSLATE_N_NOOP("Pantrio",
+                                                     "line %1: %n field(s) where the header has %2"),
+                                 int(r.size()))
                               .arg(s.starts.at(i))
-                              .arg(plural("%n field(s)", int(r.size())))
                               .arg(t.header.size());
                 ok = false;
                 break;

@@ -188,6 +188,7 @@ class Gate : public RecordSetGate
                QString *error) override
     {
         const char *text = m_texts[int(kind)];
+        // The texts are marked for translation where the gates are made.
         return m_file->change(text ? plural(text, rows) : QString(), m_what, fn, error, origin);
     }
 

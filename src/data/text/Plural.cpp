@@ -6,38 +6,23 @@
 namespace pantrio
 {
 
-namespace
+bool installTranslations()
 {
-
-// English has two forms: "(s)" is dropped for one and made "s" otherwise.
-class EnglishPlurals : public QTranslator
-{
-  public:
-    using QTranslator::QTranslator;
-    bool isEmpty() const override { return false; }
-    QString translate(const char *, const char *sourceText, const char *, int n) const override
-    {
-        QString text = QString::fromUtf8(sourceText);
-        if (n < 0 || !text.contains(QLatin1String("(s)")))
-            return {};
-        return text.replace(QLatin1String("(s)"), n == 1 ? QString() : QStringLiteral("s"));
-    }
-};
-
-void install()
-{
-    static bool installed = false;
+    static QTranslator *installed = nullptr;
     if (installed || !QCoreApplication::instance())
-        return;
-    installed =
-        QCoreApplication::installTranslator(new EnglishPlurals(QCoreApplication::instance()));
+        return installed != nullptr;
+    auto *translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(QStringLiteral(":/pantrio/i18n/pantrio_en.qm")) ||
+        !QCoreApplication::installTranslator(translator)) {
+        delete translator;
+        return false;
+    }
+    installed = translator;
+    return true;
 }
-
-} // namespace
 
 QString plural(const char *text, int n)
 {
-    install();
     return QCoreApplication::translate("Pantrio", text, nullptr, n);
 }
 

@@ -168,7 +168,7 @@ bool importCatalogue(QWidget *parent, Household &file)
     }
     const QString blank =
         table.blankRows
-            ? QLatin1Char('\n') + plural("%n blank row(s) will be skipped.", table.blankRows)
+            ? QLatin1Char('\n') + plural(QT_TRANSLATE_N_NOOP("Pantrio", "%n blank row(s) will be skipped."), table.blankRows)
             : QString();
     if (plan.items.isEmpty()) {
         if (plan.duplicates == 0)
@@ -177,38 +177,43 @@ bool importCatalogue(QWidget *parent, Household &file)
                                        "line; nothing was added.%2")
                             .arg(native(path), blank.isEmpty()
                                                    ? QString()
-                                                   : QLatin1Char(' ') + plural("(%n blank row(s).)",
+                                                   : QLatin1Char(' ') + plural(QT_TRANSLATE_N_NOOP("Pantrio", "(%n blank row(s).)"),
                                                                                table.blankRows)));
         else
-            Dialogs::notify(parent,
-                            QStringLiteral("Every item in %1 is already in the catalogue (%2); "
-                                           "nothing was added.")
-                                .arg(native(path), plural("%n skipped", plan.duplicates)));
+            Dialogs::notify(parent, plural(QT_TRANSLATE_N_NOOP("Pantrio",
+                                                               "Every item in %1 is already in the "
+                                                               "catalogue (%n skipped); nothing was "
+                                                               "added."),
+                                           plan.duplicates)
+                                        .arg(native(path)));
         return false;
     }
     if (!Dialogs::askOkCancel(
-            parent, QStringLiteral("%1\n%2%3")
-                        .arg(plural("Add %n item(s) from ", int(plan.items.size())) + native(path) +
-                                 QLatin1Char('?'),
-                             plural("%n exact duplicate(s) of items already in the catalogue "
-                                    "will be skipped.",
-                                    plan.duplicates),
-                             blank)))
+            parent, plural(QT_TRANSLATE_N_NOOP("Pantrio", "Add %n item(s) from %1?"),
+                           int(plan.items.size()))
+                            .arg(native(path)) +
+                        QLatin1Char('\n') +
+                        plural(QT_TRANSLATE_N_NOOP("Pantrio", "%n exact duplicate(s) of items "
+                                                              "already in the catalogue will be "
+                                                              "skipped."),
+                               plan.duplicates) +
+                        blank))
         return false;
     // Written in one go, with no events taken meanwhile, so no other window
     // can start a change inside the import's transaction.
     const int count = int(plan.items.size());
     if (!file.change(
-            plural("Import %n Item(s)", count), Household::Catalogue | Household::Categories,
+            plural(QT_TRANSLATE_N_NOOP("Pantrio", "Import %n Item(s)"), count), Household::Catalogue | Household::Categories,
             [&](QString *e) { return CatalogueTransfer::apply(file.connection(), plan, {}, e); },
             &error)) {
         Dialogs::notify(parent, error);
         return false;
     }
     Dialogs::notify(
-        parent, plural("%n item(s) added to the catalogue.", int(plan.items.size())) +
+        parent, plural(QT_TRANSLATE_N_NOOP("Pantrio", "%n item(s) added to the catalogue."),
+                           int(plan.items.size())) +
                     (table.blankRows
-                         ? QLatin1Char(' ') + plural("%n blank row(s) skipped.", table.blankRows)
+                         ? QLatin1Char(' ') + plural(QT_TRANSLATE_N_NOOP("Pantrio", "%n blank row(s) skipped."), table.blankRows)
                          : QString()));
     return true;
 }
@@ -230,7 +235,8 @@ void exportTo(QWidget *parent, Household &file, const QString &caption,
         return;
     }
     Dialogs::notify(parent,
-                    plural("%n line(s) written to ", count) + native(path) + QLatin1Char('.'));
+                    plural(QT_TRANSLATE_N_NOOP("Pantrio", "%n line(s) written to %1."), count)
+                        .arg(native(path)));
 }
 } // namespace
 
@@ -266,14 +272,17 @@ void importStoreAisles(QWidget *parent, Household &file)
                                                            "header line; nothing was changed.")
                                                 .arg(native(path))));
     // Asked first, with the counts, as the catalogue's import does.
-    QStringList asked = {plural("Set %n aisle(s)", int(plan.rows.size())) +
-                         plural(" in %n store(s) from ", plan.stores) + native(path) +
-                         QLatin1Char('?')};
+    QStringList asked = {
+        plural(QT_TRANSLATE_N_NOOP("Pantrio", "Set %n aisle(s) from %1?"), int(plan.rows.size()))
+            .arg(native(path)),
+        plural(QT_TRANSLATE_N_NOOP("Pantrio", "The file names %n store(s)."), plan.stores)};
     if (!plan.newStores.isEmpty())
-        asked << plural("%n new store(s) will be added: ", int(plan.newStores.size())) +
-                     plan.newStores.join(QStringLiteral(", ")) + QLatin1Char('.');
+        asked << plural(QT_TRANSLATE_N_NOOP("Pantrio", "%n new store(s) will be added: %1."),
+                        int(plan.newStores.size()))
+                     .arg(plan.newStores.join(QStringLiteral(", ")));
     if (plan.blankRows)
-        asked << plural("%n blank row(s) will be skipped.", plan.blankRows);
+        asked << plural(QT_TRANSLATE_N_NOOP("Pantrio", "%n blank row(s) will be skipped."),
+                        plan.blankRows);
     if (!Dialogs::askOkCancel(parent, asked.join(QLatin1Char('\n'))))
         return;
     if (!file.change(QStringLiteral("Import Store Aisles"), Household::StoresAndAisles,
@@ -282,11 +291,13 @@ void importStoreAisles(QWidget *parent, Household &file)
         return void(Dialogs::notify(
             parent, QStringLiteral("%1 cannot be imported; nothing was changed.\n\n%2")
                         .arg(native(path), error)));
-    QStringList said = {plural("%n aisle(s) set for items in stores.", int(plan.rows.size()))};
+    QStringList said = {plural(QT_TRANSLATE_N_NOOP("Pantrio", "%n aisle(s) set for items in stores."),
+                               int(plan.rows.size()))};
     if (!plan.newStores.isEmpty())
-        said << plural("%n new store(s) added.", int(plan.newStores.size()));
+        said << plural(QT_TRANSLATE_N_NOOP("Pantrio", "%n new store(s) added."),
+                       int(plan.newStores.size()));
     if (plan.blankRows)
-        said << plural("%n blank row(s) skipped.", plan.blankRows);
+        said << plural(QT_TRANSLATE_N_NOOP("Pantrio", "%n blank row(s) skipped."), plan.blankRows);
     Dialogs::notify(parent, said.join(QLatin1Char(' ')));
 }
 

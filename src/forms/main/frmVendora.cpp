@@ -72,7 +72,8 @@ void frmVendora::setConnections(Household &file, const QString &helpFile)
     // The grid's edits and deletions, and deleting a category, are steps of
     // the file's history.
     m_adoList->recordset()->setGate(
-        file.gate(nullptr, "Quantity Edit", "Delete %n Row(s)", Household::List));
+        file.gate(nullptr, "Quantity Edit", QT_TRANSLATE_N_NOOP("Pantrio", "Delete %n Row(s)"),
+                  Household::List));
     m_adoCat->recordset()->setGate(
         file.gate(nullptr, nullptr, "Delete Category", Household::Categories));
     // Appearance is stored at once and announced, but is no step of the history.
@@ -277,7 +278,7 @@ void frmVendora::cmdAddToList_Click()
     ShoppingList::AddResult added;
     QString error;
     const bool stored = m_file->change(
-        plural("Add %n Item(s)", int(lines.size())), Household::List,
+        plural(QT_TRANSLATE_N_NOOP("Pantrio", "Add %n Item(s)"), int(lines.size())), Household::List,
         [&](QString *e) {
             if (!rs->updateBatch(e))
                 return false;
@@ -298,8 +299,9 @@ void frmVendora::cmdAddToList_Click()
     else
         model->clearMarks(ticked.mid(0, added.added));
     // Said to a screen reader on the button that did it, which keeps the focus.
-    cmdAddToList->setAccessibleDescription(plural("%n line(s) added; ", added.added) +
-                                           plural("%n line(s) on the list.", rs->recordCount()));
+    cmdAddToList->setAccessibleDescription(
+        plural(QT_TRANSLATE_N_NOOP("Pantrio", "%n line(s) added; %1 on the list."), added.added)
+            .arg(plural(QT_TRANSLATE_N_NOOP("Pantrio", "%n line(s)"), rs->recordCount())));
     if (!added.ok())
         showError(added.error);
 }

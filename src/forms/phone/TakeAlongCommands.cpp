@@ -66,11 +66,14 @@ void exportForPhone(QWidget *parent, DataControl *list, DEVendora &de)
         Dialogs::notify(parent, error);
         return;
     }
-    Dialogs::notify(parent, plural("The list, %n line(s), is in ", items.lineCount()) +
-                                QDir::toNativeSeparators(path) +
-                                QStringLiteral(".\n\nSend the file to your phone or copy it "
-                                               "there, and open it in the phone's browser: it "
-                                               "needs no network, and keeps your ticks."));
+    Dialogs::notify(parent,
+                    plural(QT_TRANSLATE_N_NOOP("Pantrio",
+                                               "The list, %n line(s), is in %1.\n\nSend the file "
+                                               "to your phone or copy it there, and open it in "
+                                               "the phone's browser: it needs no network, and "
+                                               "keeps your ticks."),
+                           items.lineCount())
+                        .arg(QDir::toNativeSeparators(path)));
 }
 
 void showQrCode(QWidget *parent, DataControl *list, DEVendora &de)
@@ -85,11 +88,13 @@ void showQrCode(QWidget *parent, DataControl *list, DEVendora &de)
         // Never a part of the list in a code: the page holds all of it.
         const QPointer<QWidget> alive(parent);
         if (Dialogs::askYesNo(parent,
-                              plural("The list, %n line(s) ", items.lineCount()) +
-                                  plural("(%n byte(s)), is too long for one QR code a phone can "
-                                         "read from the screen.\n\nExport the list as a page for "
-                                         "the phone instead?",
-                                         int(utf8.size()))) &&
+                              plural(QT_TRANSLATE_N_NOOP("Pantrio",
+                                                         "The list, %n line(s) (%1 bytes), is too "
+                                                         "long for one QR code a phone can read "
+                                                         "from the screen.\n\nExport the list as "
+                                                         "a page for the phone instead?"),
+                                     items.lineCount())
+                                  .arg(utf8.size())) &&
             alive)
             exportForPhone(parent, list, de);
         return;
@@ -118,7 +123,8 @@ void copyAsText(QWidget *parent, DataControl *list, DEVendora &de)
         return;
     QApplication::clipboard()->setText(TakeAlong::plainText(items));
     Dialogs::notify(parent,
-                    plural("The list, %n line(s), is on the clipboard.", items.lineCount()));
+                    plural(QT_TRANSLATE_N_NOOP("Pantrio", "The list, %n line(s), is on the clipboard."),
+                           items.lineCount()));
 }
 
 frmQrCode *qrWindow()

@@ -58,8 +58,9 @@ void frmQrCode::setCode(const QImage &code, const QString &text, int lines)
     m_picture->setMinimumSize(code.size());
     // What the code holds, read out: the list itself.
     m_picture->setAccessibleDescription(text);
-    m_caption->setText(plural("This code holds the shopping list's %n line(s) as text. Scan it "
-                              "with the phone's camera.",
+    m_caption->setText(plural(QT_TRANSLATE_N_NOOP("Pantrio",
+                                                  "This code holds the shopping list's %n line(s) "
+                                                  "as text. Scan it with the phone's camera."),
                               lines));
     adjustSize();
 }
