@@ -6,7 +6,9 @@
 #include "forms/main/frmVendora.h"
 #include "support/TestSupport.h"
 
+#include <QFontDialog>
 #include <QLabel>
+#include <QTimer>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
@@ -73,6 +75,7 @@ class TstAppearance : public Fixture
     void choiceOnEmptyTableIsStored();
     void failedStoreIsReported();
     void editorFontChoiceLeavesMainWindowUnloaded();
+    void theRealFontDialogOpensOnTheFaceDrawn();
 };
 
 void TstAppearance::colourByteOrder()
@@ -180,7 +183,7 @@ void TstAppearance::fontChoiceStoredAndReloaded()
     m_dialogs->fonts.push_back(chosen);
     f->DialogShowing(1);
     // The dialog shows the face really drawn for the designed one.
-    QCOMPARE(m_dialogs->lastFontPreset.family(), QString("URW Bookman"));
+    QCOMPARE(m_dialogs->lastFontPreset.family().section(" [", 0, 0), QString("URW Bookman"));
     QCOMPARE(QFontInfo(m_dialogs->lastFontPreset).family().section(" [", 0, 0),
              QString("URW Bookman"));
     QCOMPARE(m_dialogs->lastFontPreset.pointSizeF(), 9.75);
@@ -275,9 +278,48 @@ void TstAppearance::editorFontChoiceLeavesMainWindowUnloaded()
     QVERIFY(!Module1::frmVendoraIfLoaded());
     m_dialogs->fonts.push_back(QFont("Courier"));
     e->DialogShowing(1);
-    QCOMPARE(m_dialogs->lastFontPreset.family(), QString("URW Bookman"));
+    QCOMPARE(m_dialogs->lastFontPreset.family().section(" [", 0, 0), QString("URW Bookman"));
     QVERIFY(!Module1::frmVendoraIfLoaded());
     QCOMPARE(m_dir->scalar("SELECT FontName FROM Settings2").toString(), QString("Courier"));
+}
+
+void TstAppearance::theRealFontDialogOpensOnTheFaceDrawn()
+{
+    // The desktop's own font dialog, on whatever platform the test runs (the
+    // test command runs this on xcb under Xvfb too): it opens on the face the
+    // window is drawn in, and OK without a change stores that face.
+    frmVendora *f = start();
+    QVERIFY(f);
+    Dialogs::setInstance(nullptr);
+    QFont shown;
+    QTimer look;
+    look.setInterval(20);
+    int tries = 0;
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        if (++tries > 500)
+            look.stop();
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            if (auto *d = qobject_cast<QFontDialog *>(w); d && d->isVisible()) {
+                look.stop();
+                shown = d->currentFont();
+                d->accept();
+            }
+        }
+    });
+    look.start();
+    f->findChild<QAction *>("mnuFont")->trigger();
+    m_dialogs = ScriptedDialogs::install();
+    QCOMPARE(shown.family().section(" [", 0, 0), QString("URW Bookman"));
+    QVERIFY(shown.italic());
+    QVERIFY2(qAbs(shown.pointSizeF() - 9.75) < 0.3, qPrintable(QString::number(shown.pointSizeF())));
+    // Stored as the face the window was designed in, at its own size.
+    QCOMPARE(m_dir->scalar("SELECT FontName FROM Settings").toString(),
+             frmVendora::designedFont().family());
+    QCOMPARE(m_dir->scalar("SELECT FontSize FROM Settings").toDouble(), 9.75);
+    QCOMPARE(m_dir->scalar("SELECT FontIt FROM Settings").toInt(), 1);
+    // And the window looks as it did.
+    QCOMPARE(QFontInfo(f->findChild<QWidget *>("lstCat")->font()).family(),
+             QFontInfo(frmVendora::designedFont()).family());
 }
 
 QTEST_MAIN(TstAppearance)

@@ -208,7 +208,11 @@ void DialogShowing(QWidget *window, Window kind, DataControl *adoSettings, int c
             Dialogs::instance().chooseFont(window, Fonts::drawnFace(fontPreset));
         if (!f)
             return;
-        const QString face = Fonts::familyName(*f);
+        // The face the window was drawn in, chosen again, keeps its own name
+        // (the designed face, for which the drawn one stands in).
+        const QString face = Fonts::familyName(*f) == Fonts::familyName(Fonts::drawnFace(fontPreset))
+                                 ? Fonts::familyName(fontPreset)
+                                 : Fonts::familyName(*f);
         for (QWidget *w : controlsOf(window))
             if (nameMatches(w->objectName(), kFontChoice))
                 setFontOf(w, face, f->bold(), f->pointSizeF(), f->italic());

@@ -118,7 +118,12 @@ std::optional<QFont> WidgetDialogs::chooseFont(QWidget *parent, const QFont &ini
     const std::optional<int> result = dialog.exec();
     if (!result || *result != QDialog::Accepted)
         return std::nullopt;
-    return dialog->selectedFont();
+    // The dialog knows whole points only: a size left as it was shown keeps
+    // its fraction (9.75 shown as 10 stays 9.75).
+    QFont chosen = dialog->selectedFont();
+    if (chosen.pointSize() == initial.pointSize() && initial.pointSizeF() > 0)
+        chosen.setPointSizeF(initial.pointSizeF());
+    return chosen;
 }
 
 std::optional<QColor> WidgetDialogs::chooseColor(QWidget *parent, const QColor &initial,

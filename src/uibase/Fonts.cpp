@@ -33,7 +33,12 @@ QString familyName(const QFont &font)
 
 QFont drawnFace(QFont font)
 {
-    font.setFamily(QFontInfo(font).family().section(QStringLiteral(" ["), 0, 0).trimmed());
+    // As the font database lists it: with its foundry ("URW Bookman [urw]")
+    // where two foundries offer the family, and in the style really drawn
+    // ("Light Italic"), so a font dialog finds it in its lists.
+    const QFontInfo drawn(font);
+    font.setFamily(drawn.family());
+    font.setStyleName(drawn.styleName());
     return font;
 }
 
