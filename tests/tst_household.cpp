@@ -6,11 +6,13 @@
 #include "data/access/RecordSources.h"
 #include "data/access/Schema.h"
 #include "data/household/Household.h"
+#include "data/household/ShareMerge.h"
 #include "data/household/ShoppingList.h"
 #include "data/household/Stores.h"
 #include "data/text/Plural.h"
 #include "support/TestDatabase.h"
 
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -266,6 +268,59 @@ class TstHousehold : public QObject
         QVERIFY(!m_file->isOpen());
         QCOMPARE(fileHash(m_db->database()), before);
         QCOMPARE(m_db->scalar("PRAGMA user_version").toInt(), 1);
+    }
+
+    void shareMergeIsOrderFree()
+    {
+        using Share::Op;
+        // Tick wins over an untick that had not seen it.
+        Share::Merge m;
+        QVERIFY(m.apply({"phone A", 1, Op::Kind::Tick, 7}));
+        const QVector<Share::Tag> seenByA = m.liveTicks(7);
+        QVERIFY(m.apply({"phone B", 1, Op::Kind::Tick, 7}));
+        QVERIFY(m.apply({"phone A", 2, Op::Kind::Untick, 7, seenByA}));
+        QVERIFY(m.ticked(7));
+        QVERIFY(!m.apply({"phone A", 2, Op::Kind::Untick, 7, seenByA})); // a repeat
+        QVERIFY(m.apply({"phone B", 2, Op::Kind::Untick, 7, m.liveTicks(7)}));
+        QVERIFY(!m.ticked(7));
+
+        // Any order and any repeats of the same operations give the same list.
+        QRandomGenerator rng(20261208);
+        for (int round = 0; round < 40; ++round) {
+            QVector<Op> ops;
+            Share::Merge truth; // what each device saw as it made its operations
+            QHash<QString, qint64> seq;
+            for (int i = 0; i < 60; ++i) {
+                const QString device = QStringLiteral("device %1").arg(rng.bounded(3));
+                Op op{device, ++seq[device], Op::Kind(rng.bounded(3)), qint64(rng.bounded(5))};
+                if (op.kind == Op::Kind::Untick) {
+                    // A device may have seen only some of the ticks.
+                    for (const Share::Tag &t : truth.liveTicks(op.line))
+                        if (rng.bounded(4) != 0)
+                            op.observed.append(t);
+                } else if (op.kind == Op::Kind::Add) {
+                    op.item = QStringLiteral("item %1").arg(i);
+                    op.quantity = QString::number(rng.bounded(9));
+                }
+                truth.apply(op);
+                ops.append(op);
+            }
+            for (int shuffle = 0; shuffle < 10; ++shuffle) {
+                QVector<Op> mixed = ops;
+                for (int d = 0; d < 20; ++d)
+                    mixed.append(ops.at(rng.bounded(int(ops.size()))));
+                for (qsizetype i = mixed.size() - 1; i > 0; --i)
+                    mixed.swapItemsAt(i, rng.bounded(int(i + 1)));
+                Share::Merge merged;
+                for (const Op &op : std::as_const(mixed))
+                    merged.apply(op);
+                for (qint64 line = 0; line < 5; ++line)
+                    QCOMPARE(merged.ticked(line), truth.ticked(line));
+                QCOMPARE(merged.added().keys().size(), truth.added().keys().size());
+                for (const Share::Tag &t : truth.added().keys())
+                    QCOMPARE(merged.added().value(t).item, truth.added().value(t).item);
+            }
+        }
     }
 
     void replacingTheFileClearsTheHistory()
