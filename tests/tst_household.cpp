@@ -275,13 +275,13 @@ class TstHousehold : public QObject
         using Share::Op;
         // Tick wins over an untick that had not seen it.
         Share::Merge m;
-        QVERIFY(m.apply({"phone A", 1, Op::Kind::Tick, 7}));
+        QVERIFY(m.apply(Op::tick("phone A", 1, 7)));
         const QVector<Share::Tag> seenByA = m.liveTicks(7);
-        QVERIFY(m.apply({"phone B", 1, Op::Kind::Tick, 7}));
-        QVERIFY(m.apply({"phone A", 2, Op::Kind::Untick, 7, seenByA}));
+        QVERIFY(m.apply(Op::tick("phone B", 1, 7)));
+        QVERIFY(m.apply(Op::untick("phone A", 2, 7, seenByA)));
         QVERIFY(m.ticked(7));
-        QVERIFY(!m.apply({"phone A", 2, Op::Kind::Untick, 7, seenByA})); // a repeat
-        QVERIFY(m.apply({"phone B", 2, Op::Kind::Untick, 7, m.liveTicks(7)}));
+        QVERIFY(!m.apply(Op::untick("phone A", 2, 7, seenByA))); // a repeat
+        QVERIFY(m.apply(Op::untick("phone B", 2, 7, m.liveTicks(7))));
         QVERIFY(!m.ticked(7));
 
         // Any order and any repeats of the same operations give the same list.
@@ -292,7 +292,8 @@ class TstHousehold : public QObject
             QHash<QString, qint64> seq;
             for (int i = 0; i < 60; ++i) {
                 const QString device = QStringLiteral("device %1").arg(rng.bounded(3));
-                Op op{device, ++seq[device], Op::Kind(rng.bounded(3)), qint64(rng.bounded(5))};
+                Op op = Op::tick(device, ++seq[device], qint64(rng.bounded(5)));
+                op.kind = Op::Kind(rng.bounded(3));
                 if (op.kind == Op::Kind::Untick) {
                     // A device may have seen only some of the ticks.
                     for (const Share::Tag &t : truth.liveTicks(op.line))

@@ -32,6 +32,30 @@ struct Op {
     QVector<Tag> observed;  // Untick: the ticks of that line the device had seen
     QString item, quantity; // Add
     Tag tag() const { return {device, seq}; }
+
+    static Op tick(const QString &device, qint64 seq, qint64 line)
+    {
+        Op op;
+        op.device = device;
+        op.seq = seq;
+        op.line = line;
+        return op;
+    }
+    static Op untick(const QString &device, qint64 seq, qint64 line, QVector<Tag> observed)
+    {
+        Op op = tick(device, seq, line);
+        op.kind = Kind::Untick;
+        op.observed = std::move(observed);
+        return op;
+    }
+    static Op add(const QString &device, qint64 seq, const QString &item, const QString &quantity)
+    {
+        Op op = tick(device, seq, 0);
+        op.kind = Kind::Add;
+        op.item = item;
+        op.quantity = quantity;
+        return op;
+    }
 };
 
 // The merge rule: a line is ticked while it holds a tick that no untick has
