@@ -7,6 +7,7 @@
 #include "data/access/Schema.h"
 #include "data/household/Household.h"
 #include "data/household/ShareMerge.h"
+#include "data/household/ShareStore.h"
 #include "data/household/ShoppingList.h"
 #include "data/household/Stores.h"
 #include "data/text/Plural.h"
@@ -322,6 +323,56 @@ class TstHousehold : public QObject
                     QCOMPARE(merged.added().value(t).item, truth.added().value(t).item);
             }
         }
+    }
+
+    void sharedOperationsAreAppliedOnceInTheFile()
+    {
+        using Share::Op;
+        QString error;
+        auto apply = [&](const Op &op) {
+            ShareStore::Applied a;
+            const bool ok = m_file->change(
+                QString(), Household::List,
+                [&](QString *e) { return ShareStore::apply(m_file->connection(), op, &a, e); },
+                &error);
+            return ok ? a : ShareStore::Applied{true, true, -1};
+        };
+        QVERIFY(write("Add 2 Items", Household::List,
+                      "INSERT INTO Selected (Item, Quantity) VALUES ('Tea', '1'), ('Jam', '2')"));
+        const Table lines = rows("SELECT ID FROM Selected ORDER BY ID");
+        const qlonglong tea = lines.at(0).at(0).toLongLong(), jam = lines.at(1).at(0).toLongLong();
+        QVERIFY(!apply(Op::tick("phone A", 1, tea)).repeat);
+        QVERIFY(apply(Op::tick("phone A", 1, tea)).repeat); // sent again after a drop
+        QSet<qint64> ticked;
+        QVERIFY(ShareStore::tickedLines(m_file->connection(), &ticked, &error));
+        QCOMPARE(ticked, QSet<qint64>({tea}));
+        // An untick that saw the tick takes it back; one from before it did not.
+        QVERIFY(!apply(Op::untick("phone B", 1, tea, {})).repeat);
+        QVERIFY(ShareStore::tickedLines(m_file->connection(), &ticked, &error) && ticked.contains(tea));
+        QVERIFY(!apply(Op::untick("phone B", 2, tea, {{"phone A", 1}})).repeat);
+        QVERIFY(ShareStore::tickedLines(m_file->connection(), &ticked, &error) && ticked.isEmpty());
+        // An addition takes its category from the catalogue; once only.
+        const ShareStore::Applied added = apply(Op::add("phone B", 3, "Whole Milk", "2"));
+        QVERIFY(added.newLine > 0);
+        QVERIFY(apply(Op::add("phone B", 3, "Whole Milk", "2")).repeat);
+        QCOMPARE(m_db->scalar("SELECT COUNT(*) FROM Selected WHERE Item = 'Whole Milk'").toInt(), 1);
+        QCOMPARE(m_db->scalar("SELECT Category FROM Selected WHERE ID = ?", {added.newLine}),
+                 m_db->scalar("SELECT Category FROM Vendora WHERE Item = 'Whole Milk'"));
+        // A tick of a line deleted on the desktop is told, and nothing comes back.
+        QVERIFY(write("Delete 1 Row", Household::List, "DELETE FROM Selected WHERE ID = ?", {jam}));
+        QVERIFY(apply(Op::tick("phone A", 2, jam)).lineGone);
+        QCOMPARE(m_db->scalar("SELECT COUNT(*) FROM ShareTicks WHERE LineID = ?", {jam}).toInt(), 0);
+        // Removing the ticked lines is a step: undone, the lines come back ticked.
+        QVERIFY(apply(Op::tick("phone A", 3, tea)).newLine == 0);
+        int removed = 0;
+        QVERIFY(m_file->change(
+            "Remove Ticked Lines", Household::List,
+            [&](QString *e) { return ShareStore::removeTicked(m_file->connection(), &removed, e); },
+            &error));
+        QCOMPARE(removed, 1);
+        QVERIFY(undo());
+        QVERIFY(ShareStore::tickedLines(m_file->connection(), &ticked, &error));
+        QCOMPARE(ticked, QSet<qint64>({tea}));
     }
 
     void replacingTheFileClearsTheHistory()

@@ -73,7 +73,9 @@ QList<QVariantList> TestDatabase::rows(const QString &sql) const
 
 bool TestDatabase::makeFirstVersion() const
 {
-    return exec("DROP TABLE StoreAisles") && exec("DROP TABLE StoreAisleOrder") &&
+    return exec("DROP TABLE ShareTicks") && exec("DROP TABLE ShareOps") &&
+           exec("DROP TABLE ShareDevices") && exec("DROP TABLE StoreAisles") &&
+           exec("DROP TABLE StoreAisleOrder") &&
            exec("DROP TABLE Stores") && exec("PRAGMA user_version = 1");
 }
 

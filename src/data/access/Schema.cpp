@@ -159,6 +159,28 @@ bool addStores(Connection &c, QString *error)
     return true;
 }
 
+// Version 3: sharing the list with the household's phones. Each operation a
+// device made is kept once, by (device, its sequence number); a tick belongs
+// to its line and goes with it.
+bool addSharing(Connection &c, QString *error)
+{
+    const QStringList ddl = {
+        QStringLiteral("CREATE TABLE IF NOT EXISTS ShareDevices (ID TEXT PRIMARY KEY, Name TEXT "
+                       "NOT NULL, TokenHash BLOB NOT NULL, Joined TEXT)"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS ShareOps (Device TEXT NOT NULL, Seq INTEGER "
+                       "NOT NULL, Kind INTEGER NOT NULL, LineID INTEGER, Applied TEXT, PRIMARY KEY "
+                       "(Device, Seq))"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS ShareTicks (LineID INTEGER NOT NULL "
+                       "REFERENCES Selected(ID) ON DELETE CASCADE, Device TEXT NOT NULL, Seq "
+                       "INTEGER NOT NULL, Taken INTEGER NOT NULL DEFAULT 0, PRIMARY KEY (LineID, "
+                       "Device, Seq))"),
+    };
+    for (const QString &sql : ddl)
+        if (!c.exec(sql, {}, error))
+            return false;
+    return true;
+}
+
 } // namespace
 
 bool readVersion(Connection &connection, int *version, QString *error)
@@ -180,6 +202,8 @@ bool upgrade(Connection &connection, QString *error)
     return connection.transaction(
         [&] {
             if (version < 2 && !addStores(connection, error))
+                return false;
+            if (version < 3 && !addSharing(connection, error))
                 return false;
             return connection.exec(
                 QStringLiteral("PRAGMA user_version = %1").arg(currentVersion), {}, error);

@@ -27,8 +27,9 @@ bool verify(Connection &connection, QString *error);
 bool checkFile(const QString &path, QString *error);
 
 // The version this program writes (PRAGMA user_version): 1 the five tables,
-// 2 the stores' three tables beside them.
-constexpr int currentVersion = 2;
+// 2 the stores' three tables beside them, 3 the shared list's tables (the
+// phones that joined, the operations applied, the ticks).
+constexpr int currentVersion = 3;
 bool readVersion(Connection &connection, int *version, QString *error);
 // Brings a file of an older version up to currentVersion in one transaction:
 // all the steps or none.

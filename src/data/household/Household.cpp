@@ -19,8 +19,8 @@ namespace
 
 // The tables whose rows the history records; SQLite records changes only of
 // tables with a declared primary key.
-const char *const kRecorded[] = {"Vendora", "Categories", "Selected",
-                                 "Stores",  "StoreAisles", "StoreAisleOrder"};
+const char *const kRecorded[] = {"Vendora",     "Categories",      "Selected",  "Stores",
+                                 "StoreAisles", "StoreAisleOrder", "ShareTicks"};
 
 // Records every row one write changes, while it lives.
 class Recorder
@@ -111,7 +111,8 @@ bool Household::readSchema(QString *error)
     m_noHistory.clear();
     for (const char *table : kRecorded) {
         const QString name = QString::fromLatin1(table);
-        if (!hasStores() && name.startsWith(QLatin1String("Store")))
+        if ((!hasStores() && name.startsWith(QLatin1String("Store"))) ||
+            (!hasSharing() && name.startsWith(QLatin1String("Share"))))
             continue;
         Connection::Rows info;
         if (!m_connection.select(QStringLiteral("PRAGMA table_info(\"%1\")").arg(name), &info,

@@ -51,6 +51,7 @@ class Household : public QObject
     DEVendora &de() { return m_de; }
     int schemaVersion() const { return m_version; }
     bool hasStores() const { return m_version >= 2; }
+    bool hasSharing() const { return m_version >= 3; }
 
     // Why nothing may be changed (empty when it may).
     QString readOnlyReason() const { return m_connection.readOnlyReason(); }

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "data/household/ShareMerge.h"
+
+#include <QDateTime>
+#include <QSet>
+#include <QString>
+#include <QVector>
+
+namespace pantrio
+{
+
+class Connection;
+
+// The shared list as the file keeps it: the phones that joined (their tokens
+// only as hashes), every operation applied, once, by (device, sequence), and
+// each line's ticks under the merge rule of Share::Merge. Each function runs
+// inside the caller's transaction (the household file's change()), so an
+// operation and the record that it was applied are written together.
+namespace ShareStore
+{
+
+struct Applied {
+    bool repeat = false;   // applied before: acknowledged, nothing changed
+    bool lineGone = false; // the line was deleted on the desktop meanwhile
+    qint64 newLine = 0;    // an added line's ID
+};
+bool apply(Connection &c, const Share::Op &op, Applied *applied, QString *error);
+
+// Lines with a tick no untick has seen.
+bool tickedLines(Connection &c, QSet<qint64> *lines, QString *error);
+bool liveTicks(Connection &c, qint64 line, QVector<Share::Tag> *ticks, QString *error);
+// The desktop's own tick or untick of a line, as the device "desktop".
+bool setTicked(Connection &c, qint64 line, bool ticked, QString *error);
+// Deletes every ticked line (their ticks go with them).
+bool removeTicked(Connection &c, int *removed, QString *error);
+
+struct Device {
+    QString id;
+    QString name;
+    QDateTime joined;
+};
+bool addDevice(Connection &c, const Device &device, const QByteArray &tokenHash, QString *error);
+bool forget(Connection &c, const QString &id, QString *error);
+bool devices(Connection &c, QVector<Device> *out, QString *error);
+// The device whose token hashes to hash (compared in constant time); empty
+// when none.
+bool deviceFor(Connection &c, const QByteArray &hash, QString *id, QString *error);
+// The next sequence number of the device "desktop".
+bool nextDesktopSeq(Connection &c, qint64 *seq, QString *error);
+
+} // namespace ShareStore
+} // namespace pantrio
