@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 mode=${1:-run}
 
 packages=(g++ make cmake pkg-config qt6-base-dev qt6-tools-dev qt6-l10n-tools libqt6sql6-sqlite libsqlite3-dev
-          sqlite3 libcsv-dev
+          sqlite3 libcsv-dev libmicrohttpd-dev
           libqrencode-dev fonts-dejavu-core fonts-liberation2 fonts-urw-base35)
 # The tests check printing through CUPS, PDFs with poppler, the phone page in
 # Chromium through chromedriver and Selenium, and QR codes with zbar.

@@ -1,10 +1,10 @@
 # cmake -DSOURCE_DIR=... -P check_layers.cmake
 # Fails when a file of src/ includes a header of a layer above its own. The
 # layers, lowest first; each may include its own and those below it:
-#   data  <-  uibase  <-  appearance  <-  reports/engine  <-  reports  <-  forms  <-  app
+#   data  <-  network  <-  uibase  <-  appearance  <-  reports/engine  <-  reports  <-  forms  <-  app
 # (The libraries link the same way, so most upward includes would not link
 # either; this also catches those a header alone would satisfy.)
-set(layers data uibase appearance reports/engine reports forms app)
+set(layers data network uibase appearance reports/engine reports forms app)
 
 function(rank_of path out)
     set(found -1)

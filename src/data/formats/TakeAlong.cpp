@@ -3,6 +3,7 @@
 #include "data/access/DEVendora.h"
 #include "data/household/Stores.h"
 
+#include <QCryptographicHash>
 #include <QRandomGenerator>
 
 namespace pantrio::TakeAlong
@@ -122,13 +123,14 @@ bool build(DEVendora &de, List *list, QString *error)
     out.store = store ? store->name : QString();
     const int item = r->childField(QStringLiteral("Item")),
               quantity = r->childField(QStringLiteral("Quantity")),
-              category = r->childField(QStringLiteral("Category"));
+              category = r->childField(QStringLiteral("Category")),
+              id = r->childField(QStringLiteral("ID"));
     for (const GroupedResult::Group &g : r->groups) {
         Group group;
         group.title = g.value.toString().isEmpty() ? kNoAisle : g.value.toString();
         for (const auto &row : g.rows)
             group.lines.append({row.value(item).toString(), row.value(quantity).toString(),
-                                row.value(category).toString()});
+                                row.value(category).toString(), row.value(id).toLongLong()});
         out.groups.append(group);
     }
     de.close(DEVendora::ListPrintAisle_Grouping);
@@ -198,6 +200,212 @@ QByteArray phonePage(const List &list, const QDateTime &made, const QString &sto
     html += QStringLiteral("</main>\n<script>%1</script>\n</body>\n</html>\n")
                 .arg(QString::fromUtf8(kScript));
     return html.toUtf8();
+}
+
+namespace
+{
+
+const char *const kShareStyle = R"css(
+[hidden] { display: none !important; }
+.join, .add { display: flex; flex-wrap: wrap; gap: 0.5rem; padding: 0.75rem 1rem; }
+.join input, .add input { font: inherit; min-height: 2.75rem; flex: 1; min-width: 0; }
+.add input.qty-in { flex: 0 1 5rem; }
+button { font: inherit; min-height: 2.75rem; padding: 0 1rem; }
+#status { color: var(--muted); margin: 0.25rem 0 0; overflow-wrap: anywhere; }
+li.pending .item::after { content: " (not sent yet)"; color: var(--muted); font-weight: normal; }
+)css";
+
+const char *const kShareScript = R"js(
+(function () {
+  'use strict';
+  var store = null;
+  try { store = window.localStorage; } catch (e) { store = null; }
+  function get(k, d) {
+    try { var v = store ? store.getItem('pantrio-share-' + k) : null; return v === null ? d : JSON.parse(v); }
+    catch (e) { return d; }
+  }
+  function put(k, v) { try { if (store) store.setItem('pantrio-share-' + k, JSON.stringify(v)); } catch (e) {} }
+  function $(id) { return document.getElementById(id); }
+  var token = get('token', null), seq = get('seq', 0), queue = get('queue', []);
+  var version = '', list = null, sending = false, waiting = false;
+  var hide = $('hide');
+  hide.checked = get('hide', false);
+  function say(text) { $('status').textContent = text; }
+  function auth() { return { 'Content-Type': 'application/json', 'Authorization': 'Bearer ' + token }; }
+  function pendingTick(id) {
+    var state = null;
+    queue.forEach(function (o) { if (o.line === id && o.kind !== 'add') state = o.kind === 'tick'; });
+    return state;
+  }
+  function render() {
+    var main = $('lines');
+    while (main.firstChild) main.removeChild(main.firstChild);
+    if (!list) return;
+    $('title').textContent = list.store ? 'Shopping list, ' + list.store : 'Shopping list';
+    var left = 0, total = 0;
+    document.body.classList.toggle('hide-done', hide.checked);
+    list.groups.forEach(function (g) {
+      var section = document.createElement('section');
+      var h = document.createElement('h2'); h.dir = 'auto'; h.textContent = g.title; section.appendChild(h);
+      var ul = document.createElement('ul'); var open = 0;
+      g.lines.forEach(function (l) {
+        var p = pendingTick(l.id); var done = p === null ? l.ticks.length > 0 : p;
+        total++; if (!done) { left++; open++; }
+        var li = document.createElement('li'); if (done) li.className = 'done';
+        var label = document.createElement('label');
+        var box = document.createElement('input'); box.type = 'checkbox'; box.checked = done;
+        box.disabled = !!list.readOnly;
+        box.addEventListener('change', function () {
+          if (box.checked) send1({ kind: 'tick', line: l.id });
+          else send1({ kind: 'untick', line: l.id, seen: l.ticks });
+        });
+        var text = document.createElement('span'); text.className = 'text';
+        var item = document.createElement('span'); item.className = 'item'; item.dir = 'auto'; item.textContent = l.item;
+        text.appendChild(item);
+        var qty = document.createElement('span'); qty.className = 'qty'; qty.dir = 'auto'; qty.textContent = l.qty;
+        label.appendChild(box); label.appendChild(text); label.appendChild(qty); li.appendChild(label); ul.appendChild(li);
+      });
+      if (open === 0) section.className = 'all-done';
+      section.appendChild(ul); main.appendChild(section);
+    });
+    var waitingAdds = queue.filter(function (o) { return o.kind === 'add'; });
+    if (waitingAdds.length) {
+      var s = document.createElement('section'); var h2 = document.createElement('h2'); h2.textContent = 'Added here';
+      s.appendChild(h2); var u = document.createElement('ul');
+      waitingAdds.forEach(function (o) {
+        var li = document.createElement('li'); li.className = 'pending'; var label = document.createElement('label');
+        var text = document.createElement('span'); text.className = 'text';
+        var item = document.createElement('span'); item.className = 'item'; item.textContent = o.item;
+        text.appendChild(item); label.appendChild(text); li.appendChild(label); u.appendChild(li);
+      });
+      s.appendChild(u); main.appendChild(s);
+    }
+    $('left').textContent = left + ' of ' + total + ' left';
+    $('add').hidden = !!list.readOnly;
+    if (list.readOnly) say('This list may only be read: the computer cannot change its file.');
+  }
+  function send1(op) {
+    op.seq = ++seq; put('seq', seq);
+    queue.push(op); put('queue', queue);
+    render(); flush();
+  }
+  function flush() {
+    if (sending || !queue.length) return;
+    sending = true;
+    var batch = queue.slice(0, 100);
+    fetch('/api/ops', { method: 'POST', headers: auth(), body: JSON.stringify({ ops: batch }) })
+      .then(function (r) { if (!r.ok) throw r.status; return r.json(); })
+      .then(function (a) {
+        var acked = {}; var gone = false;
+        a.acks.forEach(function (k) { acked[k.seq] = true; gone = gone || k.gone; });
+        queue = queue.filter(function (o) { return !acked[o.seq]; }); put('queue', queue);
+        sending = false;
+        say(gone ? 'A line you ticked had been deleted on the computer.' : 'Up to date.');
+        refresh(); flush();
+      })
+      .catch(function (status) {
+        sending = false;
+        if (status === 401) return forgotten();
+        say('Offline: ' + queue.length + ' change(s) will be sent when the computer is back.');
+        setTimeout(flush, 3000);
+      });
+  }
+  function refresh() {
+    fetch('/api/list?since=' + encodeURIComponent(version), { headers: auth() })
+      .then(function (r) { if (!r.ok) throw r.status; return r.json(); })
+      .then(function (d) { if (!d.unchanged) { list = d; version = d.version; render(); } })
+      .catch(function (status) { if (status === 401) forgotten(); });
+  }
+  function listen() {
+    if (waiting) return;
+    waiting = true;
+    fetch('/api/wait?since=' + encodeURIComponent(version), { headers: auth() })
+      .then(function (r) { if (!r.ok) throw r.status; return r.json(); })
+      .then(function (d) { waiting = false; if (d.version !== version) refresh(); listen(); })
+      .catch(function (status) {
+        waiting = false;
+        if (status === 401) return forgotten();
+        say('The computer cannot be reached; the page keeps working and sends your changes later.');
+        setTimeout(function () { refresh(); flush(); listen(); }, 3000);
+      });
+  }
+  function forgotten() {
+    token = null; put('token', null);
+    say('This phone was forgotten by the computer: scan its code again to join.');
+    $('join').hidden = false;
+  }
+  function begin() {
+    $('join').hidden = true;
+    refresh(); flush(); listen();
+  }
+  hide.addEventListener('change', function () { put('hide', hide.checked); render(); });
+  $('add').addEventListener('submit', function (e) {
+    e.preventDefault();
+    var item = $('item').value.trim(); if (!item) return;
+    send1({ kind: 'add', item: item, qty: $('qty').value.trim() });
+    $('item').value = ''; $('qty').value = '';
+  });
+  window.addEventListener('online', function () { flush(); refresh(); });
+  $('join').addEventListener('submit', function (e) {
+    e.preventDefault();
+    var m = /join=([A-Za-z0-9_-]+)/.exec(location.hash);
+    if (!m) { say('Scan the code the computer shows to join.'); return; }
+    say('Waiting for the computer to let this phone join…');
+    fetch('/api/join', { method: 'POST', headers: { 'Content-Type': 'application/json' },
+                         body: JSON.stringify({ secret: m[1], name: $('name').value.trim() }) })
+      .then(function (r) { return r.json().then(function (d) { if (!r.ok) throw d.error; return d; }); })
+      .then(function (d) {
+        token = d.token; put('token', token); seq = 0; put('seq', 0); queue = []; put('queue', []);
+        history.replaceState(null, '', '/');
+        say('Joined.'); begin();
+      })
+      .catch(function (why) { say('Not joined: ' + why); });
+  });
+  if (token) begin(); else $('join').hidden = false;
+})();
+)js";
+
+QString shareStyle()
+{
+    return QString::fromUtf8(kStyle) + QString::fromUtf8(kShareStyle);
+}
+
+QString hashOf(const QString &text)
+{
+    return QStringLiteral("'sha256-%1'")
+        .arg(QString::fromLatin1(
+            QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha256).toBase64()));
+}
+
+} // namespace
+
+QString sharePage()
+{
+    return QStringLiteral("<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+                          "<meta name=\"viewport\" content=\"width=device-width, "
+                          "initial-scale=1\">\n<title>Shopping list</title>\n<style>%1</style>\n"
+                          "</head>\n<body>\n<header>\n<h1 id=\"title\" dir=\"auto\">Shopping "
+                          "list</h1>\n<div class=\"bar\"><p id=\"left\" aria-live=\"polite\"></p>"
+                          "<label><input type=\"checkbox\" id=\"hide\"> Hide ticked</label></div>\n"
+                          "<p id=\"status\" role=\"status\"></p>\n</header>\n"
+                          "<form id=\"join\" class=\"join\" hidden><label for=\"name\">Name of "
+                          "this phone</label><input id=\"name\" maxlength=\"40\" required "
+                          "autocomplete=\"off\"><button>Join</button></form>\n"
+                          "<main id=\"lines\"></main>\n"
+                          "<form id=\"add\" class=\"add\" hidden><input id=\"item\" "
+                          "aria-label=\"Item\" placeholder=\"Item\" maxlength=\"200\" "
+                          "autocomplete=\"off\"><input id=\"qty\" class=\"qty-in\" "
+                          "aria-label=\"Quantity\" placeholder=\"Qty\" maxlength=\"50\">"
+                          "<button>Add</button></form>\n<script>%2</script>\n</body>\n</html>\n")
+        .arg(shareStyle(), QString::fromUtf8(kShareScript));
+}
+
+QString sharePagePolicy()
+{
+    return QStringLiteral("default-src 'none'; script-src %1; style-src %2; connect-src 'self'; "
+                          "img-src 'none'; base-uri 'none'; form-action 'none'; "
+                          "frame-ancestors 'none'")
+        .arg(hashOf(QString::fromUtf8(kShareScript)), hashOf(shareStyle()));
 }
 
 } // namespace pantrio::TakeAlong

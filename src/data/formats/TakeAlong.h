@@ -21,6 +21,7 @@ struct Line {
     QString item;
     QString quantity;
     QString category;
+    qint64 id = 0; // the line's row in the list
 };
 struct Group {
     QString title; // the aisle; "No aisle" for the blank one
@@ -42,6 +43,15 @@ QString plainText(const List &list);
 // content policy that forbids everything else), every text escaped, ticks
 // kept in the browser's storage under storageKey.
 QByteArray phonePage(const List &list, const QDateTime &made, const QString &storageKey);
+
+// The page a phone opens to share the list live: it joins with the secret
+// after "#join=", keeps its token, ticks and additions in the browser, sends
+// them as numbered operations (waiting while offline) and is told of every
+// change. All text is set as text; nothing is loaded from elsewhere.
+QString sharePage();
+// Its content policy: its own script and style (by their hashes), requests
+// to its own server, nothing else.
+QString sharePagePolicy();
 // A key no other export shares.
 QString newStorageKey(const QDateTime &made);
 

@@ -1,4 +1,4 @@
-#include "data/household/ShareMerge.h"
+#include "data/sharing/ShareMerge.h"
 
 namespace pantrio::Share
 {

@@ -1,4 +1,4 @@
-#include "data/household/ShareStore.h"
+#include "data/sharing/ShareStore.h"
 
 #include "data/access/Connection.h"
 
@@ -105,6 +105,32 @@ bool liveTicks(Connection &c, qint64 line, QVector<Share::Tag> *ticks, QString *
     ticks->clear();
     for (const auto &r : std::as_const(rows.rows))
         ticks->append({r.at(0).toString(), r.at(1).toLongLong()});
+    return true;
+}
+
+bool allLiveTicks(Connection &c, QHash<qint64, QVector<Share::Tag>> *ticks, QString *error)
+{
+    Connection::Rows rows;
+    if (!c.select(QStringLiteral("SELECT LineID, Device, Seq FROM ShareTicks WHERE Taken = 0"),
+                  &rows, error))
+        return false;
+    ticks->clear();
+    for (const auto &r : std::as_const(rows.rows))
+        (*ticks)[r.at(0).toLongLong()].append({r.at(1).toString(), r.at(2).toLongLong()});
+    return true;
+}
+
+bool deviceHashes(Connection &c, QVector<QPair<Device, QByteArray>> *out, QString *error)
+{
+    Connection::Rows rows;
+    if (!c.select(QStringLiteral("SELECT ID, Name, Joined, TokenHash FROM ShareDevices"), &rows,
+                  error))
+        return false;
+    out->clear();
+    for (const auto &r : std::as_const(rows.rows))
+        out->append({Device{r.at(0).toString(), r.at(1).toString(),
+                            QDateTime::fromString(r.at(2).toString(), Qt::ISODate)},
+                     r.at(3).toByteArray()});
     return true;
 }
 

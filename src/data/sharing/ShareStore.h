@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/household/ShareMerge.h"
+#include "data/sharing/ShareMerge.h"
 
 #include <QDateTime>
 #include <QSet>
@@ -20,6 +20,12 @@ class Connection;
 namespace ShareStore
 {
 
+struct Device {
+    QString id;
+    QString name;
+    QDateTime joined;
+};
+
 struct Applied {
     bool repeat = false;   // applied before: acknowledged, nothing changed
     bool lineGone = false; // the line was deleted on the desktop meanwhile
@@ -30,16 +36,15 @@ bool apply(Connection &c, const Share::Op &op, Applied *applied, QString *error)
 // Lines with a tick no untick has seen.
 bool tickedLines(Connection &c, QSet<qint64> *lines, QString *error);
 bool liveTicks(Connection &c, qint64 line, QVector<Share::Tag> *ticks, QString *error);
+// Every line's live ticks at once.
+bool allLiveTicks(Connection &c, QHash<qint64, QVector<Share::Tag>> *ticks, QString *error);
+// Every device with its token's hash, to check tokens without the file.
+bool deviceHashes(Connection &c, QVector<QPair<Device, QByteArray>> *out, QString *error);
 // The desktop's own tick or untick of a line, as the device "desktop".
 bool setTicked(Connection &c, qint64 line, bool ticked, QString *error);
 // Deletes every ticked line (their ticks go with them).
 bool removeTicked(Connection &c, int *removed, QString *error);
 
-struct Device {
-    QString id;
-    QString name;
-    QDateTime joined;
-};
 bool addDevice(Connection &c, const Device &device, const QByteArray &tokenHash, QString *error);
 bool forget(Connection &c, const QString &id, QString *error);
 bool devices(Connection &c, QVector<Device> *out, QString *error);

@@ -1,0 +1,295 @@
+// Sharing the list through real HTTP on 127.0.0.1: joining with the code's
+// one-time secret, reading the list, ticks and additions applied once, the
+// push channel, and every way of being kept out. Every loop is bounded in
+// count and time.
+#include "app/Module1.h"
+#include "data/household/Household.h"
+#include "forms/main/frmVendora.h"
+#include "network/ShareService.h"
+#include "support/TestSupport.h"
+
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QTcpSocket>
+#include <QtTest>
+
+using namespace pantrio;
+using namespace pantrio::test;
+
+namespace
+{
+
+struct Reply {
+    int status = 0;
+    QByteArray body;
+    QJsonObject json() const { return QJsonDocument::fromJson(body).object(); }
+};
+
+// One request over a socket of its own, written as given, read to its end;
+// the event loop runs meanwhile, as the service needs it to. At most 10 s.
+Reply raw(quint16 port, const QByteArray &request, int trickleMs = 0)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    QElapsedTimer t;
+    t.start();
+    while (socket.state() != QAbstractSocket::ConnectedState && t.elapsed() < 10000)
+        QTest::qWait(5);
+    if (trickleMs > 0) {
+        for (char c : request) {
+            socket.write(&c, 1);
+            QTest::qWait(trickleMs);
+            if (socket.state() != QAbstractSocket::ConnectedState || t.elapsed() > 30000)
+                break;
+        }
+    } else {
+        socket.write(request);
+    }
+    QByteArray data;
+    while (socket.state() == QAbstractSocket::ConnectedState && t.elapsed() < 30000) {
+        QTest::qWait(5);
+        data += socket.readAll();
+        const qsizetype end = data.indexOf("\r\n\r\n");
+        if (end >= 0) {
+            const QByteArray head = data.left(end).toLower();
+            const qsizetype at = head.indexOf("content-length:");
+            const int length = at < 0 ? 0 : head.mid(at + 15).split('\r').first().trimmed().toInt();
+            if (data.size() >= end + 4 + length)
+                break;
+        }
+    }
+    data += socket.readAll();
+    Reply r;
+    r.status = data.startsWith("HTTP/1.") ? data.mid(9, 3).toInt() : 0;
+    const qsizetype end = data.indexOf("\r\n\r\n");
+    r.body = end < 0 ? QByteArray() : data.mid(end + 4);
+    return r;
+}
+
+QByteArray request(const QByteArray &method, const QByteArray &path, quint16 port,
+                   const QByteArray &token = {}, const QByteArray &body = {},
+                   const QList<QByteArray> &extra = {}, const QByteArray &host = {})
+{
+    QByteArray r = method + ' ' + path + " HTTP/1.1\r\nHost: " +
+                   (host.isEmpty() ? "127.0.0.1:" + QByteArray::number(port) : host) +
+                   "\r\nConnection: close\r\n";
+    if (!token.isEmpty())
+        r += "Authorization: Bearer " + token + "\r\n";
+    for (const QByteArray &h : extra)
+        r += h + "\r\n";
+    if (!body.isEmpty() || method == "POST")
+        r += "Content-Type: application/json\r\nContent-Length: " +
+             QByteArray::number(body.size()) + "\r\n";
+    return r + "\r\n" + body;
+}
+
+} // namespace
+
+class TstShare : public Fixture
+{
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<ShareService> m_share;
+    QStringList m_asked;
+
+    void beforeEach() override
+    {
+        QVERIFY(m_dir->exec("INSERT INTO Selected (Item, Category, Aisle, Quantity) VALUES "
+                            "('Tea', 'Drinks', 'Aisle 2', '1'), ('Jam', 'Spreads', 'Aisle 1', '2')"));
+    }
+    void afterEach() override { m_share.reset(); }
+    quint16 serve(bool approve = true, const HttpServer::Limits &limits = {})
+    {
+        m_share = std::make_unique<ShareService>(Module1::household());
+        m_share->setLimits(limits);
+        m_share->setJoinApproval([this, approve](const QString &name) {
+            m_asked << name;
+            return approve;
+        });
+        QString error;
+        if (!m_share->start(QHostAddress(), 0, &error))
+            qWarning() << error;
+        return m_share->port();
+    }
+    QByteArray secretOf(const QString &address)
+    {
+        return address.section(QStringLiteral("#join="), 1).toLatin1();
+    }
+    QByteArray join(quint16 port, const QByteArray &name)
+    {
+        const QByteArray secret = secretOf(m_share->newJoiningAddress());
+        const Reply r = raw(port, request("POST", "/api/join", port, {},
+                                          "{\"secret\":\"" + secret + "\",\"name\":\"" + name + "\"}"));
+        return r.json().value("token").toString().toLatin1();
+    }
+    qlonglong line(const char *item)
+    {
+        return m_dir->scalar("SELECT ID FROM Selected WHERE Item = ?", {QString(item)}).toLongLong();
+    }
+
+  private slots:
+    void phonesJoinTickAndAddOnce()
+    {
+        frmVendora *f = start();
+        QVERIFY(f);
+        const quint16 port = serve();
+        QVERIFY(port > 0);
+        // The page itself needs no token and carries its content policy.
+        const Reply page = raw(port, request("GET", "/", port));
+        QCOMPARE(page.status, 200);
+        QVERIFY(page.body.contains("<script>"));
+
+        const QString address = m_share->newJoiningAddress();
+        QVERIFY(address.startsWith(m_share->plainAddress() + "#join="));
+        QVERIFY(secretOf(address).size() >= 22); // 128 bits, base64
+        const QByteArray body = "{\"secret\":\"" + secretOf(address) + "\",\"name\":\"Anna's phone\"}";
+        const Reply joined = raw(port, request("POST", "/api/join", port, {}, body));
+        QCOMPARE(joined.status, 200);
+        QCOMPARE(m_asked, QStringList({"Anna's phone"}));
+        const QByteArray token = joined.json().value("token").toString().toLatin1();
+        QVERIFY(token.size() >= 40);
+        // The secret works once; the token is stored only as a hash.
+        QCOMPARE(raw(port, request("POST", "/api/join", port, {}, body)).status, 403);
+        QCOMPARE(m_dir->scalar("SELECT COUNT(*) FROM ShareDevices WHERE TokenHash = ?", {token}).toInt(), 0);
+        QCOMPARE(m_dir->scalar("SELECT COUNT(*) FROM ShareDevices").toInt(), 1);
+
+        Reply list = raw(port, request("GET", "/api/list", port, token));
+        QCOMPARE(list.status, 200);
+        QCOMPARE(list.json().value("total").toInt(), 2);
+        const QString version = list.json().value("version").toString();
+        QVERIFY(raw(port, request("GET", "/api/list?since=" + version.toLatin1(), port, token))
+                    .json().value("unchanged").toBool());
+
+        // A tick, sent twice (a retry after a drop), is applied once.
+        const QByteArray tick = "{\"ops\":[{\"seq\":1,\"kind\":\"tick\",\"line\":" +
+                                QByteArray::number(line("Tea")) + "}]}";
+        QCOMPARE(raw(port, request("POST", "/api/ops", port, token, tick)).status, 200);
+        const Reply again = raw(port, request("POST", "/api/ops", port, token, tick));
+        QVERIFY(again.json().value("acks").toArray().at(0).toObject().value("repeat").toBool());
+        QCOMPARE(m_dir->scalar("SELECT COUNT(*) FROM ShareTicks WHERE Taken = 0").toInt(), 1);
+        // An addition shows on the desktop at once.
+        const QByteArray add = "{\"ops\":[{\"seq\":2,\"kind\":\"add\",\"item\":\"Whole Milk\",\"qty\":\"2\"}]}";
+        QCOMPARE(raw(port, request("POST", "/api/ops", port, token, add)).status, 200);
+        QCOMPARE(m_dir->scalar("SELECT Quantity FROM Selected WHERE Item = 'Whole Milk'").toString(),
+                 QString("2"));
+        QCOMPARE(f->findChild<QLabel *>("lblCount")->text(), QString("3"));
+        // A tick of a line the desktop has deleted is told, and nothing comes back.
+        QVERIFY(m_dir->exec("DELETE FROM Selected WHERE Item = 'Jam'"));
+        const qlonglong jam = 2;
+        const Reply gone = raw(port, request("POST", "/api/ops", port, token,
+                                             "{\"ops\":[{\"seq\":3,\"kind\":\"tick\",\"line\":" +
+                                                 QByteArray::number(jam) + "}]}"));
+        QVERIFY(gone.json().value("acks").toArray().at(0).toObject().value("gone").toBool());
+        QCOMPARE(m_dir->scalar("SELECT COUNT(*) FROM Selected WHERE Item = 'Jam'").toInt(), 0);
+
+        // The push channel: a change on the desktop ends a phone's wait.
+        list = raw(port, request("GET", "/api/list", port, token));
+        const QByteArray since = list.json().value("version").toString().toLatin1();
+        m_dialogs->answers.push_back(Dialogs::Answer::Yes);
+        QTimer::singleShot(300, f, [f] { f->cmdClearAll_Click(); }); // any change of the list
+        QElapsedTimer waited;
+        waited.start();
+        const Reply woke = raw(port, request("GET", "/api/wait?since=" + since, port, token));
+        QVERIFY(waited.elapsed() < 5000);
+        QVERIFY(woke.json().value("version").toString().toLatin1() != since);
+    }
+
+    void othersAreKeptOut()
+    {
+        QVERIFY(start());
+        const quint16 port = serve();
+        const QByteArray token = join(port, "Ben");
+        QVERIFY(!token.isEmpty());
+        const QByteArray before = fileHash(m_dir->database());
+        const QByteArray tick = "{\"ops\":[{\"seq\":1,\"kind\":\"tick\",\"line\":1}]}";
+        struct Case {
+            const char *what;
+            QByteArray request;
+            int status;
+        };
+        const QList<Case> cases = {
+            {"no token", request("POST", "/api/ops", port, {}, tick), 401},
+            {"a wrong token", request("POST", "/api/ops", port, (token.startsWith('A') ? "B" : "A") + token.mid(1), tick), 401},
+            {"a foreign Host", request("POST", "/api/ops", port, token, tick, {}, "evil.example:80"), 403},
+            {"a foreign Origin",
+             request("POST", "/api/ops", port, token, tick, {"Origin: http://evil.example"}), 403},
+            {"an unknown path", request("GET", "/etc/passwd", port, token), 404},
+            {"a method not on the list", request("DELETE", "/api/list", port, token), 404},
+            {"an oversized body",
+             request("POST", "/api/ops", port, token, QByteArray(40000, ' ')), 413},
+        };
+        for (const Case &c : cases)
+            QVERIFY2(raw(port, c.request).status == c.status, c.what);
+        // An oversized header is refused by the server itself.
+        const Reply huge = raw(port, request("GET", "/api/list", port, token,
+                                             {}, {"X-Big: " + QByteArray(40000, 'a')}));
+        QVERIFY2(huge.status >= 400 || huge.status == 0, QByteArray::number(huge.status));
+        QCOMPARE(fileHash(m_dir->database()), before);
+
+        // A refused phone gets nothing; a forgotten one loses its token.
+        m_share->setJoinApproval([](const QString &) { return false; });
+        QVERIFY(join(port, "Stranger").isEmpty());
+        QVERIFY(QMetaObject::invokeMethod(qApp, [] {}, Qt::DirectConnection));
+        QString error;
+        QVERIFY(Module1::household().change(QString(), {}, [&](QString *e) {
+            return Module1::household().connection().exec("DELETE FROM ShareDevices", {}, e);
+        }, &error));
+        QCOMPARE(raw(port, request("GET", "/api/list", port, token)).status, 401);
+
+        // Joining is limited per minute, whatever the secret.
+        int limited = 0;
+        for (int i = 0; i < ShareService::joinsPerMinute + 2; ++i)
+            limited += raw(port, request("POST", "/api/join", port, {}, "{\"secret\":\"x\",\"name\":\"y\"}"))
+                               .status == 429;
+        QVERIFY(limited >= 2);
+
+        // A sender too slow for the server's limit is cut off, and the rightful
+        // phone is still served meanwhile.
+        HttpServer::Limits small;
+        small.idleSeconds = 1;
+        const quint16 again = serve(true, small);
+        const QByteArray other = join(again, "Carla");
+        QVERIFY(!other.isEmpty());
+        QTcpSocket slow;
+        slow.connectToHost(QHostAddress::LocalHost, again);
+        QTRY_VERIFY_WITH_TIMEOUT(slow.state() == QAbstractSocket::ConnectedState, 5000);
+        slow.write("GET /api/list HTTP/1.1\r\nHost: 127.0.0.1"); // and then nothing
+        QCOMPARE(raw(again, request("GET", "/api/list", again, other)).status, 200);
+        QTRY_VERIFY_WITH_TIMEOUT(slow.state() == QAbstractSocket::UnconnectedState, 10000);
+
+        // Many connections from one address: those past the limit are closed
+        // at once; the others, and the rightful phone, go on.
+        std::vector<std::unique_ptr<QTcpSocket>> crowd;
+        for (unsigned i = 0; i < small.perAddress + 3; ++i) {
+            crowd.push_back(std::make_unique<QTcpSocket>());
+            crowd.back()->connectToHost(QHostAddress::LocalHost, again);
+        }
+        QTest::qWait(500);
+        int open = 0;
+        for (const auto &s : crowd)
+            open += s->state() == QAbstractSocket::ConnectedState;
+        QVERIFY2(open <= int(small.perAddress), qPrintable(QString::number(open)));
+        crowd.clear();
+        QTRY_COMPARE_WITH_TIMEOUT(raw(again, request("GET", "/api/list", again, other)).status, 200,
+                                  10000);
+    }
+
+    void onlyPrivateAndLoopbackPeers()
+    {
+        QVERIFY(HttpServer::allowedPeer(QHostAddress("127.0.0.1")));
+        QVERIFY(HttpServer::allowedPeer(QHostAddress("192.168.1.20")));
+        QVERIFY(HttpServer::allowedPeer(QHostAddress("10.1.2.3")));
+        QVERIFY(HttpServer::allowedPeer(QHostAddress("172.20.0.5")));
+        QVERIFY(HttpServer::allowedPeer(QHostAddress("::ffff:192.168.0.9")));
+        QVERIFY(!HttpServer::allowedPeer(QHostAddress("8.8.8.8")));
+        QVERIFY(!HttpServer::allowedPeer(QHostAddress("172.32.0.1")));
+        QVERIFY(!HttpServer::allowedPeer(QHostAddress("2001:db8::1")));
+    }
+};
+
+QTEST_MAIN(TstShare)
+#include "tst_share.moc"
