@@ -5,6 +5,7 @@
 #include "app/Module1.h"
 #include "data/household/Household.h"
 #include "forms/main/frmVendora.h"
+#include "forms/phone/frmShare.h"
 #include "network/ShareService.h"
 #include "support/TestSupport.h"
 
@@ -12,7 +13,11 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QAccessible>
+#include <QAction>
 #include <QLabel>
+#include <QListWidget>
+#include <QTableView>
 #include <QTcpSocket>
 #include <QtTest>
 
@@ -276,6 +281,68 @@ class TstShare : public Fixture
         crowd.clear();
         QTRY_COMPARE_WITH_TIMEOUT(raw(again, request("GET", "/api/list", again, other)).status, 200,
                                   10000);
+    }
+
+    void throughTheShareWindow()
+    {
+        frmVendora *f = start();
+        QVERIFY(f);
+        f->findChild<QAction *>("mnuShare")->trigger();
+        frmShare *w = Module1::frmShareIfOpen();
+        QVERIFY(w && w->isVisible());
+        ShareService *s = w->service();
+        QVERIFY(s && s->isRunning());
+        const quint16 port = s->port();
+        QVERIFY(w->findChild<QLabel *>("lblShareAddress")->text().contains(s->plainAddress()));
+        // The user is asked once, in words with the phone's name.
+        m_dialogs->answers.push_back(Dialogs::Answer::Yes);
+        const QByteArray secret = secretOf(
+            w->findChild<QLabel *>("picShareCode")->accessibleDescription());
+        const Reply joined = raw(port, request("POST", "/api/join", port, {},
+                                               "{\"secret\":\"" + secret + "\",\"name\":\"Dana\"}"));
+        QCOMPARE(joined.status, 200);
+        QCOMPARE(m_dialogs->messages.last().section('\n', 0, 0), QString("Let Dana join?"));
+        const QByteArray token = joined.json().value("token").toString().toLatin1();
+        auto *phones = w->findChild<QListWidget *>("lstPhones");
+        QCOMPARE(phones->count(), 1);
+        QCOMPARE(phones->item(0)->text(), QString("Dana"));
+
+        // A tick on the phone shows in the desktop's grid, to a screen reader too.
+        QCOMPARE(raw(port, request("POST", "/api/ops", port, token,
+                                   "{\"ops\":[{\"seq\":1,\"kind\":\"tick\",\"line\":" +
+                                       QByteArray::number(line("Tea")) + "}]}"))
+                     .status,
+                 200);
+        auto *grid = f->findChild<QTableView *>("grdList");
+        int teaRow = -1;
+        for (int r = 0; r < grid->model()->rowCount(); ++r)
+            if (grid->model()->index(r, 0).data().toString() == "Tea")
+                teaRow = r;
+        QVERIFY(teaRow >= 0);
+        QCOMPARE(grid->model()->index(teaRow, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
+        QCOMPARE(grid->model()->index(1 - teaRow, 0).data(Qt::CheckStateRole).toInt(),
+                 int(Qt::Unchecked));
+        QAccessibleInterface *table = QAccessible::queryAccessibleInterface(grid);
+        QVERIFY(table && table->tableInterface());
+        QVERIFY(table->tableInterface()->cellAt(teaRow, 0)->state().checked);
+
+        // The desktop removes the ticked lines as one step, and can undo it.
+        f->findChild<QAction *>("mnuRemoveTicked")->trigger();
+        QCOMPARE(m_dir->scalar("SELECT COUNT(*) FROM Selected WHERE Item = 'Tea'").toInt(), 0);
+        QCOMPARE(f->findChild<QAction *>("mnuUndo")->text(), QString("Undo Remove 1 Ticked Line"));
+        f->findChild<QAction *>("mnuUndo")->trigger();
+        QCOMPARE(m_dir->scalar("SELECT COUNT(*) FROM ShareTicks WHERE Taken = 0").toInt(), 1);
+
+        // Forget: the phone's token is no more.
+        phones->setCurrentRow(0);
+        w->cmdForget_Click();
+        QCOMPARE(phones->count(), 0);
+        QCOMPARE(raw(port, request("GET", "/api/list", port, token)).status, 401);
+        // Closing the window stops the sharing: nothing listens.
+        w->close();
+        QTcpSocket probe;
+        probe.connectToHost(QHostAddress::LocalHost, port);
+        QVERIFY(!probe.waitForConnected(2000));
     }
 
     void onlyPrivateAndLoopbackPeers()

@@ -176,5 +176,12 @@ Export the list as a page for the phone instead?</numerusform>
             <numerusform>This code holds the shopping list's %n lines as text. Scan it with the phone's camera.</numerusform>
         </translation>
     </message>
+    <message numerus="yes">
+        <source>Remove %n Ticked Line(s)</source>
+        <translation>
+            <numerusform>Remove %n Ticked Line</numerusform>
+            <numerusform>Remove %n Ticked Lines</numerusform>
+        </translation>
+    </message>
 </context>
 </TS>

@@ -8,6 +8,7 @@
 #include "data/access/Schema.h"
 #include "forms/editor/frmAdding.h"
 #include "forms/main/frmVendora.h"
+#include "forms/phone/frmShare.h"
 #include "forms/stores/frmStores.h"
 #include "uibase/Dialogs.h"
 #include "uibase/HelpViewer.h"
@@ -40,6 +41,7 @@ std::unique_ptr<Household> g_household;
 QPointer<frmVendora> g_main;
 QPointer<frmAdding> g_editor;
 QPointer<frmStores> g_stores;
+QPointer<frmShare> g_share;
 std::function<void()> g_endProgram;
 std::unique_ptr<DatabaseFile::Lock> g_lock;
 QString g_readOnlyReason;
@@ -405,6 +407,26 @@ void openStores()
 
 } // namespace
 
+// One share window: while it is open the list is shared.
+void openShare()
+{
+    if (!g_share) {
+        auto *share = new frmShare(household());
+        share->setAttribute(Qt::WA_DeleteOnClose);
+        if (!share->start()) {
+            Dialogs::notify(g_main, QStringLiteral("The list could not be shared: ") +
+                                        share->loadError());
+            delete share;
+            return;
+        }
+        g_share = share;
+        TopLevelWindows::adopt(share);
+    }
+    g_share->show();
+    g_share->raise();
+    g_share->activateWindow();
+}
+
 // After a restore everything the main window shows came from the old data.
 void reloadMain()
 {
@@ -422,6 +444,7 @@ frmVendora *frmVendoraInstance()
         TopLevelWindows::adopt(g_main);
         QObject::connect(g_main, &frmVendora::editorRequested, g_main, [] { openEditor(); });
         QObject::connect(g_main, &frmVendora::storesRequested, g_main, [] { openStores(); });
+        QObject::connect(g_main, &frmVendora::shareRequested, g_main, [] { openShare(); });
         QObject::connect(g_main, &frmVendora::quitRequested, g_main, [] { endProgram(); });
         SetConnections(1);
         g_main->Form_Load();
@@ -526,6 +549,11 @@ void setEndProgramHandler(std::function<void()> handler)
 frmStores *frmStoresIfOpen()
 {
     return g_stores;
+}
+
+frmShare *frmShareIfOpen()
+{
+    return g_share;
 }
 
 void shutdown()

@@ -13,6 +13,7 @@ class Household;
 class frmVendora;
 class frmAdding;
 class frmStores;
+class frmShare;
 
 // The program itself: where the data is, the report data environment, the
 // highest catalogue ID at start-up, and the single instances of the two
@@ -62,6 +63,7 @@ frmAdding *frmAddingInstance();
 frmAdding *frmAddingIfLoaded();
 void unloadAdding();
 frmStores *frmStoresIfOpen();
+frmShare *frmShareIfOpen();
 
 // Stores what is being typed in any window, as closing it would; false when
 // something could not be stored (told).

@@ -85,7 +85,21 @@ QVariant RecordSetModel::data(const QModelIndex &index, int role) const
             return m_emptyText;
         return v.isNull() ? QVariant(QString()) : v;
     }
+    // Ticked on a phone: shown, and told to a screen reader, as checked.
+    if (role == Qt::CheckStateRole && index.column() == 0 && !m_ticked.isEmpty())
+        return m_ticked.contains(m_rs->valueAt(index.row(), m_tickKey).toLongLong()) ? Qt::Checked
+                                                                                      : Qt::Unchecked;
     return {};
+}
+
+void RecordSetModel::setTicked(const QSet<qint64> &keys, const QString &keyField)
+{
+    if (keys == m_ticked && keyField == m_tickKey)
+        return;
+    m_ticked = keys;
+    m_tickKey = keyField;
+    if (rowCount() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::CheckStateRole});
 }
 
 QVariant RecordSetModel::headerData(int section, Qt::Orientation orientation, int role) const

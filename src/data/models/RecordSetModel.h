@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QPointer>
+#include <QSet>
 
 namespace pantrio
 {
@@ -26,6 +27,9 @@ class RecordSetModel : public QAbstractTableModel
     // The text shown for an empty or Null value of the given field ("-" for a
     // nameless item); what is edited and compared stays the value itself.
     void setEmptyText(const QString &field, const QString &text);
+    // Rows whose key (the field keyField) is in keys show as ticked in the
+    // first column, the others as unticked; an empty set shows no ticks.
+    void setTicked(const QSet<qint64> &keys, const QString &keyField);
     // The record set's field behind a column.
     int fieldOf(int column) const;
 
@@ -46,6 +50,8 @@ class RecordSetModel : public QAbstractTableModel
     QStringList m_columns;
     QString m_emptyField;
     QString m_emptyText;
+    QSet<qint64> m_ticked;
+    QString m_tickKey;
     QList<QMetaObject::Connection> m_links;
 };
 

@@ -7,6 +7,7 @@
 #include "data/models/RecordSetModel.h"
 #include "data/access/RecordSources.h"
 #include "data/household/ShoppingList.h"
+#include "data/sharing/ShareStore.h"
 #include "forms/main/CatalogueView.h"
 #include "uibase/Design.h"
 #include "uibase/Dialogs.h"
@@ -80,8 +81,16 @@ void frmVendora::setConnections(Household &file, const QString &helpFile)
     m_adoSettings->recordset()->setGate(file.gate(nullptr, nullptr, nullptr, Household::Appearance));
     // Edit comes after File, before the menus the window has always had.
     if (!findChild<QMenu *>(QStringLiteral("mnuEdit")))
+    {
         UndoCommands::addEditMenu(this, file, menuBar()->actions().value(1),
                                   [this] { return storeTyping(); });
+        // The lines ticked on the phones, taken off the list as one step.
+        QMenu *edit = findChild<QMenu *>(QStringLiteral("mnuEdit"));
+        edit->addSeparator();
+        QAction *remove = edit->addAction(QStringLiteral("Remove Ticked Lines"));
+        remove->setObjectName(QStringLiteral("mnuRemoveTicked"));
+        connect(remove, &QAction::triggered, this, &frmVendora::mnuRemoveTicked_Click);
+    }
 }
 
 bool frmVendora::change(const QString &text, Household::Changes what,
@@ -105,6 +114,7 @@ void frmVendora::fileChanged(Household::Changes what, const QObject *origin)
     if (what.testFlag(Household::List)) {
         if (origin == m_adoList->recordset()) {
             showCount();
+            showTicks();
             setGridEnabledByCount();
         } else {
             rereadList();
@@ -143,10 +153,35 @@ bool frmVendora::storeTyping()
     return true;
 }
 
+void frmVendora::showTicks()
+{
+    QSet<qint64> ticked;
+    QString error;
+    if (m_file && m_file->hasSharing() &&
+        !ShareStore::tickedLines(m_file->connection(), &ticked, &error))
+        return showError(error);
+    m_listModel->setTicked(ticked, QStringLiteral("ID"));
+}
+
+void frmVendora::mnuRemoveTicked_Click()
+{
+    if (!storeTyping())
+        return;
+    QSet<qint64> ticked;
+    QString error;
+    if (!m_file->hasSharing() || !ShareStore::tickedLines(m_file->connection(), &ticked, &error) ||
+        ticked.isEmpty())
+        return showError(error.isEmpty() ? QStringLiteral("No line is ticked.") : error);
+    change(plural(QT_TRANSLATE_N_NOOP("Pantrio", "Remove %n Ticked Line(s)"), int(ticked.size())),
+           Household::List,
+           [this](QString *e) { return ShareStore::removeTicked(m_file->connection(), nullptr, e); });
+}
+
 void frmVendora::rereadList()
 {
     QString error;
     const bool ok = m_adoList->refresh(&error);
+    showTicks();
     restoreGridWidths();
     showCount();
     if (!ok)

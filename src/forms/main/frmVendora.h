@@ -72,6 +72,8 @@ class frmVendora : public QMainWindow
     void mnuExportPhone_Click();
     void mnuShowQr_Click();
     void mnuCopyText_Click();
+    void mnuShare_Click() { emit shareRequested(); }
+    void mnuRemoveTicked_Click();
     void mnuFont_Click() { DialogShowing(1); }
     void mnuBackColor_Click() { DialogShowing(2); }
     void mnuFontColor_Click() { DialogShowing(4); }
@@ -96,6 +98,8 @@ class frmVendora : public QMainWindow
     void editorRequested();
     // "Stores…" was chosen.
     void storesRequested();
+    // "Share List on Home Network…" was chosen.
+    void shareRequested();
     // The Exit button: the program ends at once.
     void quitRequested();
 
@@ -122,6 +126,7 @@ class frmVendora : public QMainWindow
 
   private:
     void rereadList();
+    void showTicks();
     // Runs one change of the user's through the household file; false, told,
     // when it failed.
     bool change(const QString &text, Household::Changes what,

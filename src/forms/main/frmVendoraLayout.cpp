@@ -139,7 +139,8 @@ void frmVendora::buildMenus()
         {"mnuImport", "Import Catalogue…"}, {"mnuExportCatalogue", "Export Catalogue…"},
         {"mnuExportList", "Export Shopping List…"},
         {"mnuExportPhone", "Export List for Phone…"}, {"mnuShowQr", "Show List as QR Code…"},
-        {"mnuCopyText", "Copy List as Text"}, {nullptr, nullptr},
+        {"mnuCopyText", "Copy List as Text"}, {"mnuShare", "Share List on Home Network…"},
+        {nullptr, nullptr},
         {"mnuImportStores", "Import Store Aisles…"}, {"mnuExportStores", "Export Store Aisles…"}});
     a.insert(addMenu(this, nullptr, nullptr, {{"mnuAdd", "Add"}, {"mnuStores", "Stores…"}}));
     a.insert(addMenu(this, "mnuOpt", "Options", {
@@ -164,6 +165,7 @@ void frmVendora::buildMenus()
         {"mnuExportPhone", &frmVendora::mnuExportPhone_Click},
         {"mnuShowQr", &frmVendora::mnuShowQr_Click},
         {"mnuCopyText", &frmVendora::mnuCopyText_Click},
+        {"mnuShare", &frmVendora::mnuShare_Click},
         {"mnuAdd", &frmVendora::mnuAdd_Click},
         {"mnuStores", &frmVendora::mnuStores_Click},
         {"mnuImportStores", &frmVendora::mnuImportStores_Click},
@@ -197,7 +199,7 @@ void frmVendora::setReadOnly(const QString &reason)
     grdList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grdList->setAccessibleDescription(why);
     for (const char *name :
-         {"mnuAdd", "mnuStores", "mnuRestore", "mnuImport", "mnuImportStores", "mnuFont",
+         {"mnuAdd", "mnuStores", "mnuRestore", "mnuImport", "mnuImportStores", "mnuRemoveTicked", "mnuFont",
           "mnuBackColor", "mnuFontColor"}) {
         if (QAction *a = findChild<QAction *>(QLatin1String(name))) {
             a->setEnabled(false);
