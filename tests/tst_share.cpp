@@ -10,6 +10,8 @@
 #include "support/TestSupport.h"
 
 #include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -343,6 +345,35 @@ class TstShare : public Fixture
         QTcpSocket probe;
         probe.connectToHost(QHostAddress::LocalHost, port);
         QVERIFY(!probe.waitForConnected(2000));
+    }
+
+    void twoPhonesInRealBrowsers()
+    {
+        frmVendora *f = start();
+        QVERIFY(f);
+        const quint16 port = serve();
+        m_share->setJoinApproval([](const QString &) { return true; });
+        const QString a = m_share->newJoiningAddress(), b = m_share->newJoiningAddress();
+        const QString python = QFile::exists("/usr/bin/python3") ? QStringLiteral("/usr/bin/python3")
+                                                                 : QStringLiteral("python3");
+        QTemporaryDir shots;
+        const QString out = qEnvironmentVariable("PANTRIO_TEST_OUT", shots.path());
+        QProcess check;
+        check.setProcessChannelMode(QProcess::MergedChannels);
+        check.start(python, {QStringLiteral(PANTRIO_SOURCE_DIR "/tests/share_check.py"), a, b, out});
+        // The desktop keeps serving meanwhile: the wait runs the event loop.
+        QTRY_VERIFY_WITH_TIMEOUT(check.state() == QProcess::NotRunning, 240000);
+        const QString said = QString::fromUtf8(check.readAll());
+        if (check.exitCode() == 2)
+            QSKIP(qPrintable("no browser to check the page in: " + said));
+        QVERIFY2(check.exitCode() == 0, qPrintable(said));
+        qInfo("%s", qPrintable(said.trimmed()));
+        // On the desktop: each addition once, the ticks there.
+        QCOMPARE(m_dir->scalar("SELECT COUNT(*) FROM Selected WHERE Item = 'Bread from B'").toInt(), 1);
+        QCOMPARE(m_dir->scalar("SELECT COUNT(*) FROM Selected WHERE Item = 'Eggs from A offline'").toInt(), 1);
+        QCOMPARE(m_dir->scalar("SELECT COUNT(DISTINCT LineID) FROM ShareTicks WHERE Taken = 0").toInt(), 2);
+        QCOMPARE(f->findChild<QLabel *>("lblCount")->text(), QString("4"));
+        QVERIFY(port > 0);
     }
 
     void onlyPrivateAndLoopbackPeers()

@@ -1,0 +1,149 @@
+#!/usr/bin/env python3
+"""share_check.py JOIN_A JOIN_B SHOTS_DIR
+
+Two phones, each a headless Chromium at a phone's size through chromedriver,
+join the shared list with the codes' addresses, then tick and add at once;
+each must see the other's changes within seconds, and once. Phone A then
+loses the network, ticks a line and adds one while offline, and comes back:
+both reach the desktop and phone B, once. Every wait is bounded. Prints what
+it checked; exits 1 on the first fault, 2 when the browser is not there.
+"""
+import os
+import shutil
+import sys
+import tempfile
+import time
+
+try:
+    from selenium import webdriver
+    from selenium.webdriver.chrome.options import Options
+    from selenium.webdriver.chrome.service import Service
+    from selenium.webdriver.common.by import By
+except ImportError:
+    print("python3-selenium is not installed")
+    sys.exit(2)
+
+
+PHONES = []
+
+
+def fail(what):
+    print("FAIL: " + what)
+    # What the pages said, for the one who reads the failure.
+    for d in PHONES:
+        try:
+            for entry in d.get_log("browser"):
+                print("  console: " + entry.get("message", ""))
+        except Exception:
+            pass
+    sys.exit(1)
+
+
+def phone(profile):
+    browser = shutil.which("chromium") or "/usr/bin/chromium"
+    driver_path = shutil.which("chromedriver") or "/usr/bin/chromedriver"
+    if not (os.path.exists(browser) and os.path.exists(driver_path)):
+        print("chromium or chromedriver is not installed")
+        sys.exit(2)
+    opts = Options()
+    opts.binary_location = browser
+    for arg in ("--headless=new", "--no-sandbox", "--disable-gpu", "--no-first-run",
+                "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                "--user-data-dir=" + profile, "--window-size=390,844",
+                "--force-device-scale-factor=1"):
+        opts.add_argument(arg)
+    opts.set_capability("goog:loggingPrefs", {"browser": "ALL"})
+    driver = webdriver.Chrome(service=Service(driver_path), options=opts)
+    PHONES.append(driver)
+    return driver
+
+
+def until(what, check, seconds=10):
+    end = time.time() + seconds
+    while time.time() < end:
+        try:
+            if check():
+                return
+        except Exception:
+            pass
+        time.sleep(0.1)
+    fail(what)
+
+
+def lines(d):
+    # Read in one step: the page rebuilds its lines whenever the list changes.
+    return d.execute_script(
+        "var o = {}; document.querySelectorAll('li').forEach(function (li) {"
+        "  var b = li.querySelector('input[type=checkbox]');"
+        "  o[li.querySelector('.item').textContent] = !!(b && b.checked); });"
+        "return o;")
+
+
+def tick(d, item):
+    d.execute_script(
+        "var want = arguments[0];"
+        "document.querySelectorAll('li').forEach(function (li) {"
+        "  if (li.querySelector('.item').textContent === want)"
+        "    li.querySelector('input[type=checkbox]').click(); });", item)
+
+
+def join(d, address, name):
+    d.get(address)
+    until(name + " sees the join form", lambda: d.find_element(By.ID, "join").is_displayed())
+    d.find_element(By.ID, "name").send_keys(name)
+    d.find_element(By.CSS_SELECTOR, "#join button").click()
+    until(name + " joins and sees the list", lambda: len(lines(d)) >= 2, 20)
+    if "#join=" in d.current_url:
+        fail("the secret stays in the address bar after joining")
+
+
+def main():
+    join_a, join_b, shots = sys.argv[1:4]
+    profiles = [tempfile.mkdtemp(prefix="pantrio-phone-") for _ in range(2)]
+    a = phone(profiles[0])
+    b = phone(profiles[1])
+    try:
+        join(a, join_a, "Phone A")
+        join(b, join_b, "Phone B")
+        print("two phones joined")
+        first = sorted(lines(a))[0]
+
+        # A ticks; B sees it. B adds a line; A sees it, once.
+        tick(a, first)
+        until("phone A shows its tick", lambda: lines(a).get(first) is True)
+        until("phone B sees phone A's tick", lambda: lines(b).get(first) is True)
+        b.find_element(By.ID, "item").send_keys("Bread from B")
+        b.find_element(By.ID, "qty").send_keys("2")
+        b.find_element(By.CSS_SELECTOR, "#add button").click()
+        until("phone A sees phone B's line",
+              lambda: "Bread from B" in lines(a) and "Bread from B" in lines(b))
+        print("ticks and additions reach the other phone")
+
+        # A goes offline: its changes wait, and arrive once when it is back.
+        a.set_network_conditions(offline=True, latency=0, download_throughput=0,
+                                 upload_throughput=0)
+        time.sleep(1)
+        target = sorted(k for k, v in lines(a).items() if not v and k != "Bread from B")[0]
+        tick(a, target)
+        a.find_element(By.ID, "item").send_keys("Eggs from A offline")
+        a.find_element(By.CSS_SELECTOR, "#add button").click()
+        time.sleep(2)
+        if lines(b).get(target) is True or "Eggs from A offline" in lines(b):
+            fail("a change made offline arrived while offline")
+        a.delete_network_conditions()
+        a.execute_script("window.dispatchEvent(new Event('online'))")
+        until("phone B sees what phone A did offline",
+              lambda: lines(b).get(target) is True and "Eggs from A offline" in lines(b), 20)
+        print("changes made offline arrive when the phone is back")
+        a.save_screenshot(os.path.join(shots, "phone-a.png"))
+        b.save_screenshot(os.path.join(shots, "phone-b.png"))
+        print("first line: %s" % first)
+    finally:
+        a.quit()
+        b.quit()
+        for p in profiles:
+            shutil.rmtree(p, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()
