@@ -81,6 +81,9 @@ run_fuzz() {
     [ -x /usr/bin/llvm-symbolizer-14 ] && export ASAN_SYMBOLIZER_PATH=/usr/bin/llvm-symbolizer-14
     mkdir -p "$corpus" && cp -n fuzz/corpus/* "$corpus"/ 2>/dev/null || true
     "$1/fuzz/fuzz_records" -max_total_time="$2" -max_len=4096 -print_final_stats=1 "$corpus"
+    local shares="$1/corpus-share"
+    mkdir -p "$shares" && cp -n fuzz/corpus-share/* "$shares"/ 2>/dev/null || true
+    "$1/fuzz/fuzz_share" -max_total_time="$2" -max_len=4096 -print_final_stats=1 "$shares"
 }
 
 cups_up() {

@@ -10,6 +10,7 @@
 #include <QMetaObject>
 #include <QRandomGenerator>
 #include <QSemaphore>
+#include <QThread>
 #include <QUrl>
 
 #include <atomic>
@@ -150,6 +151,10 @@ QString ShareService::newJoiningAddress()
 
 bool ShareService::onServiceThread(const std::function<void()> &work)
 {
+    if (QThread::currentThread() == thread()) {
+        work();
+        return true;
+    }
     // 0 waiting, 1 running, 2 given up: the work never runs once given up.
     auto state = std::make_shared<std::atomic<int>>(0);
     auto done = std::make_shared<QSemaphore>(0);

@@ -62,12 +62,15 @@ class ShareService : public QObject
     static constexpr int joinsPerMinute = 10;
     static constexpr int joiningMinutes = 10;
 
+    // Answers one request, as the server does on its threads (and the
+    // fuzzer on the service's own).
+    HttpResponse handle(const HttpRequest &request);
+
   signals:
     // A phone joined or was forgotten.
     void devicesChanged();
 
   private:
-    HttpResponse handle(const HttpRequest &request);
     HttpResponse join(const HttpRequest &request);
     HttpResponse list(const QString &device, const HttpRequest &request);
     HttpResponse wait(const HttpRequest &request);
