@@ -20,7 +20,12 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QTableView>
+#include <QTcpServer>
 #include <QTcpSocket>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <QtTest>
 
 using namespace pantrio;
@@ -92,6 +97,97 @@ QByteArray request(const QByteArray &method, const QByteArray &path, quint16 por
              QByteArray::number(body.size()) + "\r\n";
     return r + "\r\n" + body;
 }
+
+// A proxy of our own between a phone and the desktop that drops, delays,
+// duplicates or resets what passes, one fault per request as told. It runs on
+// a thread of its own with blocking sockets, so the desktop's loop runs on.
+class FaultyProxy
+{
+  public:
+    enum class Fault { None, DropAnswer, Duplicate, Delay, Reset };
+    explicit FaultyProxy(quint16 target) : m_target(target)
+    {
+        m_thread = std::thread([this] { run(); });
+        for (int i = 0; i < 200 && m_port.load() == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ~FaultyProxy()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+    quint16 port() const { return m_port; }
+    void next(Fault f) { m_fault = int(f); }
+
+  private:
+    static QByteArray readRequest(QTcpSocket &s)
+    {
+        QByteArray data;
+        for (int i = 0; i < 200; ++i) {
+            s.waitForReadyRead(50);
+            data += s.readAll();
+            const qsizetype end = data.indexOf("\r\n\r\n");
+            if (end < 0)
+                continue;
+            const QByteArray head = data.left(end).toLower();
+            const qsizetype at = head.indexOf("content-length:");
+            const int length = at < 0 ? 0 : head.mid(at + 15).split('\r').first().trimmed().toInt();
+            if (data.size() >= end + 4 + length)
+                break;
+        }
+        return data;
+    }
+    QByteArray forward(const QByteArray &request)
+    {
+        QTcpSocket up;
+        up.connectToHost(QHostAddress::LocalHost, m_target);
+        if (!up.waitForConnected(5000))
+            return {};
+        up.write(request);
+        up.waitForBytesWritten(5000);
+        QByteArray answer;
+        for (int i = 0; i < 400 && up.state() == QAbstractSocket::ConnectedState; ++i) {
+            up.waitForReadyRead(50);
+            answer += up.readAll();
+        }
+        return answer + up.readAll();
+    }
+    void run()
+    {
+        QTcpServer server;
+        server.listen(QHostAddress::LocalHost, 0);
+        m_port = server.serverPort();
+        while (!m_stop) {
+            if (!server.waitForNewConnection(50))
+                continue;
+            std::unique_ptr<QTcpSocket> phone(server.nextPendingConnection());
+            const QByteArray request = readRequest(*phone);
+            const Fault fault = Fault(m_fault.exchange(int(Fault::None)));
+            if (fault == Fault::Reset) {
+                phone->abort();
+                continue;
+            }
+            if (fault == Fault::Delay)
+                std::this_thread::sleep_for(std::chrono::milliseconds(700));
+            QByteArray answer = forward(request);
+            if (fault == Fault::Duplicate)
+                answer = forward(request);
+            if (fault == Fault::DropAnswer) {
+                phone->abort(); // the desktop did it; the phone never hears
+                continue;
+            }
+            phone->write(answer);
+            phone->waitForBytesWritten(5000);
+            phone->disconnectFromHost();
+        }
+    }
+
+    quint16 m_target;
+    std::atomic<quint16> m_port{0};
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_fault{0};
+    std::thread m_thread;
+};
 
 } // namespace
 
@@ -374,6 +470,43 @@ class TstShare : public Fixture
         QCOMPARE(m_dir->scalar("SELECT COUNT(DISTINCT LineID) FROM ShareTicks WHERE Taken = 0").toInt(), 2);
         QCOMPARE(f->findChild<QLabel *>("lblCount")->text(), QString("4"));
         QVERIFY(port > 0);
+    }
+
+    void faultsOnTheWayLoseAndDoubleNothing()
+    {
+        QVERIFY(start());
+        const quint16 port = serve();
+        const QByteArray token = join(port, "Eve");
+        QVERIFY(!token.isEmpty());
+        FaultyProxy proxy(port);
+        QVERIFY(proxy.port() > 0);
+        // Through the proxy the Host is the proxy's: the desktop must be told
+        // its own, as a phone's browser would name it.
+        const QByteArray host = "127.0.0.1:" + QByteArray::number(port);
+        auto send = [&](const QByteArray &ops) {
+            return raw(proxy.port(), request("POST", "/api/ops", port, token, ops, {}, host));
+        };
+        const QByteArray tea = QByteArray::number(line("Tea")), jam = QByteArray::number(line("Jam"));
+        // The answer is lost: the phone sends again, and the tick counts once.
+        const QByteArray tick = "{\"ops\":[{\"seq\":1,\"kind\":\"tick\",\"line\":" + tea + "}]}";
+        proxy.next(FaultyProxy::Fault::DropAnswer);
+        QCOMPARE(send(tick).status, 0);
+        QVERIFY(send(tick).json().value("acks").toArray().at(0).toObject().value("repeat").toBool());
+        // The request arrives twice.
+        const QByteArray add = "{\"ops\":[{\"seq\":2,\"kind\":\"add\",\"item\":\"Rice\"}]}";
+        proxy.next(FaultyProxy::Fault::Duplicate);
+        QCOMPARE(send(add).status, 200);
+        // Reset before it reached the desktop: sent again, it is applied then.
+        const QByteArray other = "{\"ops\":[{\"seq\":3,\"kind\":\"tick\",\"line\":" + jam + "}]}";
+        proxy.next(FaultyProxy::Fault::Reset);
+        QCOMPARE(send(other).status, 0);
+        QCOMPARE(m_dir->scalar("SELECT COUNT(*) FROM ShareTicks WHERE LineID = ?", {jam}).toInt(), 0);
+        proxy.next(FaultyProxy::Fault::Delay);
+        QCOMPARE(send(other).status, 200);
+        // Everything once.
+        QCOMPARE(m_dir->scalar("SELECT COUNT(*) FROM Selected WHERE Item = 'Rice'").toInt(), 1);
+        QCOMPARE(m_dir->scalar("SELECT COUNT(*) FROM ShareTicks WHERE Taken = 0").toInt(), 2);
+        QCOMPARE(m_dir->scalar("SELECT COUNT(*) FROM ShareOps").toInt(), 3);
     }
 
     void onlyPrivateAndLoopbackPeers()
