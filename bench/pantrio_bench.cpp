@@ -17,6 +17,7 @@
 #include "data/text/Plural.h"
 #include "data/access/Schema.h"
 #include "data/household/Household.h"
+#include "network/ShareService.h"
 #include "data/household/Stores.h"
 #include "data/formats/TakeAlong.h"
 #include "forms/editor/frmAdding.h"
@@ -30,6 +31,9 @@
 #include "uibase/Fonts.h"
 
 #include <QApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTcpSocket>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -48,6 +52,9 @@
 #include <functional>
 #include <string>
 #include <vector>
+
+#include <atomic>
+#include <thread>
 
 using namespace pantrio;
 
@@ -559,6 +566,137 @@ void one(int size)
                 timeIt([&] { open(page); }, std::min(g_runs, 3)),
                 timeIt([&] { open(blank); }, std::min(g_runs, 3)));
         }
+        setList(db, 10000);
+    }
+
+    // 5d. Sharing with phones, over HTTP on 127.0.0.1: the list a phone asks
+    // for (2,000 lines) against the same rows read raw; a tick's round trip
+    // until the desktop's grid shows it; ten phones ticking together (every
+    // tick applied once, and the desktop's slowest event-loop stall).
+    {
+        setList(db, 2000);
+        Module1::shutdown();
+        f = startMain();
+        ShareService share(Module1::household());
+        share.setJoinApproval([](const QString &) { return true; });
+        share.start(QHostAddress(), 0, nullptr);
+        const quint16 port = share.port();
+        auto join = [&](const QString &name) {
+            HttpRequest r;
+            r.method = "POST";
+            r.path = QStringLiteral("/api/join");
+            r.headers.insert("host", "127.0.0.1:" + QByteArray::number(port));
+            r.body = QJsonDocument(QJsonObject{
+                                       {QStringLiteral("secret"),
+                                        share.newJoiningAddress().section(QStringLiteral("#join="), 1)},
+                                       {QStringLiteral("name"), name}})
+                         .toJson();
+            return QJsonDocument::fromJson(share.handle(r).body)
+                .object()
+                .value(QStringLiteral("token"))
+                .toString()
+                .toLatin1();
+        };
+        // One request on a socket of its own, from any thread.
+        auto http = [port](const QByteArray &method, const QByteArray &path, const QByteArray &token,
+                           const QByteArray &body) {
+            QTcpSocket s;
+            s.connectToHost(QHostAddress::LocalHost, port);
+            if (!s.waitForConnected(5000))
+                return QByteArray();
+            s.write(method + ' ' + path + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port) +
+                    "\r\nConnection: close\r\nAuthorization: Bearer " + token +
+                    "\r\nContent-Type: application/json\r\nContent-Length: " +
+                    QByteArray::number(body.size()) + "\r\n\r\n" + body);
+            QByteArray answer;
+            for (int i = 0; i < 2000 && s.state() == QAbstractSocket::ConnectedState; ++i) {
+                s.waitForReadyRead(10);
+                answer += s.readAll();
+            }
+            return answer + s.readAll();
+        };
+        const QByteArray token = join(QStringLiteral("bench"));
+        QByteArray answer;
+        std::thread reader;
+        const double list = timeIt([&] {
+            // The desktop's loop runs while the phone waits, as in the program.
+            std::atomic<bool> done{false};
+            reader = std::thread([&] {
+                answer = http("GET", "/api/list", token, {});
+                done = true;
+            });
+            while (!done)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            reader.join();
+        });
+        row(QStringLiteral("shared list answered over HTTP (2,000 lines)"), size, list, timeIt([&] {
+                raw.read("SELECT Item, Category, Aisle, Quantity, ID FROM Selected ORDER BY "
+                         "Aisle, Item");
+                raw.read("SELECT LineID, Device, Seq FROM ShareTicks WHERE Taken = 0");
+            }));
+        // A tick until the grid shows it.
+        auto *shared = f->findChild<QTableView *>(QStringLiteral("grdList"));
+        qint64 seq = 0;
+        int row0 = 0;
+        const double roundTrip = timeIt([&] {
+            const qint64 id = shared->model()->index(row0, 4).data().toLongLong();
+            const QByteArray op = "{\"ops\":[{\"seq\":" + QByteArray::number(++seq) +
+                                  ",\"kind\":\"tick\",\"line\":" + QByteArray::number(id) + "}]}";
+            std::thread phone([&] { http("POST", "/api/ops", token, op); });
+            QElapsedTimer t;
+            t.start();
+            while (shared->model()->index(row0, 0).data(Qt::CheckStateRole).toInt() != Qt::Checked &&
+                   t.elapsed() < 10000)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+            phone.join();
+            ++row0;
+        });
+        row(QStringLiteral("a tick's round trip until the desktop shows it"), size, roundTrip, 0);
+        // Ten phones together, each ticking and unticking as fast as it can.
+        const int seconds = qEnvironmentVariableIntValue("PANTRIO_BENCH_SHARE_SECONDS") > 0
+                                ? qEnvironmentVariableIntValue("PANTRIO_BENCH_SHARE_SECONDS")
+                                : 10;
+        QList<QByteArray> tokens;
+        for (int p = 0; p < 10; ++p)
+            tokens << join(QStringLiteral("phone %1").arg(p));
+        std::atomic<int> sent{0};
+        std::atomic<bool> stop{false};
+        std::vector<std::thread> phones;
+        const qint64 firstLine = shared->model()->index(0, 4).data().toLongLong();
+        for (int p = 0; p < 10; ++p)
+            phones.emplace_back([&, p] {
+                for (qint64 s = 1; !stop; ++s) {
+                    const QByteArray op = "{\"ops\":[{\"seq\":" + QByteArray::number(s) +
+                                          ",\"kind\":\"tick\",\"line\":" +
+                                          QByteArray::number(firstLine + p) + "}]}";
+                    if (http("POST", "/api/ops", tokens.at(p), op).contains(" 200 "))
+                        ++sent;
+                }
+            });
+        QElapsedTimer clock;
+        clock.start();
+        qint64 last = 0, stall = 0;
+        while (clock.elapsed() < seconds * 1000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            const qint64 now = clock.elapsed();
+            stall = std::max(stall, now - last);
+            last = now;
+        }
+        stop = true;
+        for (auto &t : phones)
+            t.join();
+        Connection check;
+        check.open(db, nullptr);
+        Connection::Rows applied;
+        check.select(QStringLiteral("SELECT COUNT(*) FROM ShareOps WHERE Device <> 'desktop'"),
+                     &applied, nullptr);
+        const qint64 once = applied.rows.value(0).value(0).toLongLong() - qint64(row0) - 0;
+        // Applied once each: the ratio of applied to sent is 1.
+        row(QStringLiteral("ten phones: ticks applied, against ticks sent"), size, double(once),
+            double(sent.load()));
+        row(QStringLiteral("ten phones ticking for %1 s: slowest event-loop stall").arg(seconds),
+            size, double(stall), 0);
+        share.stop();
         setList(db, 10000);
     }
 
