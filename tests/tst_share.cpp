@@ -509,6 +509,36 @@ class TstShare : public Fixture
         QCOMPARE(m_dir->scalar("SELECT COUNT(*) FROM ShareOps").toInt(), 3);
     }
 
+    void aFileThatMayOnlyBeReadIsSharedReadOnly()
+    {
+        QVERIFY(m_dir->makeFirstVersion()); // an older file, as it is
+        const QByteArray before = fileHash(m_dir->database());
+        Household file;
+        QString error;
+        QVERIFY2(file.open(m_dir->database(), &error, Connection::Mode::ReadOnly), qPrintable(error));
+        ShareService share(file);
+        share.setJoinApproval([](const QString &) { return true; });
+        QVERIFY2(share.start(QHostAddress(), 0, &error), qPrintable(error));
+        const quint16 port = share.port();
+        const QByteArray secret = secretOf(share.newJoiningAddress());
+        const Reply joined = raw(port, request("POST", "/api/join", port, {},
+                                               "{\"secret\":\"" + secret + "\",\"name\":\"Finn\"}"));
+        QCOMPARE(joined.status, 200);
+        QCOMPARE(share.devices().size(), 1);
+        const QByteArray token = joined.json().value("token").toString().toLatin1();
+        const Reply list = raw(port, request("GET", "/api/list", port, token));
+        QCOMPARE(list.status, 200);
+        QVERIFY(list.json().value("readOnly").toBool());
+        QCOMPARE(list.json().value("total").toInt(), 2);
+        QCOMPARE(raw(port, request("POST", "/api/ops", port, token,
+                                   "{\"ops\":[{\"seq\":1,\"kind\":\"add\",\"item\":\"x\"}]}"))
+                     .status,
+                 403);
+        share.stop();
+        file.close();
+        QCOMPARE(fileHash(m_dir->database()), before);
+    }
+
     void onlyPrivateAndLoopbackPeers()
     {
         QVERIFY(HttpServer::allowedPeer(QHostAddress("127.0.0.1")));

@@ -96,10 +96,10 @@ qint64 ShareService::version() const
 bool ShareService::start(const QHostAddress &address, quint16 port, QString *error)
 {
     stop();
-    if (!m_file.hasSharing()) {
+    // A file that may only be read is shared read-only, whatever its version.
+    if (!m_file.hasSharing() && !m_file.isReadOnly()) {
         if (error)
-            *error = QStringLiteral("This file is of an older version and may only be read, so "
-                                    "its list cannot be shared.");
+            *error = QStringLiteral("This file cannot keep what sharing needs.");
         return false;
     }
     {
@@ -211,7 +211,14 @@ QString ShareService::deviceOf(const HttpRequest &request)
     // The hashes are read on the service's thread; the comparison takes as
     // long whichever device, if any, matches.
     QVector<QPair<ShareStore::Device, QByteArray>> devices;
-    if (!onServiceThread([&] { ShareStore::deviceHashes(m_file.connection(), &devices, &error); }))
+    if (!onServiceThread([&] {
+            if (!m_file.hasSharing() || m_file.isReadOnly()) {
+                for (const Joined &j : std::as_const(m_readOnlyDevices))
+                    devices.append({ShareStore::Device{j.id, j.name, {}}, j.hash});
+                return;
+            }
+            ShareStore::deviceHashes(m_file.connection(), &devices, &error);
+        }))
         return {};
     for (const auto &d : std::as_const(devices))
         if (sameBytes(d.second, hash) && id.isEmpty())
@@ -286,6 +293,11 @@ HttpResponse ShareService::join(const HttpRequest &request)
         token = randomText(32);
         id = randomText(12);
         const ShareStore::Device d{id, name, QDateTime::currentDateTimeUtc()};
+        if (!m_file.hasSharing() || m_file.isReadOnly()) {
+            m_readOnlyDevices.append({id, name, sha256(token.toLatin1())});
+            emit devicesChanged();
+            return;
+        }
         allowed = m_file.change(
             QString(), {},
             [&](QString *e) {
@@ -318,7 +330,7 @@ HttpResponse ShareService::list(const QString &, const HttpRequest &request)
         TakeAlong::List items;
         QHash<qint64, QVector<Share::Tag>> ticks;
         if (!TakeAlong::build(m_file.de(), &items, &error) ||
-            !ShareStore::allLiveTicks(m_file.connection(), &ticks, &error))
+            (m_file.hasSharing() && !ShareStore::allLiveTicks(m_file.connection(), &ticks, &error)))
             return;
         QJsonArray groups;
         int left = 0, total = 0;
@@ -354,6 +366,36 @@ HttpResponse ShareService::list(const QString &, const HttpRequest &request)
                    m_epoch + QLatin1Char(':') + QString::number(m_version));
     }
     return json(out);
+}
+
+QVector<QPair<QString, QString>> ShareService::devices()
+{
+    QVector<QPair<QString, QString>> out;
+    if (!m_file.hasSharing() || m_file.isReadOnly()) {
+        for (const Joined &j : std::as_const(m_readOnlyDevices))
+            out.append({j.id, j.name});
+        return out;
+    }
+    QVector<ShareStore::Device> stored;
+    QString error;
+    if (ShareStore::devices(m_file.connection(), &stored, &error))
+        for (const ShareStore::Device &d : std::as_const(stored))
+            out.append({d.id, d.name});
+    return out;
+}
+
+bool ShareService::forget(const QString &id, QString *error)
+{
+    if (!m_file.hasSharing() || m_file.isReadOnly()) {
+        m_readOnlyDevices.removeIf([&](const Joined &j) { return j.id == id; });
+    } else if (!m_file.change(
+                   QString(), {},
+                   [&](QString *e) { return ShareStore::forget(m_file.connection(), id, e); },
+                   error)) {
+        return false;
+    }
+    emit devicesChanged();
+    return true;
 }
 
 HttpResponse ShareService::wait(const HttpRequest &request)

@@ -54,6 +54,11 @@ class ShareService : public QObject
         m_approve = std::move(approve);
     }
 
+    // The phones that joined, and forgetting one (its token goes). On a file
+    // that may only be read they are kept for this sharing only.
+    QVector<QPair<QString, QString>> devices(); // id, name
+    bool forget(const QString &id, QString *error);
+
     // The list's version: raised by every change a phone should hear of.
     qint64 version() const;
 
@@ -99,6 +104,12 @@ class ShareService : public QObject
     };
     QList<Secret> m_secrets;
     QList<QDateTime> m_joinAttempts;
+    // Phones of a file that may only be read: id, name, token hash.
+    struct Joined {
+        QString id, name;
+        QByteArray hash;
+    };
+    QList<Joined> m_readOnlyDevices;
 };
 
 } // namespace pantrio

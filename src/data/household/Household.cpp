@@ -75,10 +75,10 @@ Household::~Household()
     close();
 }
 
-bool Household::open(const QString &path, QString *error)
+bool Household::open(const QString &path, QString *error, Connection::Mode mode)
 {
     close();
-    if (!m_connection.open(path, error))
+    if (!m_connection.open(path, error, mode))
         return false;
     m_path = m_connection.path();
     if (!readSchema(error)) {

@@ -43,7 +43,8 @@ class Household : public QObject
     // Opens the file and brings an older version up to date in one
     // transaction (a file that may only be read is shown as it is). False,
     // with the file closed and unchanged, when it cannot be used.
-    bool open(const QString &path, QString *error);
+    bool open(const QString &path, QString *error,
+              Connection::Mode mode = Connection::Mode::ReadWrite);
     void close();
     bool isOpen() const { return m_connection.isOpen(); }
     QString path() const { return m_path; }

@@ -72,7 +72,7 @@ frmShare::frmShare(Household &file)
     connect(cmdForget, &QPushButton::clicked, this, &frmShare::cmdForget_Click);
     connect(stop, &QPushButton::clicked, this, &frmShare::cmdStop_Click);
     connect(lstPhones, &QListWidget::currentRowChanged, this,
-            [this](int row) { cmdForget->setEnabled(row >= 0 && !m_file.isReadOnly()); });
+            [this](int row) { cmdForget->setEnabled(row >= 0); });
     cmdForget->setEnabled(false);
 }
 
@@ -135,16 +135,12 @@ void frmShare::cmdNewCode_Click()
 
 void frmShare::showDevices()
 {
-    QVector<ShareStore::Device> devices;
-    QString error;
-    if (!ShareStore::devices(m_file.connection(), &devices, &error))
-        return void(Dialogs::notify(this, error));
     lstPhones->clear();
-    for (const ShareStore::Device &d : std::as_const(devices)) {
-        auto *item = new QListWidgetItem(d.name, lstPhones);
-        item->setData(kDeviceId, d.id);
+    for (const auto &d : m_service->devices()) {
+        auto *item = new QListWidgetItem(d.second, lstPhones);
+        item->setData(kDeviceId, d.first);
     }
-    cmdForget->setEnabled(lstPhones->currentRow() >= 0 && !m_file.isReadOnly());
+    cmdForget->setEnabled(lstPhones->currentRow() >= 0);
 }
 
 void frmShare::cmdForget_Click()
@@ -155,9 +151,7 @@ void frmShare::cmdForget_Click()
     const QString id = item->data(kDeviceId).toString();
     QString error;
     // Its token goes: the phone must scan a new code to come back.
-    if (!m_file.change(QString(), {},
-                       [&](QString *e) { return ShareStore::forget(m_file.connection(), id, e); },
-                       &error))
+    if (!m_service->forget(id, &error))
         Dialogs::notify(this, error);
     showDevices();
 }
