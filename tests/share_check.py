@@ -135,6 +135,19 @@ def main():
         until("phone B sees what phone A did offline",
               lambda: lines(b).get(target) is True and "Eggs from A offline" in lines(b), 20)
         print("changes made offline arrive when the phone is back")
+
+        # A change made on the desktop reaches both phones.
+        print("WAITING-FOR-DESKTOP", flush=True)
+        until("both phones see the desktop's new line",
+              lambda: "Butter from the desktop" in lines(a) and "Butter from the desktop" in lines(b),
+              20)
+        print("the desktop's changes reach the phones")
+
+        # The page first shown on a phone that joined before: a reload.
+        start = time.time()
+        a.refresh()
+        until("the page shows its lines again", lambda: len(lines(a)) >= 4, 20)
+        print("page shown again in %d ms" % int((time.time() - start) * 1000))
         a.save_screenshot(os.path.join(shots, "phone-a.png"))
         b.save_screenshot(os.path.join(shots, "phone-b.png"))
         print("first line: %s" % first)
