@@ -74,6 +74,8 @@ frmShare::frmShare(Household &file)
     connect(lstPhones, &QListWidget::currentRowChanged, this,
             [this](int row) { cmdForget->setEnabled(row >= 0); });
     cmdForget->setEnabled(false);
+    // Room for the code, the words under it and a few phones.
+    resize(460, 720);
 }
 
 frmShare::~frmShare() = default;
