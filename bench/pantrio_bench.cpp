@@ -327,6 +327,9 @@ void one(int size)
     // Undo of Delete All: the whole list written back by its rows' IDs, and
     // the list read again; raw, the same rows inserted in one transaction.
     {
+        setList(db, 10000);
+        Module1::shutdown();
+        f = startMain();
         Household &file = Module1::household();
         Connection::Rows lines;
         file.connection().select(

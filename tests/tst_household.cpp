@@ -204,6 +204,24 @@ class TstHousehold : public QObject
         QVERIFY(m_db->rows("SELECT * FROM Selected").isEmpty());
     }
 
+    void aStepWhoseRowsNeedWhatIsGoneRefuses()
+    {
+        QString error;
+        qlonglong a = 0;
+        QVERIFY(Stores::add(m_file->connection(), "A", &a, &error));
+        const qlonglong milk = id("Whole Milk");
+        QVERIFY(m_file->change(
+            "Aisle Edit", Household::StoresAndAisles,
+            [&](QString *e) { return Stores::setItemAisle(m_file->connection(), a, milk, "3", e); },
+            &error));
+        QVERIFY(undo());
+        // Another program deletes the item the aisle belongs to.
+        QVERIFY(m_db->exec("DELETE FROM Vendora WHERE ID = ?", {milk}));
+        QVERIFY(!m_file->redo(&error));
+        QVERIFY2(error.contains("deleted since"), qPrintable(error));
+        QVERIFY(rows("SELECT * FROM StoreAisles").isEmpty());
+    }
+
     void eachChangeIsAnnouncedOnce()
     {
         QSignalSpy spy(m_file.get(), &Household::changed);

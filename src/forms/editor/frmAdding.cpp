@@ -107,8 +107,10 @@ void frmAdding::fileChanged(Household::Changes what, const QObject *origin)
             m_rs->recordCount() > 0)
             m_rs->moveTo(std::clamp(position, 0, m_rs->recordCount() - 1));
         showRecord();
+        refreshFindList();
     }
-    refreshFindList();
+    // The editor's own writes: its handlers re-read the find list as the
+    // editor always has.
 }
 
 void frmAdding::Form_Load()
