@@ -349,6 +349,16 @@ class TstShare : public Fixture
         QVERIFY2(huge.status >= 400 || huge.status == 0, QByteArray::number(huge.status));
         QCOMPARE(fileHash(m_dir->database()), before);
 
+        // A code out of date is no use.
+        m_share->setJoiningLifetime(1);
+        const QByteArray stale = secretOf(m_share->newJoiningAddress());
+        QTest::qWait(2100);
+        QCOMPARE(raw(port, request("POST", "/api/join", port, {},
+                                   "{\"secret\":\"" + stale + "\",\"name\":\"Late\"}"))
+                     .status,
+                 403);
+        m_share->setJoiningLifetime(ShareService::joiningMinutes * 60);
+
         // A refused phone gets nothing; a forgotten one loses its token.
         m_share->setJoinApproval([](const QString &) { return false; });
         QVERIFY(join(port, "Stranger").isEmpty());
@@ -461,11 +471,17 @@ class TstShare : public Fixture
 
     void twoPhonesInRealBrowsers()
     {
+        // Through the real windows: the share window of the running program,
+        // the user saying Yes to each phone.
         frmVendora *f = start();
         QVERIFY(f);
-        const quint16 port = serve();
-        m_share->setJoinApproval([](const QString &) { return true; });
-        const QString a = m_share->newJoiningAddress(), b = m_share->newJoiningAddress();
+        f->findChild<QAction *>("mnuShare")->trigger();
+        frmShare *w = Module1::frmShareIfOpen();
+        QVERIFY(w && w->service());
+        const quint16 port = w->service()->port();
+        m_dialogs->answers.push_back(Dialogs::Answer::Yes);
+        m_dialogs->answers.push_back(Dialogs::Answer::Yes);
+        const QString a = w->service()->newJoiningAddress(), b = w->service()->newJoiningAddress();
         const QString python = QFile::exists("/usr/bin/python3") ? QStringLiteral("/usr/bin/python3")
                                                                  : QStringLiteral("python3");
         QTemporaryDir shots;
@@ -483,8 +499,10 @@ class TstShare : public Fixture
                                   check.state() == QProcess::NotRunning),
                                  240000);
         said += check.readAll();
-        if (check.exitCode() == 2)
+        if (check.exitCode() == 2) {
+            m_dialogs->answers.clear(); // no phone came to be let in
             QSKIP(qPrintable("no browser to check the page in: " + QString::fromUtf8(said)));
+        }
         QVERIFY2(check.exitCode() == 0, said.constData());
         qInfo("%s", said.trimmed().constData());
         // On the desktop: each addition once, the ticks there.
@@ -493,6 +511,9 @@ class TstShare : public Fixture
         QCOMPARE(m_dir->scalar("SELECT COUNT(DISTINCT LineID) FROM ShareTicks WHERE Taken = 0").toInt(), 2);
         QCOMPARE(f->findChild<QLabel *>("lblCount")->text(), QString("5"));
         QVERIFY(port > 0);
+        QCOMPARE(w->findChild<QListWidget *>("lstPhones")->count(), 2);
+        QVERIFY(m_dialogs->messages.contains("Let Phone A join?\n\nIt will see the shopping list "
+                                             "and may tick and add lines while it is shared."));
     }
 
     void faultsOnTheWayLoseAndDoubleNothing()

@@ -144,7 +144,7 @@ QString ShareService::newJoiningAddress()
         QMutexLocker lock(&m_mutex);
         const QDateTime now = QDateTime::currentDateTimeUtc();
         m_secrets.removeIf([&](const Secret &s) { return s.until < now; });
-        m_secrets.append({sha256(secret.toLatin1()), now.addSecs(joiningMinutes * 60)});
+        m_secrets.append({sha256(secret.toLatin1()), now.addSecs(m_joiningSeconds)});
     }
     return plainAddress() + QStringLiteral("#join=") + secret;
 }

@@ -66,6 +66,8 @@ class ShareService : public QObject
     void setLimits(const HttpServer::Limits &limits) { m_limits = limits; }
     static constexpr int joinsPerMinute = 10;
     static constexpr int joiningMinutes = 10;
+    // How long a new joining secret is valid (joiningMinutes unless set).
+    void setJoiningLifetime(int seconds) { m_joiningSeconds = seconds; }
 
     // Answers one request, as the server does on its threads (and the
     // fuzzer on the service's own).
@@ -110,6 +112,7 @@ class ShareService : public QObject
         QByteArray hash;
     };
     QList<Joined> m_readOnlyDevices;
+    int m_joiningSeconds = joiningMinutes * 60;
 };
 
 } // namespace pantrio
