@@ -147,7 +147,8 @@ def main():
         start = time.time()
         a.refresh()
         until("the page shows its lines again", lambda: len(lines(a)) >= 4, 20)
-        print("page shown again in %d ms" % int((time.time() - start) * 1000))
+        print("page shown again with %d lines in %d ms"
+              % (len(lines(a)), int((time.time() - start) * 1000)))
         a.save_screenshot(os.path.join(shots, "phone-a.png"))
         b.save_screenshot(os.path.join(shots, "phone-b.png"))
         print("first line: %s" % first)
