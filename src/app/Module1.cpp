@@ -387,22 +387,32 @@ void closeEditor()
 }
 
 // One Stores window, whichever window asked for it.
-void openStores()
+// One window of a kind, whichever window asked for it: made and started on
+// first use (told and dropped when it cannot start), then brought forward.
+template <typename Form, typename Start>
+void openOne(QPointer<Form> &slot, Form *made, Start start, const QString &failure)
 {
-    if (!g_stores) {
-        auto *stores = new frmStores;
-        stores->setAttribute(Qt::WA_DeleteOnClose);
-        if (!stores->load(household())) {
-            Dialogs::notify(g_main, stores->loadError());
-            delete stores;
+    if (!slot) {
+        made->setAttribute(Qt::WA_DeleteOnClose);
+        if (!start(made)) {
+            Dialogs::notify(g_main, failure + made->loadError());
+            delete made;
             return;
         }
-        g_stores = stores;
-        TopLevelWindows::adopt(stores);
+        slot = made;
+        TopLevelWindows::adopt(made);
+    } else {
+        delete made;
     }
-    g_stores->show();
-    g_stores->raise();
-    g_stores->activateWindow();
+    slot->show();
+    slot->raise();
+    slot->activateWindow();
+}
+
+void openStores()
+{
+    openOne(g_stores, g_stores ? nullptr : new frmStores,
+            [](frmStores *w) { return w->load(household()); }, QString());
 }
 
 } // namespace
@@ -410,21 +420,9 @@ void openStores()
 // One share window: while it is open the list is shared.
 void openShare()
 {
-    if (!g_share) {
-        auto *share = new frmShare(household());
-        share->setAttribute(Qt::WA_DeleteOnClose);
-        if (!share->start()) {
-            Dialogs::notify(g_main, QStringLiteral("The list could not be shared: ") +
-                                        share->loadError());
-            delete share;
-            return;
-        }
-        g_share = share;
-        TopLevelWindows::adopt(share);
-    }
-    g_share->show();
-    g_share->raise();
-    g_share->activateWindow();
+    openOne(g_share, g_share ? nullptr : new frmShare(household()),
+            [](frmShare *w) { return w->start(); },
+            QStringLiteral("The list could not be shared: "));
 }
 
 // After a restore everything the main window shows came from the old data.

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QHBoxLayout>
 #include <QListWidget>
+#include <QKeyEvent>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QTextBrowser>
@@ -147,6 +148,19 @@ void HelpViewer::setHelpFile(const QString &helpFile)
 HelpViewer *HelpViewer::showTopic(int topic)
 {
     return showTopic(g_helpFile, topic);
+}
+
+bool HelpViewer::windowKey(QWidget *window, QKeyEvent *event, int topic, bool escapeCloses)
+{
+    if (event->key() == Qt::Key_F1) {
+        showTopic(topic);
+        return true;
+    }
+    if (escapeCloses && event->key() == Qt::Key_Escape) {
+        window->close();
+        return true;
+    }
+    return false;
 }
 
 void HelpViewer::closeViewer()

@@ -3,6 +3,7 @@
 #include <QMap>
 #include <QWidget>
 
+class QKeyEvent;
 class QListWidget;
 class QTextBrowser;
 
@@ -34,6 +35,9 @@ class HelpViewer : public QWidget
     // not handed one.
     static void setHelpFile(const QString &helpFile);
     static HelpViewer *showTopic(int topic);
+    // A small window's keys: F1 shows its topic, Esc closes it (when
+    // escapeCloses). True when the key was one of them.
+    static bool windowKey(QWidget *window, QKeyEvent *event, int topic, bool escapeCloses);
     static HelpViewer *instance();
     static void closeViewer();
 

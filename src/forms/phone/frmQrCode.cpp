@@ -67,15 +67,8 @@ void frmQrCode::setCode(const QImage &code, const QString &text, int lines)
 
 void frmQrCode::keyPressEvent(QKeyEvent *event)
 {
-    if (event->key() == Qt::Key_F1) {
-        HelpViewer::showTopic(52);
-        return;
-    }
-    if (event->key() == Qt::Key_Escape) {
-        close();
-        return;
-    }
-    QMainWindow::keyPressEvent(event);
+    if (!HelpViewer::windowKey(this, event, 52, true))
+        QMainWindow::keyPressEvent(event);
 }
 
 } // namespace pantrio

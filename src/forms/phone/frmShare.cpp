@@ -167,15 +167,8 @@ void frmShare::closeEvent(QCloseEvent *event)
 
 void frmShare::keyPressEvent(QKeyEvent *event)
 {
-    if (event->key() == Qt::Key_F1) {
-        HelpViewer::showTopic(kHelpTopic);
-        return;
-    }
-    if (event->key() == Qt::Key_Escape) {
-        close();
-        return;
-    }
-    QMainWindow::keyPressEvent(event);
+    if (!HelpViewer::windowKey(this, event, kHelpTopic, true))
+        QMainWindow::keyPressEvent(event);
 }
 
 } // namespace pantrio

@@ -271,12 +271,8 @@ void frmStores::moveAisle(int step)
 
 void frmStores::keyPressEvent(QKeyEvent *event)
 {
-    // F1 from any control of the window that does not use it itself.
-    if (event->key() == Qt::Key_F1) {
-        HelpViewer::showTopic(50);
-        return;
-    }
-    QMainWindow::keyPressEvent(event);
+    if (!HelpViewer::windowKey(this, event, 50, false))
+        QMainWindow::keyPressEvent(event);
 }
 
 bool frmStores::eventFilter(QObject *watched, QEvent *event)
