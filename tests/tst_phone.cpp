@@ -194,18 +194,12 @@ void TstPhone::whatIsBeingTypedIsTakenAlong()
     line("Milk", "Dairy", "Aisle 1", "12");
     frmVendora *f = start();
     QVERIFY(f);
-    f->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(f));
     auto *grid = child<QTableView>(f, "grdList");
     // F2 on the quantity, a new one typed, no Return: each command that reads
     // the list stores it first.
     auto type = [&](const QString &quantity) {
-        grid->setFocus();
-        grid->setCurrentIndex(grid->model()->index(0, 3));
-        grid->edit(grid->currentIndex());
-        auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+        QLineEdit *editor = editCell(grid, 0, 3);
         QVERIFY(editor);
-        editor->selectAll();
         QTest::keyClicks(editor, quantity);
     };
     type("18");

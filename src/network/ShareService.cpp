@@ -13,6 +13,7 @@
 #include <QThread>
 #include <QUrl>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 
@@ -69,6 +70,11 @@ ShareService::ShareService(Household &file, QObject *parent) : QObject(parent), 
 {
     m_approve = [](const QString &) { return false; };
     connect(&m_file, &Household::changed, this, [this](Household::Changes what) {
+        if (what & Household::Replaced) {
+            // Another file's phones: those of the old one are let go.
+            loadDevices();
+            emit devicesChanged();
+        }
         if (what & (Household::List | Household::Replaced | Household::StoresAndAisles |
                     Household::Catalogue))
             bump();
@@ -110,6 +116,7 @@ bool ShareService::start(const QHostAddress &address, quint16 port, QString *err
         m_joinAttempts.clear();
     }
     m_address = address;
+    loadDevices();
     QList<QHostAddress> addresses = {QHostAddress(QHostAddress::LocalHost)};
     if (!address.isNull() && !address.isLoopback())
         addresses.prepend(address);
@@ -200,6 +207,23 @@ bool ShareService::hostAllowed(const HttpRequest &request) const
                                    QStringLiteral("http://") + host, Qt::CaseInsensitive) == 0;
 }
 
+bool ShareService::keepsDevices() const
+{
+    return m_file.hasSharing() && !m_file.isReadOnly();
+}
+
+void ShareService::loadDevices()
+{
+    QList<Joined> loaded;
+    QVector<QPair<ShareStore::Device, QByteArray>> stored;
+    QString error;
+    if (keepsDevices() && ShareStore::deviceHashes(m_file.connection(), &stored, &error))
+        for (const auto &d : std::as_const(stored))
+            loaded.append({d.first.id, d.first.name, d.second});
+    QMutexLocker lock(&m_mutex);
+    m_devices = loaded;
+}
+
 QString ShareService::deviceOf(const HttpRequest &request)
 {
     const QByteArray auth = request.headers.value("authorization");
@@ -207,26 +231,26 @@ QString ShareService::deviceOf(const HttpRequest &request)
         return {};
     const QByteArray hash = sha256(auth.mid(7).trimmed());
     QString id;
-    QString error;
-    // The hashes are read on the service's thread; the comparison takes as
-    // long whichever device, if any, matches.
-    QVector<QPair<ShareStore::Device, QByteArray>> devices;
-    if (!onServiceThread([&] {
-            if (!m_file.hasSharing() || m_file.isReadOnly()) {
-                for (const Joined &j : std::as_const(m_readOnlyDevices))
-                    devices.append({ShareStore::Device{j.id, j.name, {}}, j.hash});
-                return;
-            }
-            ShareStore::deviceHashes(m_file.connection(), &devices, &error);
-        }))
-        return {};
-    for (const auto &d : std::as_const(devices))
-        if (sameBytes(d.second, hash) && id.isEmpty())
-            id = d.first.id;
+    // Every hash is compared whole, whichever device, if any, matches.
+    QMutexLocker lock(&m_mutex);
+    for (const Joined &d : std::as_const(m_devices))
+        if (sameBytes(d.hash, hash) && id.isEmpty())
+            id = d.id;
     return id;
 }
 
 HttpResponse ShareService::handle(const HttpRequest &request)
+{
+    HttpResponse out = answer(request);
+    const bool hasPolicy = std::any_of(out.headers.cbegin(), out.headers.cend(), [](const auto &h) {
+        return h.first == "Content-Security-Policy";
+    });
+    if (!hasPolicy)
+        out.headers.append(qMakePair(QByteArray("Content-Security-Policy"), kPolicy));
+    return out;
+}
+
+HttpResponse ShareService::answer(const HttpRequest &request)
 {
     if (!hostAllowed(request))
         return refuse(403, "this server answers only to its own address");
@@ -292,20 +316,21 @@ HttpResponse ShareService::join(const HttpRequest &request)
             return;
         token = randomText(32);
         id = randomText(12);
+        const QByteArray hash = sha256(token.toLatin1());
         const ShareStore::Device d{id, name, QDateTime::currentDateTimeUtc()};
-        if (!m_file.hasSharing() || m_file.isReadOnly()) {
-            m_readOnlyDevices.append({id, name, sha256(token.toLatin1())});
-            emit devicesChanged();
+        // Kept in the file where it may be written; for this sharing only else.
+        if (keepsDevices())
+            allowed = m_file.change(
+                QString(), {},
+                [&](QString *e) { return ShareStore::addDevice(m_file.connection(), d, hash, e); },
+                &error);
+        if (!allowed)
             return;
+        {
+            QMutexLocker lock(&m_mutex);
+            m_devices.append({id, name, hash});
         }
-        allowed = m_file.change(
-            QString(), {},
-            [&](QString *e) {
-                return ShareStore::addDevice(m_file.connection(), d, sha256(token.toLatin1()), e);
-            },
-            &error);
-        if (allowed)
-            emit devicesChanged();
+        emit devicesChanged();
     });
     if (!ran)
         return refuse(503, "sharing has stopped");
@@ -368,31 +393,25 @@ HttpResponse ShareService::list(const QString &, const HttpRequest &request)
     return json(out);
 }
 
-QVector<QPair<QString, QString>> ShareService::devices()
+QVector<QPair<QString, QString>> ShareService::devices() const
 {
     QVector<QPair<QString, QString>> out;
-    if (!m_file.hasSharing() || m_file.isReadOnly()) {
-        for (const Joined &j : std::as_const(m_readOnlyDevices))
-            out.append({j.id, j.name});
-        return out;
-    }
-    QVector<ShareStore::Device> stored;
-    QString error;
-    if (ShareStore::devices(m_file.connection(), &stored, &error))
-        for (const ShareStore::Device &d : std::as_const(stored))
-            out.append({d.id, d.name});
+    QMutexLocker lock(&m_mutex);
+    for (const Joined &j : std::as_const(m_devices))
+        out.append({j.id, j.name});
     return out;
 }
 
 bool ShareService::forget(const QString &id, QString *error)
 {
-    if (!m_file.hasSharing() || m_file.isReadOnly()) {
-        m_readOnlyDevices.removeIf([&](const Joined &j) { return j.id == id; });
-    } else if (!m_file.change(
-                   QString(), {},
-                   [&](QString *e) { return ShareStore::forget(m_file.connection(), id, e); },
-                   error)) {
+    if (keepsDevices() &&
+        !m_file.change(
+            QString(), {},
+            [&](QString *e) { return ShareStore::forget(m_file.connection(), id, e); }, error))
         return false;
+    {
+        QMutexLocker lock(&m_mutex);
+        m_devices.removeIf([&](const Joined &j) { return j.id == id; });
     }
     emit devicesChanged();
     return true;

@@ -56,7 +56,7 @@ class ShareService : public QObject
 
     // The phones that joined, and forgetting one (its token goes). On a file
     // that may only be read they are kept for this sharing only.
-    QVector<QPair<QString, QString>> devices(); // id, name
+    QVector<QPair<QString, QString>> devices() const; // id, name
     bool forget(const QString &id, QString *error);
 
     // The list's version: raised by every change a phone should hear of.
@@ -78,6 +78,7 @@ class ShareService : public QObject
     void devicesChanged();
 
   private:
+    HttpResponse answer(const HttpRequest &request);
     HttpResponse join(const HttpRequest &request);
     HttpResponse list(const QString &device, const HttpRequest &request);
     HttpResponse wait(const HttpRequest &request);
@@ -86,7 +87,11 @@ class ShareService : public QObject
     // Runs work on the service's thread and waits for it; false when the
     // service stopped first.
     bool onServiceThread(const std::function<void()> &work);
+    // The phone whose token the request carries; empty when none.
     QString deviceOf(const HttpRequest &request);
+    // The phones are kept in the file unless it may only be read.
+    bool keepsDevices() const;
+    void loadDevices();
     void bump();
 
     Household &m_file;
@@ -106,12 +111,13 @@ class ShareService : public QObject
     };
     QList<Secret> m_secrets;
     QList<QDateTime> m_joinAttempts;
-    // Phones of a file that may only be read: id, name, token hash.
+    // The phones that joined, with their tokens' hashes, read by the
+    // server's threads; loaded from the file at start.
     struct Joined {
         QString id, name;
         QByteArray hash;
     };
-    QList<Joined> m_readOnlyDevices;
+    QList<Joined> m_devices;
     int m_joiningSeconds = joiningMinutes * 60;
 };
 

@@ -35,10 +35,4 @@ void closeAll()
     }
 }
 
-int count()
-{
-    prune();
-    return int(g_windows.size());
-}
-
 } // namespace pantrio::TopLevelWindows

@@ -13,7 +13,6 @@ namespace TopLevelWindows
 void adopt(QWidget *window);
 // Deletes every adopted window still there, newest first.
 void closeAll();
-int count();
 
 } // namespace TopLevelWindows
 } // namespace pantrio

@@ -25,6 +25,18 @@ bool step(QWidget *parent, Household &file, bool forward)
 }
 } // namespace
 
+QString undoLabel(Household &file)
+{
+    const UndoHistory &h = file.history();
+    return h.canUndo() ? QStringLiteral("Undo ") + h.undoText() : QStringLiteral("Undo");
+}
+
+QString redoLabel(Household &file)
+{
+    const UndoHistory &h = file.history();
+    return h.canRedo() ? QStringLiteral("Redo ") + h.redoText() : QStringLiteral("Redo");
+}
+
 QString unavailableReason(Household &file)
 {
     if (file.isReadOnly())
@@ -62,10 +74,8 @@ void addEditMenu(QMainWindow *window, Household &file, QAction *before,
     auto show = [f, undoAction, redoAction] {
         const QString why = unavailableReason(*f);
         const UndoHistory &h = f->history();
-        undoAction->setText(h.canUndo() ? QStringLiteral("Undo ") + h.undoText()
-                                        : QStringLiteral("Undo"));
-        redoAction->setText(h.canRedo() ? QStringLiteral("Redo ") + h.redoText()
-                                        : QStringLiteral("Redo"));
+        undoAction->setText(undoLabel(*f));
+        redoAction->setText(redoLabel(*f));
         undoAction->setEnabled(why.isEmpty() && h.canUndo());
         redoAction->setEnabled(why.isEmpty() && h.canRedo());
         for (QAction *a : {undoAction, redoAction}) {

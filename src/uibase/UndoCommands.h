@@ -27,6 +27,9 @@ void addEditMenu(QMainWindow *window, Household &file, QAction *before,
 // Takes one step back (or forward); false, told to the user, when it cannot.
 bool undo(QWidget *parent, Household &file);
 bool redo(QWidget *parent, Household &file);
+// "Undo Delete All", "Redo Add 12 Items"; "Undo" alone with nothing to undo.
+QString undoLabel(Household &file);
+QString redoLabel(Household &file);
 // Why the history cannot be used on this file; empty when it can.
 QString unavailableReason(Household &file);
 

@@ -8,6 +8,9 @@
 #include "uibase/Fonts.h"
 #include "uibase/HelpViewer.h"
 
+#include <QApplication>
+#include <QLineEdit>
+#include <QTableView>
 #include <QAction>
 #include <QCoreApplication>
 #include <QDir>
@@ -178,6 +181,20 @@ namespace pantrio::test
 frmVendora *Fixture::start()
 {
     return Module1::Main() ? Module1::frmVendoraIfLoaded() : nullptr;
+}
+
+QLineEdit *Fixture::editCell(QTableView *grid, int row, int column)
+{
+    grid->window()->activateWindow();
+    if (!QTest::qWaitForWindowActive(grid->window()))
+        return nullptr;
+    grid->setFocus();
+    grid->setCurrentIndex(grid->model()->index(row, column));
+    grid->edit(grid->currentIndex());
+    auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+    if (editor)
+        editor->selectAll();
+    return editor;
 }
 
 void Fixture::trigger(const char *action)

@@ -13,6 +13,9 @@
 #include <functional>
 #include <memory>
 
+class QLineEdit;
+class QTableView;
+
 namespace pantrio
 {
 class frmVendora;
@@ -97,6 +100,9 @@ class Fixture : public QObject
     frmVendora *start();
     // The main window's menu entry or command by name, chosen.
     void trigger(const char *action);
+    // Opens the editor of a grid's cell as F2 does, in its active window, with
+    // its text selected; null when none opened.
+    static QLineEdit *editCell(QTableView *grid, int row, int column);
     // A control of a window by name; the test stops when there is none.
     template <typename T> T *child(QWidget *window, const char *name)
     {

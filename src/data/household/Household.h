@@ -86,9 +86,6 @@ class Household : public QObject
     // with the file closed.
     bool replace(const std::function<bool(QString *)> &replaceFile, QString *error);
 
-    // Tells every window to reload what; for changes made outside change().
-    void announce(Changes what) { emit changed(what, nullptr); }
-
   signals:
     void changed(pantrio::Household::Changes what, const QObject *origin);
 

@@ -9,8 +9,6 @@ namespace pantrio::ShareStore
 
 namespace
 {
-const QString kDesktop = QStringLiteral("desktop");
-
 bool lineExists(Connection &c, qint64 line, bool *exists, QString *error)
 {
     Connection::Rows rows;
@@ -95,19 +93,6 @@ bool tickedLines(Connection &c, QSet<qint64> *lines, QString *error)
     return true;
 }
 
-bool liveTicks(Connection &c, qint64 line, QVector<Share::Tag> *ticks, QString *error)
-{
-    Connection::Rows rows;
-    if (!c.select(QStringLiteral("SELECT Device, Seq FROM ShareTicks WHERE LineID = ? AND Taken "
-                                 "= 0"),
-                  {line}, &rows, error))
-        return false;
-    ticks->clear();
-    for (const auto &r : std::as_const(rows.rows))
-        ticks->append({r.at(0).toString(), r.at(1).toLongLong()});
-    return true;
-}
-
 bool allLiveTicks(Connection &c, QHash<qint64, QVector<Share::Tag>> *ticks, QString *error)
 {
     Connection::Rows rows;
@@ -134,31 +119,6 @@ bool deviceHashes(Connection &c, QVector<QPair<Device, QByteArray>> *out, QStrin
     return true;
 }
 
-bool nextDesktopSeq(Connection &c, qint64 *seq, QString *error)
-{
-    Connection::Rows rows;
-    if (!c.select(QStringLiteral("SELECT COALESCE(MAX(Seq), 0) + 1 FROM ShareOps WHERE Device = ?"),
-                  {kDesktop}, &rows, error))
-        return false;
-    *seq = rows.rows.value(0).value(0).toLongLong();
-    return true;
-}
-
-bool setTicked(Connection &c, qint64 line, bool ticked, QString *error)
-{
-    qint64 seq = 0;
-    if (!nextDesktopSeq(c, &seq, error))
-        return false;
-    Share::Op op = Share::Op::tick(kDesktop, seq, line);
-    if (!ticked) {
-        op.kind = Share::Op::Kind::Untick;
-        if (!liveTicks(c, line, &op.observed, error))
-            return false;
-    }
-    Applied applied;
-    return apply(c, op, &applied, error);
-}
-
 bool removeTicked(Connection &c, int *removed, QString *error)
 {
     int n = 0;
@@ -182,38 +142,6 @@ bool addDevice(Connection &c, const Device &device, const QByteArray &tokenHash,
 bool forget(Connection &c, const QString &id, QString *error)
 {
     return c.exec(QStringLiteral("DELETE FROM ShareDevices WHERE ID = ?"), {id}, error);
-}
-
-bool devices(Connection &c, QVector<Device> *out, QString *error)
-{
-    Connection::Rows rows;
-    if (!c.select(QStringLiteral("SELECT ID, Name, Joined FROM ShareDevices ORDER BY Joined, ID"),
-                  &rows, error))
-        return false;
-    out->clear();
-    for (const auto &r : std::as_const(rows.rows))
-        out->append({r.at(0).toString(), r.at(1).toString(),
-                     QDateTime::fromString(r.at(2).toString(), Qt::ISODate)});
-    return true;
-}
-
-bool deviceFor(Connection &c, const QByteArray &hash, QString *id, QString *error)
-{
-    Connection::Rows rows;
-    if (!c.select(QStringLiteral("SELECT ID, TokenHash FROM ShareDevices"), &rows, error))
-        return false;
-    id->clear();
-    // Every stored hash is compared in full, whatever matches, so the time
-    // taken says nothing about a token.
-    for (const auto &r : std::as_const(rows.rows)) {
-        const QByteArray stored = r.at(1).toByteArray();
-        unsigned char diff = stored.size() == hash.size() ? 0 : 1;
-        for (qsizetype i = 0; i < stored.size() && i < hash.size(); ++i)
-            diff |= static_cast<unsigned char>(stored.at(i) ^ hash.at(i));
-        if (diff == 0 && id->isEmpty())
-            *id = r.at(0).toString();
-    }
-    return true;
 }
 
 } // namespace pantrio::ShareStore

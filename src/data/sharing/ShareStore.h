@@ -35,24 +35,15 @@ bool apply(Connection &c, const Share::Op &op, Applied *applied, QString *error)
 
 // Lines with a tick no untick has seen.
 bool tickedLines(Connection &c, QSet<qint64> *lines, QString *error);
-bool liveTicks(Connection &c, qint64 line, QVector<Share::Tag> *ticks, QString *error);
 // Every line's live ticks at once.
 bool allLiveTicks(Connection &c, QHash<qint64, QVector<Share::Tag>> *ticks, QString *error);
 // Every device with its token's hash, to check tokens without the file.
 bool deviceHashes(Connection &c, QVector<QPair<Device, QByteArray>> *out, QString *error);
-// The desktop's own tick or untick of a line, as the device "desktop".
-bool setTicked(Connection &c, qint64 line, bool ticked, QString *error);
 // Deletes every ticked line (their ticks go with them).
 bool removeTicked(Connection &c, int *removed, QString *error);
 
 bool addDevice(Connection &c, const Device &device, const QByteArray &tokenHash, QString *error);
 bool forget(Connection &c, const QString &id, QString *error);
-bool devices(Connection &c, QVector<Device> *out, QString *error);
-// The device whose token hashes to hash (compared in constant time); empty
-// when none.
-bool deviceFor(Connection &c, const QByteArray &hash, QString *id, QString *error);
-// The next sequence number of the device "desktop".
-bool nextDesktopSeq(Connection &c, qint64 *seq, QString *error);
 
 } // namespace ShareStore
 } // namespace pantrio

@@ -101,12 +101,8 @@ void frmStores::showHistory()
     const UndoHistory &h = m_file->history();
     cmdUndo->setEnabled(why.isEmpty() && h.canUndo());
     cmdRedo->setEnabled(why.isEmpty() && h.canRedo());
-    cmdUndo->setToolTip(!why.isEmpty() ? why
-                        : h.canUndo()  ? QStringLiteral("Undo ") + h.undoText()
-                                       : QString());
-    cmdRedo->setToolTip(!why.isEmpty() ? why
-                        : h.canRedo()  ? QStringLiteral("Redo ") + h.redoText()
-                                       : QString());
+    cmdUndo->setToolTip(!why.isEmpty() ? why : h.canUndo() ? UndoCommands::undoLabel(*m_file) : QString());
+    cmdRedo->setToolTip(!why.isEmpty() ? why : h.canRedo() ? UndoCommands::redoLabel(*m_file) : QString());
     cmdUndo->setAccessibleDescription(cmdUndo->toolTip());
     cmdRedo->setAccessibleDescription(cmdRedo->toolTip());
 }
