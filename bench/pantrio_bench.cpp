@@ -3,6 +3,7 @@
 // SQLite C API in the same run, and prints one table with the ratios.
 //
 //   pantrio-bench [--sizes 1000,10000,100000] [--runs N]
+//   pantrio-bench --make FILE SIZE   (a catalogue of SIZE items, 10,000 on the list)
 //
 // Each catalogue size runs in a child process of its own, so its peak memory
 // is its own.
@@ -86,6 +87,13 @@ double timeIt(const std::function<void()> &fn, int runs = g_runs,
     return median(t);
 }
 
+// PANTRIO_BENCH_ONLY=reports,import runs only the sections named (all when unset).
+bool wanted(const char *section)
+{
+    const QByteArray only = qgetenv("PANTRIO_BENCH_ONLY");
+    return only.isEmpty() || only.split(',').contains(section);
+}
+
 void row(const QString &op, int size, double ours, double raw)
 {
     out << op << '\t' << size << '\t' << ours << '\t' << raw << '\n';
@@ -101,7 +109,7 @@ struct Raw {
         sqlite3_open(path.toUtf8().constData(), &db);
         sqlite3_busy_timeout(db, 5000);
         sqlite3_exec(
-            db, "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; PRAGMA cache_size=-32768",
+            db, "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; PRAGMA cache_size=-8192",
             nullptr, nullptr, nullptr);
     }
     ~Raw() { sqlite3_close(db); }
@@ -395,6 +403,8 @@ void one(int size)
     };
     setList(db, 10000);
     for (const Rep &r : reps) {
+        if (!wanted("reports"))
+            break;
         DEVendora &de = Module1::de();
         int pages = 0;
         const double pdf = timeIt(
@@ -434,7 +444,7 @@ void one(int size)
     // 5a. Stores: 20 shops, each with its own aisle for a tenth of the items and
     // a walking order; the Stores window opened and filtered, and the list by
     // aisle in a store's order, against the same reads done raw.
-    {
+    if (wanted("stores")) {
         Connection c;
         c.open(db, nullptr);
         QVector<qlonglong> shops;
@@ -535,7 +545,7 @@ void one(int size)
     // 5b. The list taken along: a 2,000-line page for the phone written, and
     // opened in headless Chromium (against an empty page, the browser's own
     // start), where that browser is installed.
-    {
+    if (wanted("phone")) {
         setList(db, 2000);
         Module1::shutdown();
         f = startMain();
@@ -576,7 +586,7 @@ void one(int size)
     // for (2,000 lines) against the same rows read raw; a tick's round trip
     // until the desktop's grid shows it; ten phones ticking together (every
     // tick applied once, and the desktop's slowest event-loop stall).
-    {
+    if (wanted("share")) {
         setList(db, 2000);
         Module1::shutdown();
         f = startMain();
@@ -704,7 +714,7 @@ void one(int size)
     }
 
     // 5c. Importing the catalogue again from CSV into an empty one.
-    {
+    if (wanted("import")) {
         Connection c;
         c.open(db, nullptr);
         const QString csv = dir.filePath(QStringLiteral("catalogue.csv"));
@@ -863,6 +873,10 @@ int main(int argc, char *argv[])
             g_runs = std::max(1, args[++i].toInt());
         } else if (args[i] == QLatin1String("--one") && i + 1 < args.size()) {
             oneSize = args[++i].toInt();
+        } else if (args[i] == QLatin1String("--make") && i + 2 < args.size()) {
+            // A catalogue to look at with other tools (heaptrack, perf).
+            makeCatalogue(args[i + 1], args[i + 2].toInt(), 10000);
+            return 0;
         }
     }
     if (oneSize > 0) {

@@ -7,6 +7,7 @@
 #include "data/access/RecordSet.h"
 #include "data/models/RecordSetModel.h"
 #include "data/access/RecordSources.h"
+#include "data/access/RowStore.h"
 #include "data/access/Schema.h"
 #include "support/TestDatabase.h"
 
@@ -32,6 +33,7 @@ class TstData : public QObject
     void failedWritesKeepPendingAndBatchIsAllOrNothing();
     void bookmarksAndUpdateOnMove();
     void hostileTextRoundTrips();
+    void packedRowsKeepEveryValue();
     void groupedCommands();
     void naturalOrder();
     void modelFollowsRecordSet();
@@ -302,6 +304,50 @@ void TstData::hostileTextRoundTrips()
         QVERIFY(read.contains(t));
     rs->setFilter(Criterion{"Category", texts.at(2)});
     QCOMPARE(rs->recordCount(), 1);
+}
+
+void TstData::packedRowsKeepEveryValue()
+{
+    // Every kind of value comes back with its type and nullness.
+    const QVector<QVariant> kinds = {QVariant(),
+                                     QVariant(qlonglong(-9223372036854775807LL - 1)),
+                                     QVariant(qlonglong(300)),
+                                     QVariant(-0.25),
+                                     QVariant(QString()),
+                                     QVariant(QStringLiteral("")),
+                                     QVariant(QString::fromUtf8("Crème 🍮") + QChar(0) + "x"),
+                                     QVariant(QByteArray("\0\1", 2)),
+                                     QVariant(7),
+                                     QVariant(true)};
+    RowStore rows(int(kinds.size()));
+    rows.append(kinds);
+    for (int c = 0; c < kinds.size(); ++c) {
+        const QVariant v = rows.value(0, c);
+        QCOMPARE(v.typeId(), kinds.at(c).typeId());
+        QCOMPARE(v.isNull(), kinds.at(c).isNull());
+        QCOMPARE(v, kinds.at(c));
+    }
+    QVERIFY(!rows.value(1, 0).isValid() && !rows.value(0, -1).isValid());
+
+    // Repeated texts and far more names than a column keeps once; rows
+    // rewritten many times (the buffer compacted on the way) and removed.
+    RowStore many(3);
+    for (int i = 0; i < 3000; ++i)
+        many.append({qlonglong(i), QStringLiteral("Name %1").arg(i),
+                     QStringLiteral("Category %1").arg(i % 7)});
+    const RowStore before = many;
+    for (int k = 0; k < 20000; ++k)
+        many.set(k % 50, {qlonglong(-k), QString(200, QChar('a' + k % 26)), QVariant()});
+    many.removeAt(2999);
+    QCOMPARE(many.rowCount(), 2999);
+    QCOMPARE(many.value(49, 1).toString(), QString(200, QChar('a' + 19999 % 26)));
+    QVERIFY(!many.value(49, 2).isValid());
+    QCOMPARE(many.row(2998), (QVector<QVariant>{qlonglong(2998), QStringLiteral("Name 2998"),
+                                                QStringLiteral("Category 2")}));
+    // The copy taken before is untouched by all of it.
+    QCOMPARE(before.rowCount(), 3000);
+    QCOMPARE(before.row(10), (QVector<QVariant>{qlonglong(10), QStringLiteral("Name 10"),
+                                                QStringLiteral("Category 3")}));
 }
 
 void TstData::groupedCommands()

@@ -1,4 +1,5 @@
 #include "data/access/Connection.h"
+#include "data/access/RowStore.h"
 
 #include "data/safety/Backup.h"
 #include "data/safety/DatabaseFile.h"
@@ -122,6 +123,41 @@ bool Connection::select(const QString &sql, Rows *out, QString *error) const
 bool Connection::select(const QString &sql, const QVariantList &values, Rows *out,
                         QString *error) const
 {
+    Rows result;
+    const bool ok = query(
+        sql, values, error, [&](const QStringList &names) { result.names = names; },
+        [&](sqlite3_stmt *stmt) {
+            const int count = int(result.names.size());
+            QVector<QVariant> cells(count);
+            for (int i = 0; i < count; ++i)
+                cells[i] = columnValue(stmt, i);
+            result.rows.append(std::move(cells));
+        });
+    if (ok)
+        *out = std::move(result);
+    return ok;
+}
+
+bool Connection::select(const QString &sql, const QVariantList &values, RowStore *out,
+                        QStringList *names, QString *error) const
+{
+    RowStore result;
+    const bool ok = query(
+        sql, values, error,
+        [&](const QStringList &n) {
+            *names = n;
+            result = RowStore(int(n.size()));
+        },
+        [&](sqlite3_stmt *stmt) { result.append(stmt); });
+    if (ok)
+        *out = std::move(result);
+    return ok;
+}
+
+bool Connection::query(const QString &sql, const QVariantList &values, QString *error,
+                       const std::function<void(const QStringList &)> &columns,
+                       const std::function<void(sqlite3_stmt *)> &row) const
+{
     if (!isOpen()) {
         if (error)
             *error = QStringLiteral("The database is not open.");
@@ -149,17 +185,14 @@ bool Connection::select(const QString &sql, const QVariantList &values, Rows *ou
             return false;
         }
     }
-    const int columns = sqlite3_column_count(stmt);
-    Rows result;
-    for (int i = 0; i < columns; ++i)
-        result.names << QString::fromUtf8(sqlite3_column_name(stmt, i));
+    const int count = sqlite3_column_count(stmt);
+    QStringList names;
+    for (int i = 0; i < count; ++i)
+        names << QString::fromUtf8(sqlite3_column_name(stmt, i));
+    columns(names);
     int rc;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        QVector<QVariant> row(columns);
-        for (int i = 0; i < columns; ++i)
-            row[i] = columnValue(stmt, i);
-        result.rows.append(std::move(row));
-    }
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
+        row(stmt);
     if (rc != SQLITE_DONE) {
         if (error)
             *error = sqliteError(db);
@@ -167,7 +200,6 @@ bool Connection::select(const QString &sql, const QVariantList &values, Rows *ou
         return false;
     }
     sqlite3_finalize(stmt);
-    *out = std::move(result);
     return true;
 }
 
@@ -231,10 +263,11 @@ bool Connection::open(const QString &path, QString *error, Mode mode)
     }
     m_path = file;
     // The rollback journal with full syncing keeps no side file between writes,
-    // needs no shared memory and survives a power cut; a large cache keeps
-    // catalogue queries in item order from re-reading the file page by page.
+    // needs no shared memory and survives a power cut; a cache of about half
+    // a 100,000-item file keeps catalogue queries in item order from
+    // re-reading it page by page, and no larger: it counts in the peak memory.
     if (mode != Mode::ReadOnly) {
-        QStringList pragmas = {QStringLiteral("PRAGMA cache_size=-32768")};
+        QStringList pragmas = {QStringLiteral("PRAGMA cache_size=-8192")};
         if (!m_readOnly)
             pragmas << QStringLiteral("PRAGMA synchronous=FULL")
                     << QStringLiteral("PRAGMA foreign_keys=ON");

@@ -7,11 +7,15 @@
 #include <QVariant>
 #include <QVector>
 
+#include <functional>
+
 struct sqlite3;
 struct sqlite3_stmt;
 
 namespace pantrio
 {
+
+class RowStore;
 
 // One open SQLite connection to a Vendora.mdb file. The program shares one,
 // owned by the open household file; tests and tools may open their own.
@@ -47,6 +51,9 @@ class Connection
     bool select(const QString &sql, Rows *out, QString *error) const;
     // The same with values bound to the statement's parameters, in order.
     bool select(const QString &sql, const QVariantList &values, Rows *out, QString *error) const;
+    // The same packed, for results kept long (a window's snapshot).
+    bool select(const QString &sql, const QVariantList &values, RowStore *out, QStringList *names,
+                QString *error) const;
 
     // Runs a statement that returns no rows, binding values in order. The
     // statement is prepared once and kept until the connection closes, so a
@@ -73,6 +80,10 @@ class Connection
     bool inTransaction() const;
 
   private:
+    // Runs a query, handing over the column names, then each row.
+    bool query(const QString &sql, const QVariantList &values, QString *error,
+               const std::function<void(const QStringList &)> &columns,
+               const std::function<void(sqlite3_stmt *)> &row) const;
     void finalizeStatements();
 
     QString m_name;

@@ -62,10 +62,10 @@ bool RecordSet::rawRead(QString *error)
             *error = QStringLiteral("The database is not open.");
         return false;
     }
-    Connection::Rows result;
-    if (!m_connection->select(m_source.select, &result, error))
+    RowStore rows;
+    QStringList names;
+    if (!m_connection->select(m_source.select, {}, &rows, &names, error))
         return false;
-    QStringList names = result.names;
     if (m_source.hiddenKey()) {
         // The key is selected last and stays out of the visible fields.
         m_keyField = int(names.size()) - 1;
@@ -74,10 +74,10 @@ bool RecordSet::rawRead(QString *error)
         m_keyField = int(names.indexOf(m_source.key));
     }
     m_fields = names;
-    m_rows.clear();
-    m_rows.resize(result.rows.size());
-    for (int i = 0; i < result.rows.size(); ++i)
-        m_rows[i].values = std::move(result.rows[i]);
+    m_rows = std::move(rows);
+    m_pending.clear();
+    m_new.clear();
+    m_deleted.clear();
     return true;
 }
 
@@ -100,7 +100,10 @@ bool RecordSet::requery(QString *error)
 void RecordSet::close()
 {
     emit aboutToReset();
-    m_rows.clear();
+    m_rows = RowStore();
+    m_pending.clear();
+    m_new.clear();
+    m_deleted.clear();
     m_view.clear();
     m_dirty.clear();
     m_updateSql.clear();
@@ -121,10 +124,42 @@ QVariant RecordSet::valueAt(int row, int field) const
 {
     if (row < 0 || row >= m_view.size() || field < 0 || field >= m_fields.size())
         return QVariant();
-    const Row &r = m_rows.at(m_view.at(row));
-    if (!r.pending.isEmpty())
-        return r.pending.at(field);
-    return r.values.at(field);
+    const int index = m_view.at(row);
+    const auto pending = m_pending.constFind(index);
+    if (pending != m_pending.constEnd())
+        return pending->at(field);
+    return m_rows.value(index, field);
+}
+
+RowStore RecordSet::snapshot(QVector<int> *order) const
+{
+    *order = m_view;
+    RowStore rows = m_rows;
+    for (auto it = m_pending.cbegin(); it != m_pending.cend(); ++it)
+        rows.set(it.key(), it.value());
+    return rows;
+}
+
+RecordSet::Row RecordSet::rowAt(int index) const
+{
+    Row r;
+    r.values = m_rows.row(index);
+    r.pending = m_pending.value(index);
+    r.isNew = m_new.contains(index);
+    return r;
+}
+
+void RecordSet::putRow(int index, const Row &row)
+{
+    m_rows.set(index, row.values);
+    if (row.pending.isEmpty())
+        m_pending.remove(index);
+    else
+        m_pending.insert(index, row.pending);
+    if (row.isNew)
+        m_new.insert(index);
+    else
+        m_new.remove(index);
 }
 
 bool RecordSet::setValueAt(int row, int field, const QVariant &value)
@@ -132,11 +167,12 @@ bool RecordSet::setValueAt(int row, int field, const QVariant &value)
     if (row < 0 || row >= m_view.size() || field < 0 || field >= m_fields.size() ||
         field == m_keyField)
         return false;
-    Row &r = m_rows[m_view.at(row)];
-    if (r.pending.isEmpty())
-        r.pending = r.values;
-    r.pending[field] = value;
-    m_dirty.insert(m_view.at(row));
+    const int index = m_view.at(row);
+    auto pending = m_pending.find(index);
+    if (pending == m_pending.end())
+        pending = m_pending.insert(index, m_rows.row(index));
+    (*pending)[field] = value;
+    m_dirty.insert(index);
     emit valueChanged(row, field);
     return true;
 }
@@ -145,13 +181,13 @@ bool RecordSet::isPendingAt(int row) const
 {
     if (row < 0 || row >= m_view.size())
         return false;
-    const Row &r = m_rows.at(m_view.at(row));
-    return r.isNew || !r.pending.isEmpty();
+    const int index = m_view.at(row);
+    return m_new.contains(index) || m_pending.contains(index);
 }
 
 bool RecordSet::isNew() const
 {
-    return hasCurrent() && m_rows.at(m_view.at(m_pos)).isNew;
+    return hasCurrent() && m_new.contains(m_view.at(m_pos));
 }
 
 bool RecordSet::leaveCurrent(QString *error)
@@ -245,14 +281,16 @@ bool RecordSet::addNew(QString *error)
     }
     if (!leaveCurrent(error))
         return false;
-    Row r;
-    r.isNew = true;
-    r.values.resize(m_fields.size() + (m_source.hiddenKey() ? 1 : 0));
-    r.pending = r.values;
+    const QVector<QVariant> blank(m_fields.size() + (m_source.hiddenKey() ? 1 : 0));
+    if (m_rows.columnCount() != blank.size())
+        m_rows = RowStore(int(blank.size())); // never read: nothing to keep
     m_posBeforeAdd = m_pos;
-    m_rows.append(r);
-    m_view.append(int(m_rows.size()) - 1);
-    m_dirty.insert(int(m_rows.size()) - 1);
+    m_rows.append(blank);
+    const int index = m_rows.rowCount() - 1;
+    m_new.insert(index);
+    m_pending.insert(index, blank);
+    m_view.append(index);
+    m_dirty.insert(index);
     emit rowInserted(int(m_view.size()) - 1);
     setPos(int(m_view.size()) - 1);
     return true;
@@ -333,9 +371,10 @@ bool RecordSet::writeRow(Row &row, QString *error)
 bool RecordSet::updateAt(int row, QString *error)
 {
     if (m_gate && row >= 0 && row < m_view.size()) {
-        const Row &r = m_rows.at(m_view.at(row));
-        if (r.isNew || !r.pending.isEmpty())
-            return m_gate->write(this, r.isNew ? RecordSetGate::Kind::Add : RecordSetGate::Kind::Edit, 1,
+        const int index = m_view.at(row);
+        const bool isNew = m_new.contains(index);
+        if (isNew || m_pending.contains(index))
+            return m_gate->write(this, isNew ? RecordSetGate::Kind::Add : RecordSetGate::Kind::Edit, 1,
                                  [&](QString *e) { return writeAt(row, e); }, error);
     }
     return writeAt(row, error);
@@ -348,16 +387,16 @@ bool RecordSet::writeAt(int row, QString *error)
             *error = noCurrentRecord();
         return false;
     }
-    Row &r = m_rows[m_view.at(row)];
-    if (!r.isNew && r.pending.isEmpty())
+    const int index = m_view.at(row);
+    if (!m_new.contains(index) && !m_pending.contains(index))
         return true;
     // Work on a copy so a failed write leaves the pending change in place.
-    Row copy = r;
-    const bool wasNew = r.isNew;
+    Row copy = rowAt(index);
+    const bool wasNew = copy.isNew;
     if (!writeRow(copy, error))
         return false;
-    r = std::move(copy);
-    m_dirty.remove(m_view.at(row));
+    putRow(index, copy);
+    m_dirty.remove(index);
     // The row already shows what was written; only a new row's key is news.
     if (wasNew)
         emit rowChanged(row);
@@ -370,10 +409,9 @@ bool RecordSet::updateBatch(QString *error)
         int rows = 0;
         bool adding = false;
         for (int i : std::as_const(m_dirty)) {
-            const Row &r = m_rows.at(i);
-            if (!r.deleted && (r.isNew || !r.pending.isEmpty())) {
+            if (isDirty(i)) {
                 ++rows;
-                adding = adding || r.isNew;
+                adding = adding || m_new.contains(i);
             }
         }
         if (rows > 0)
@@ -387,7 +425,7 @@ bool RecordSet::writeBatch(QString *error)
 {
     QVector<int> dirty;
     for (int i : std::as_const(m_dirty))
-        if (!m_rows.at(i).deleted && (m_rows.at(i).isNew || !m_rows.at(i).pending.isEmpty()))
+        if (isDirty(i))
             dirty << i;
     if (dirty.isEmpty())
         return true;
@@ -396,7 +434,7 @@ bool RecordSet::writeBatch(QString *error)
     const bool ok = m_connection->transaction(
         [&] {
             for (int i : std::as_const(dirty)) {
-                Row copy = m_rows.at(i);
+                Row copy = rowAt(i);
                 if (!writeRow(copy, error))
                     return false;
                 written << copy;
@@ -407,7 +445,7 @@ bool RecordSet::writeBatch(QString *error)
     if (!ok)
         return false;
     for (int k = 0; k < dirty.size(); ++k) {
-        m_rows[dirty.at(k)] = written.at(k);
+        putRow(dirty.at(k), written.at(k));
         m_dirty.remove(dirty.at(k));
     }
     // Pending rows are few and usually at the end of the view.
@@ -426,14 +464,24 @@ void RecordSet::cancelUpdate()
     if (!hasCurrent())
         return;
     const int index = m_view.at(m_pos);
-    Row &r = m_rows[index];
     m_dirty.remove(index);
-    if (r.isNew) {
-        // Renumber the rows after it: dirty marks and the view follow.
-        QSet<int> shifted;
-        for (int d : std::as_const(m_dirty))
-            shifted.insert(d > index ? d - 1 : d);
-        m_dirty = shifted;
+    if (m_new.contains(index)) {
+        // Renumber the rows after it: every mark and the view follow.
+        auto shift = [index](QSet<int> &set) {
+            QSet<int> shifted;
+            for (int d : std::as_const(set))
+                if (d != index)
+                    shifted.insert(d > index ? d - 1 : d);
+            set = shifted;
+        };
+        shift(m_dirty);
+        shift(m_new);
+        shift(m_deleted);
+        QHash<int, QVector<QVariant>> pending;
+        for (auto it = m_pending.cbegin(); it != m_pending.cend(); ++it)
+            if (it.key() != index)
+                pending.insert(it.key() > index ? it.key() - 1 : it.key(), it.value());
+        m_pending = pending;
         m_rows.removeAt(index);
         m_view.removeAt(m_pos);
         for (int &v : m_view)
@@ -446,8 +494,7 @@ void RecordSet::cancelUpdate()
         setPos(back);
         return;
     }
-    if (!r.pending.isEmpty()) {
-        r.pending.clear();
+    if (m_pending.remove(index)) {
         emit rowChanged(m_pos);
     }
 }
@@ -487,11 +534,11 @@ bool RecordSet::removeRows(QList<int> rows, QString *error)
     const bool ok = m_connection->transaction(
         [&] {
             for (int r : std::as_const(rows)) {
-                const Row &row = m_rows.at(m_view.at(r));
-                if (row.isNew)
+                const int index = m_view.at(r);
+                if (m_new.contains(index))
                     continue;
                 int affected = 0;
-                if (!m_connection->exec(sql, {row.values.at(m_keyField)}, error, &affected))
+                if (!m_connection->exec(sql, {m_rows.value(index, m_keyField)}, error, &affected))
                     return false;
                 if (affected == 0) {
                     // Already gone: delete nothing else and say so.
@@ -507,7 +554,7 @@ bool RecordSet::removeRows(QList<int> rows, QString *error)
     if (!ok)
         return false;
     for (int k = int(rows.size()) - 1; k >= 0; --k) {
-        m_rows[m_view.at(rows.at(k))].deleted = true;
+        m_deleted.insert(m_view.at(rows.at(k)));
         m_view.removeAt(rows.at(k));
     }
     emit rowsRemoved();
@@ -522,18 +569,17 @@ bool RecordSet::removeRows(QList<int> rows, QString *error)
 void RecordSet::rebuildView()
 {
     m_view.clear();
-    m_view.reserve(m_rows.size());
+    m_view.reserve(m_rows.rowCount() - m_deleted.size());
     const int f = m_filter ? fieldIndex(m_filter->column) : -1;
     const bool textual = m_filter && m_filter->value.typeId() == QMetaType::QString;
     const QString wanted = textual ? m_filter->value.toString() : QString();
-    for (int i = 0; i < m_rows.size(); ++i) {
-        const Row &row = m_rows.at(i);
-        if (row.deleted)
+    for (int i = 0; i < m_rows.rowCount(); ++i) {
+        if (!m_deleted.isEmpty() && m_deleted.contains(i))
             continue;
         if (m_filter) {
             if (f < 0)
                 continue;
-            const QVariant &v = row.values.at(f);
+            const QVariant v = m_rows.value(i, f);
             // Text against text is the common case: compare without conversions.
             const bool hit = textual && v.typeId() == QMetaType::QString
                                  ? *static_cast<const QString *>(v.constData()) == wanted
@@ -560,9 +606,7 @@ bool RecordSet::find(const Criterion &criterion)
     const int f = fieldIndex(criterion.column);
     int start = m_pos < 0 ? 0 : m_pos;
     for (int i = start; f >= 0 && i < m_view.size(); ++i) {
-        const Row &r = m_rows.at(m_view.at(i));
-        const QVariant &v = r.pending.isEmpty() ? r.values.at(f) : r.pending.at(f);
-        if (valuesEqual(v, criterion.value)) {
+        if (valuesEqual(valueAt(i, f), criterion.value)) {
             setPos(i);
             return true;
         }

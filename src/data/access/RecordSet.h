@@ -8,6 +8,8 @@
 #include <QVariant>
 #include <QVector>
 
+#include "data/access/RowStore.h"
+
 #include <functional>
 #include <optional>
 
@@ -130,6 +132,10 @@ class RecordSet : public QObject
     // meeting the criterion becomes current; none found leaves the set at EOF.
     bool find(const Criterion &criterion);
 
+    // The visible rows, packed, in view order, with any change not yet
+    // written in them: a copy that costs nothing until either side changes.
+    RowStore snapshot(QVector<int> *order) const;
+
     Bookmark bookmark() const
     {
         return hasCurrent() ? (qint64(m_generation) << 32) | m_view.at(m_pos) : -1;
@@ -146,12 +152,18 @@ class RecordSet : public QObject
     void moveComplete();
 
   private:
+    // A row's working copy while it is written.
     struct Row {
         QVector<QVariant> values;
         QVector<QVariant> pending; // empty: no change
         bool isNew = false;
-        bool deleted = false;
     };
+    Row rowAt(int index) const;
+    void putRow(int index, const Row &row);
+    bool isDirty(int index) const
+    {
+        return !m_deleted.contains(index) && (m_new.contains(index) || m_pending.contains(index));
+    }
 
     bool leaveCurrent(QString *error);
     void setPos(int pos);
@@ -167,7 +179,11 @@ class RecordSet : public QObject
     RecordSource m_source;
     QStringList m_fields; // visible fields; the hidden rowid is stored after them
     int m_keyField = -1;
-    QVector<Row> m_rows;
+    // Rows as read or last written, packed; changes not yet written beside them.
+    RowStore m_rows;
+    QHash<int, QVector<QVariant>> m_pending;
+    QSet<int> m_new;
+    QSet<int> m_deleted;
     QVector<int> m_view;
     int m_pos = -1;
     int m_posBeforeAdd = -1;

@@ -15,26 +15,59 @@ void CatalogueModel::addColumn(const QString &title)
     endInsertColumns();
 }
 
-void CatalogueModel::setEntries(QVector<Entry> entries)
+void CatalogueModel::setRows(const RowStore &rows, QVector<int> order, int text, int sub1,
+                             int sub2)
 {
     beginResetModel();
-    m_entries = std::move(entries);
+    m_rows = rows;
+    m_order = std::move(order);
+    m_fields[0] = text;
+    m_fields[1] = sub1;
+    m_fields[2] = sub2;
+    m_marks = QVector<quint8>(m_order.size(), 0);
     endResetModel();
+}
+
+void CatalogueModel::clear()
+{
+    setRows(RowStore(), {}, -1, -1, -1);
+}
+
+QString CatalogueModel::textAt(int i, int column) const
+{
+    const int field = column >= 0 && column < 3 ? m_fields[column] : -1;
+    if (field < 0)
+        return {};
+    const QVariant v = m_rows.value(m_order.at(i), field);
+    if (column == 0 && v.isNull())
+        return QStringLiteral("-");
+    return v.toString();
+}
+
+CatalogueModel::Entry CatalogueModel::entry(int i) const
+{
+    Entry e;
+    e.text = textAt(i, 0);
+    e.sub1 = textAt(i, 1);
+    e.sub2 = textAt(i, 2);
+    e.checked = m_marks.at(i) & Checked;
+    e.bold = m_marks.at(i) & Bold;
+    return e;
 }
 
 void CatalogueModel::setChecked(int i, bool on)
 {
-    if (i < 0 || i >= m_entries.size() || m_entries[i].checked == on)
+    if (i < 0 || i >= m_marks.size() || bool(m_marks.at(i) & Checked) == on)
         return;
-    m_entries[i].checked = on;
+    m_marks[i] ^= Checked;
     emit dataChanged(index(i, 0), index(i, 0), {Qt::CheckStateRole});
 }
 
 void CatalogueModel::setBold(int i, bool on)
 {
-    if (i < 0 || i >= m_entries.size() || m_entries[i].bold == on)
+    if (i < 0 || i >= m_marks.size() || bool(m_marks.at(i) & Bold) == on)
         return;
-    m_entries[i].bold = on;
+    m_marks[i] ^= Bold;
     emit dataChanged(index(i, 0), index(i, columnCount() - 1), {Qt::FontRole});
 }
 
@@ -43,8 +76,11 @@ void CatalogueModel::setBold(int i, bool on)
 template <typename Fn> void CatalogueModel::changeAll(Fn change)
 {
     int first = -1, last = -1;
-    for (int i = 0; i < m_entries.size(); ++i) {
-        if (change(m_entries[i])) {
+    for (int i = 0; i < m_marks.size(); ++i) {
+        const quint8 was = m_marks.at(i);
+        const quint8 now = change(was);
+        if (now != was) {
+            m_marks[i] = now;
             if (first < 0)
                 first = i;
             last = i;
@@ -56,35 +92,27 @@ template <typename Fn> void CatalogueModel::changeAll(Fn change)
 
 void CatalogueModel::setAllBoldToChecked()
 {
-    changeAll([](Entry &e) {
-        const bool changed = e.bold != e.checked;
-        e.bold = e.checked;
-        return changed;
-    });
+    changeAll([](quint8 m) { return quint8((m & Checked) ? Checked | Bold : 0); });
 }
 
 void CatalogueModel::clearAllMarks()
 {
-    changeAll([](Entry &e) {
-        const bool changed = e.checked || e.bold;
-        e.checked = e.bold = false;
-        return changed;
-    });
+    changeAll([](quint8) { return quint8(0); });
 }
 
 void CatalogueModel::clearMarks(const QVector<int> &rows)
 {
     for (int i : rows) {
-        if (i < 0 || i >= m_entries.size())
+        if (i < 0 || i >= m_marks.size())
             continue;
-        m_entries[i].checked = m_entries[i].bold = false;
+        m_marks[i] = 0;
         emit dataChanged(index(i, 0), index(i, columnCount() - 1));
     }
 }
 
 int CatalogueModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_entries.size());
+    return parent.isValid() ? 0 : int(m_order.size());
 }
 
 int CatalogueModel::columnCount(const QModelIndex &parent) const
@@ -94,19 +122,19 @@ int CatalogueModel::columnCount(const QModelIndex &parent) const
 
 QVariant CatalogueModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_entries.size())
+    if (!index.isValid() || index.row() >= m_order.size())
         return {};
-    const Entry &e = m_entries.at(index.row());
+    const quint8 marks = m_marks.at(index.row());
     switch (role) {
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole:
-        return index.column() == 0 ? e.text : index.column() == 1 ? e.sub1 : e.sub2;
+        return textAt(index.row(), index.column());
     case Qt::CheckStateRole:
         if (index.column() == 0)
-            return e.checked ? Qt::Checked : Qt::Unchecked;
+            return (marks & Checked) ? Qt::Checked : Qt::Unchecked;
         return {};
     case Qt::FontRole:
-        if (e.bold) {
+        if (marks & Bold) {
             QFont f;
             f.setBold(true);
             return f;
@@ -165,7 +193,7 @@ void CatalogueView::keyPressEvent(QKeyEvent *event)
     if ((event->key() == Qt::Key_Space || event->key() == Qt::Key_Select) &&
         event->modifiers() == Qt::NoModifier && currentIndex().isValid()) {
         const int row = currentIndex().row();
-        m_model->setChecked(row, !m_model->entry(row).checked);
+        m_model->setChecked(row, !m_model->isChecked(row));
         return;
     }
     QTreeView::keyPressEvent(event);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/access/RowStore.h"
+
 #include <QAbstractTableModel>
 #include <QTreeView>
 
@@ -7,8 +9,9 @@ namespace pantrio
 {
 
 // The catalogue view's entries: text, two sub-items, a check box and a bold
-// mark each, in display order. Entries are copies, independent of the record
-// set they were built from; the model keeps them cheap at 100,000 rows.
+// mark each, in display order. Entries are a snapshot, independent of the
+// record set they were taken from (shared with it until either changes); at
+// 100,000 rows an entry costs a few bytes beside it.
 class CatalogueModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -25,10 +28,13 @@ class CatalogueModel : public QAbstractTableModel
 
     void addColumn(const QString &title);
     int columnHeaderCount() const { return int(m_headers.size()); }
-    void setEntries(QVector<Entry> entries);
-    void clear() { setEntries({}); }
-    int count() const { return int(m_entries.size()); }
-    const Entry &entry(int i) const { return m_entries.at(i); }
+    // The entries: rows in the given order, showing the fields text, sub1 and
+    // sub2 (-1: none); a Null text shows as "-".
+    void setRows(const RowStore &rows, QVector<int> order, int text, int sub1, int sub2);
+    void clear();
+    int count() const { return int(m_order.size()); }
+    Entry entry(int i) const;
+    bool isChecked(int i) const { return m_marks.at(i) & Checked; }
     void setChecked(int i, bool on);
     void setBold(int i, bool on);
     // Makes exactly the ticked entries bold, and repaints once.
@@ -46,10 +52,15 @@ class CatalogueModel : public QAbstractTableModel
     bool setData(const QModelIndex &index, const QVariant &value, int role) override;
 
   private:
+    enum Mark : quint8 { Checked = 1, Bold = 2 };
     template <typename Fn> void changeAll(Fn change);
+    QString textAt(int i, int column) const;
 
     QStringList m_headers;
-    QVector<Entry> m_entries;
+    RowStore m_rows;
+    QVector<int> m_order;
+    int m_fields[3] = {-1, -1, -1};
+    QVector<quint8> m_marks;
 };
 
 // A report-style list view with check boxes; anyClick() fires on any click in

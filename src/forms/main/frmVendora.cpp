@@ -233,20 +233,11 @@ void frmVendora::AddToListView()
     RecordSet *rs = m_adoVendora->recordset();
     if (rs->recordCount() < 1)
         return;
-    const int item = rs->fieldIndex(QStringLiteral("Item"));
-    const int category = rs->fieldIndex(QStringLiteral("Category"));
-    const int aisle = rs->fieldIndex(QStringLiteral("Aisle"));
-    QVector<CatalogueModel::Entry> entries;
-    entries.reserve(rs->recordCount());
-    for (int row = 0; row < rs->recordCount(); ++row) {
-        const QVariant name = rs->valueAt(row, item);
-        CatalogueModel::Entry e;
-        e.text = name.isNull() ? QStringLiteral("-") : name.toString();
-        e.sub1 = rs->valueAt(row, category).toString();
-        e.sub2 = rs->valueAt(row, aisle).toString();
-        entries.append(std::move(e));
-    }
-    model->setEntries(std::move(entries));
+    QVector<int> order;
+    const RowStore rows = rs->snapshot(&order);
+    model->setRows(rows, std::move(order), rs->fieldIndex(QStringLiteral("Item")),
+                   rs->fieldIndex(QStringLiteral("Category")),
+                   rs->fieldIndex(QStringLiteral("Aisle")));
     rs->moveFirst();
 }
 
@@ -302,8 +293,8 @@ void frmVendora::cmdAddToList_Click()
     QVector<int> ticked;
     QVector<ShoppingList::Line> lines;
     for (int i = 0; i < model->count(); ++i) {
-        const CatalogueModel::Entry &e = model->entry(i);
-        if (e.checked) {
+        if (model->isChecked(i)) {
+            const CatalogueModel::Entry e = model->entry(i);
             ticked << i;
             lines.append({e.text, e.sub1, e.sub2});
         }
@@ -477,7 +468,7 @@ void frmVendora::mnuAdd_Click()
         return;
     const CatalogueModel *model = lvwItems->catalogue();
     for (int i = 0; i < model->count(); ++i) {
-        if (model->entry(i).checked) {
+        if (model->isChecked(i)) {
             if (!Dialogs::askOkCancel(this, QStringLiteral("You have items checked.  Click Cancel "
                                                            "to return and add them before exiting "
                                                            "this screen.")))
