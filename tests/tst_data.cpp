@@ -401,11 +401,47 @@ void TstData::groupedCommands()
     QCOMPARE(all->groups.first().rows.size(), 3);
     QCOMPARE(all->groups.first().rows.first().at(all->childField("Item")).toString(),
              QString("Coffee"));
+
+    // Read a category at a time, the full list is what one query and the
+    // grouping make of it: Null and empty one group, first; natural order;
+    // categories differing in case apart; however small the parts.
+    const QList<QVariantList> more = {{"Soap", QVariant(), "Aisle 1"},  {"Salt", "", "Aisle 2"},
+                                      {"salt", "", "Aisle 2"},          {"Milk", "cat 10", "A"},
+                                      {"Milk", "Cat 2", "B"},           {"Milk", "cat 2", "C"},
+                                      {"Eggs", "Cat 2", ""},            {"Eggs", "Cat 2", QVariant()},
+                                      {QVariant(), "Cat 2", "D"},       {"Item 10", "Cat 2", "E"},
+                                      {"Item 9", "Cat 2", "E"}};
+    for (const QVariantList &l : more)
+        QVERIFY(dir.exec("INSERT INTO Vendora (Item, Category, Aisle) VALUES (?,?,?)", l));
+    Connection::Rows once;
+    QVERIFY(de.cnVend().select("SELECT Category, Item, Aisle FROM Vendora GROUP BY Category, Item, "
+                               "Aisle ORDER BY Category, Item",
+                               &once, &error));
+    const GroupedResult expected = DEVendora::group(once, "Category", "Item", false);
+    for (int part : {0, 1, 4}) {
+        std::unique_ptr<CatalogueReader> reader;
+        QVERIFY(de.catalogueReader(&reader, &error));
+        GroupedResult read;
+        bool again = true;
+        QVERIFY(reader->start(&read, &error));
+        for (int turns = 0; again && turns < 100; ++turns)
+            QVERIFY(reader->read(&read, part, &again, &error));
+        QVERIFY(!again);
+        QCOMPARE(read.childFields, expected.childFields);
+        QCOMPARE(read.groups.size(), expected.groups.size());
+        for (int g = 0; g < expected.groups.size(); ++g) {
+            QCOMPARE(read.groups.at(g).value, expected.groups.at(g).value);
+            QCOMPARE(read.groups.at(g).rows, expected.groups.at(g).rows);
+        }
+    }
+    QCOMPARE(expected.groups.first().value.toString(), QString());
+    QCOMPARE(expected.groups.at(1).value.toString(), QString("Cat 2"));
+
     QVERIFY(de.TopListID(&highest, &error));
-    QCOMPARE(highest.toInt(), 4);
+    QCOMPARE(highest.toInt(), 4 + int(more.size()));
     qlonglong count = 0;
     QVERIFY(de.CatalogueCount(&count, &error));
-    QCOMPARE(count, 4);
+    QCOMPARE(count, 4 + more.size());
     QVERIFY(de.ClearList(&error));
     QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Selected").toInt(), 0);
 }

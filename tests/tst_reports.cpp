@@ -76,6 +76,7 @@ class TstReports : public Fixture
     void goldenLayoutOfTheShoppingList();
     void reportsRenderToPdf();
     void printEntriesSaveFirstAndRefresh();
+    void theFullListShowsItsFirstPageAtOnce();
     void nothingToPrint();
     void printsThroughCups();
     void previewPagesZoomsAndPrints();
@@ -222,6 +223,76 @@ void TstReports::printEntriesSaveFirstAndRefresh()
     QTRY_VERIFY(!PrintCommands::window(PrintCommands::Entry::Pantrio));
     f->mnuPrint_Click();
     QVERIFY(PrintCommands::window(PrintCommands::Entry::Pantrio));
+}
+
+void TstReports::theFullListShowsItsFirstPageAtOnce()
+{
+    QVERIFY(m_dir->exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < "
+                        "3000) INSERT INTO Vendora (Item, Category, Aisle) SELECT 'Item ' || i, "
+                        "'Cat ' || (i % 30), 'Aisle ' || (i % 7) FROM n"));
+    QVERIFY(Module1::Main());
+    frmVendora *f = Module1::frmVendoraIfLoaded();
+    f->mnuPrintFull_Click();
+    ReportPreview *w = PrintCommands::window(PrintCommands::Entry::FullList);
+    QVERIFY(w && w->isVisible());
+    // Page 1 is there before the rest is read, and the count says it grows.
+    QVERIFY(!w->isComplete());
+    const int early = w->pageCount();
+    QVERIFY(early >= 1);
+    auto *view = w->findChild<QWidget *>("reportPages");
+    QCOMPARE(view->accessibleName(), QString("Page 1 of %1 so far").arg(early));
+    const QString first = w->pageText(1);
+    QVERIFY(first.startsWith("Full List\nBakery\nBagels"));
+
+    // The pages grow into what one read of the whole makes.
+    DEVendora &de = Module1::de();
+    QString error;
+    QVERIFY(de.run(DEVendora::All_Grouping, &error));
+    const GroupedResult whole = *de.result(DEVendora::All_Grouping);
+    de.close(DEVendora::All_Grouping);
+    QPdfWriter probe(QDir(m_dir->path()).filePath("probe.pdf"));
+    probe.setResolution(600);
+    probe.setPageLayout(w->pageLayout());
+    const int pages =
+        ReportLayout::build(w->definition(), whole, ReportPainter::pageSizeTwips(&probe))
+            .pageCount();
+    QVERIFY(pages > early);
+    QTRY_VERIFY(w->isComplete());
+    QCOMPARE(w->pageCount(), pages);
+    QCOMPARE(w->pageText(1), first);
+    QCOMPARE(view->accessibleName(), QString("Page 1 of %1").arg(pages));
+
+    // Last goes to the real last page at once, read or not.
+    PrintCommands::closeAll();
+    f->mnuPrintFull_Click();
+    w = PrintCommands::window(PrintCommands::Entry::FullList);
+    QVERIFY(!w->isComplete());
+    w->findChild<QAction *>("actLastPage")->trigger();
+    QVERIFY(w->isComplete());
+    QCOMPARE(w->currentPage(), pages);
+    QVERIFY(!w->pageText(pages).isEmpty());
+
+    // Export waits for the whole: the same PDF, page for page, as the report
+    // painted from one read.
+    PrintCommands::closeAll();
+    f->mnuPrintFull_Click();
+    w = PrintCommands::window(PrintCommands::Entry::FullList);
+    QVERIFY(!w->isComplete());
+    const QString lazy = QDir(m_dir->path()).filePath("lazy.pdf");
+    QVERIFY2(w->exportPdf(lazy, &error), qPrintable(error));
+    QVERIFY(w->isComplete());
+    if (!havePoppler())
+        return;
+    const QString once = QDir(m_dir->path()).filePath("once.pdf");
+    {
+        QPdfWriter writer(once);
+        writer.setResolution(600);
+        writer.setPageLayout(w->pageLayout());
+        QVERIFY(ReportPainter::print(w->definition(), whole, &writer, &error));
+    }
+    QCOMPARE(pdfPages(lazy), pages);
+    QCOMPARE(pdfPages(once), pages);
+    QCOMPARE(pdfText(lazy), pdfText(once));
 }
 
 void TstReports::nothingToPrint()

@@ -17,6 +17,11 @@ namespace
 
 QPointer<ReportPreview> g_windows[3];
 
+// Items read before the full list's preview shows (more than a page holds),
+// then at each turn of the event loop while it is shown.
+constexpr int kFirstRows = 200;
+constexpr int kMoreRows = 2000;
+
 DEVendora::Command commandOf(Entry e)
 {
     switch (e) {
@@ -76,16 +81,32 @@ void runFor(QWidget *parent, Entry entry, DataControl *source, DEVendora &de,
         Dialogs::notify(parent, QStringLiteral("No records to show."));
         return;
     }
-    // Save first, so a quantity just typed in the grid is printed.
-    if ((rs->hasCurrent() && !rs->update(&error)) || !rs->updateBatch(&error) ||
-        !source->refresh(&error)) {
+    // Save first, so a quantity just typed in the grid is printed. Without
+    // one, the rows shown are the file's (every change is announced to the
+    // window): reading 100,000 of them again would only delay the report.
+    if (rs->hasPendingChanges() &&
+        ((rs->hasCurrent() && !rs->update(&error)) || !rs->updateBatch(&error) ||
+         !source->refresh(&error))) {
         Dialogs::notify(parent, error);
         return;
     }
     if (de.isOpen(command))
         de.close(command);
-    const bool ran =
-        store ? de.runAisleForStore(store->id, store->name, &error) : de.run(command, &error);
+    // The full list is read a category at a time: its first page shows at
+    // once, the preview reads the rest while the user looks at it.
+    std::shared_ptr<CatalogueReader> reader;
+    GroupedResult first;
+    bool ran = false;
+    if (entry == Entry::FullList) {
+        std::unique_ptr<CatalogueReader> made;
+        bool more = false;
+        ran = de.catalogueReader(&made, &error) && made->start(&first, &error) &&
+              made->read(&first, kFirstRows, &more, &error);
+        if (ran && more)
+            reader = std::move(made);
+    } else {
+        ran = store ? de.runAisleForStore(store->id, store->name, &error) : de.run(command, &error);
+    }
     if (!ran) {
         Dialogs::notify(parent, error);
         return;
@@ -101,11 +122,16 @@ void runFor(QWidget *parent, Entry entry, DataControl *source, DEVendora &de,
         // Another store (or none): its name is in the caption and the header.
         w->setDefinition(definition);
     }
-    w->setData(*de.result(command));
-    // The preview holds its own copy; the command's result closes again, as
-    // the full list's does when its report ends.
-    if (entry == Entry::FullList)
-        de.close(command);
+    if (entry == Entry::FullList) {
+        ReportPreview::Feed feed;
+        if (reader)
+            feed = [reader](GroupedResult *result, bool *more, QString *e) {
+                return reader->read(result, kMoreRows, more, e);
+            };
+        w->setData(first, feed);
+    } else {
+        w->setData(*de.result(command));
+    }
     w->show();
     w->raise();
     w->activateWindow();

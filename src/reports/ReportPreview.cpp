@@ -18,7 +18,10 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QTimer>
 #include <QToolBar>
+
+#include <limits>
 
 namespace pantrio
 {
@@ -84,9 +87,12 @@ class ReportPageView : public QWidget
 };
 
 ReportPreview::ReportPreview(const ReportDefinition &definition, QWidget *parent)
-    : QMainWindow(parent), m_definition(definition), m_scroll(new QScrollArea(this)),
-      m_view(new ReportPageView(this)), m_page(new QSpinBox(this)), m_pages(new QLabel(this))
+    : QMainWindow(parent), m_definition(definition), m_reading(new QTimer(this)),
+      m_scroll(new QScrollArea(this)), m_view(new ReportPageView(this)),
+      m_page(new QSpinBox(this)), m_pages(new QLabel(this))
 {
+    m_reading->setInterval(0);
+    connect(m_reading, &QTimer::timeout, this, &ReportPreview::readMore);
     setObjectName(definition.name);
     setWindowTitle(definition.caption);
     // The system's default paper (A4 or Letter), margins drawn by the report.
@@ -122,7 +128,7 @@ ReportPreview::ReportPreview(const ReportDefinition &definition, QWidget *parent
     action("actNextPage", QStringLiteral("Next"), QKeySequence(Qt::Key_PageDown),
            [this] { goToPage(currentPage() + 1); });
     action("actLastPage", QStringLiteral("Last"), QKeySequence(Qt::CTRL | Qt::Key_End),
-           [this] { goToPage(pageCount()); });
+           [this] { goToPage(std::numeric_limits<int>::max()); });
     bar->addSeparator();
     action("actZoomOut", QStringLiteral("Zoom Out"), QKeySequence::ZoomOut,
            [this] { setZoom(m_zoom / 1.25); });
@@ -153,9 +159,63 @@ ReportPreview::~ReportPreview() = default;
 
 void ReportPreview::setData(const GroupedResult &result)
 {
-    m_result = result;
+    setData(result, Feed());
+}
+
+void ReportPreview::setData(const GroupedResult &first, Feed feed)
+{
+    m_result = first;
+    m_feed = std::move(feed);
     relayout();
     goToPage(1);
+    if (m_feed)
+        m_reading->start();
+    else
+        m_reading->stop();
+}
+
+void ReportPreview::readMore()
+{
+    if (!m_feed) {
+        m_reading->stop();
+        return;
+    }
+    bool more = false;
+    QString error;
+    if (!m_feed(&m_result, &more, &error)) {
+        // What was read stays shown, as a whole report.
+        more = false;
+        Dialogs::notify(this, error);
+    }
+    if (!more) {
+        m_feed = Feed();
+        m_reading->stop();
+        m_layout.add(m_result);
+        m_layout.finish();
+    } else {
+        m_layout.add(m_result);
+    }
+    pagesGrew();
+}
+
+void ReportPreview::readAll()
+{
+    while (m_feed)
+        readMore();
+}
+
+QString ReportPreview::countText() const
+{
+    return m_feed ? QStringLiteral("%1 so far").arg(pageCount()) : QString::number(pageCount());
+}
+
+void ReportPreview::pagesGrew()
+{
+    m_page->setMaximum(std::max(1, pageCount()));
+    m_pages->setText(QStringLiteral(" of %1 ").arg(countText()));
+    m_view->updateSize();
+    m_describedPage = 0; // the count is part of what the page view tells
+    updatePageLabel();
 }
 
 void ReportPreview::setDefinition(const ReportDefinition &definition)
@@ -169,9 +229,12 @@ void ReportPreview::relayout()
 {
     m_describedPage = 0;
     const QSizeF twips = m_pageLayout.fullRect(QPageLayout::Inch).size() * 1440.0;
-    m_layout = ReportLayout::build(m_definition, m_result, twips);
+    m_layout.begin(m_definition, twips);
+    m_layout.add(m_result);
+    if (!m_feed)
+        m_layout.finish();
     m_page->setMaximum(std::max(1, pageCount()));
-    m_pages->setText(QStringLiteral(" of %1 ").arg(pageCount()));
+    m_pages->setText(QStringLiteral(" of %1 ").arg(countText()));
     m_view->updateSize();
     updatePageLabel();
 }
@@ -185,6 +248,9 @@ int ReportPreview::currentPage() const
 
 void ReportPreview::goToPage(int page)
 {
+    // A page not read yet: the rest is read first.
+    if (page > pageCount())
+        readAll();
     page = std::clamp(page, 1, std::max(1, pageCount()));
     m_scroll->verticalScrollBar()->setValue(m_view->pageTop(page - 1) - kGap / 2);
     updatePageLabel();
@@ -206,7 +272,7 @@ void ReportPreview::updatePageLabel()
     // A screen reader cannot read a painted page: the page view tells its text.
     if (page != m_describedPage && page <= pageCount()) {
         m_describedPage = page;
-        m_view->setAccessibleName(QStringLiteral("Page %1 of %2").arg(page).arg(pageCount()));
+        m_view->setAccessibleName(QStringLiteral("Page %1 of %2").arg(page).arg(countText()));
         m_view->setAccessibleDescription(pageText(page));
     }
 }
@@ -231,6 +297,7 @@ QString ReportPreview::pageText(int page) const
 
 bool ReportPreview::exportPdf(const QString &path, QString *error)
 {
+    readAll();
     // Made in memory and written in one step: a failed export leaves any file
     // it would replace as it was.
     QBuffer pdf;
@@ -268,6 +335,7 @@ bool ReportPreview::printTo(const QString &printerName, QString *error)
 // guard tells, and nothing of the window is touched afterwards.
 bool ReportPreview::printOn(QPrinter *printer, QString *error, int from, int to)
 {
+    readAll();
     if (!printer->isValid()) {
         if (error)
             *error = QStringLiteral("No printer is available to print on.");
@@ -287,6 +355,8 @@ void ReportPreview::printInteractive()
         Dialogs::notify(this, QStringLiteral("No printer is set up on this computer. You can "
                                              "print to a PDF file in the next window, or use "
                                              "Export PDF."));
+    // The dialog offers the whole report's pages.
+    readAll();
     int from = 0, to = 0;
     if (!self || !Dialogs::instance().choosePrinter(this, &printer, pageCount(), &from, &to) ||
         !self)

@@ -7,10 +7,13 @@
 #include <QMainWindow>
 #include <QPageLayout>
 
+#include <functional>
+
 class QLabel;
 class QPrinter;
 class QScrollArea;
 class QSpinBox;
+class QTimer;
 
 namespace pantrio
 {
@@ -29,6 +32,14 @@ class ReportPreview : public QMainWindow
     ~ReportPreview() override;
 
     void setData(const GroupedResult &result);
+    // The first part of the data, with where the rest comes from: the first
+    // page shows at once and the others follow as they are read. feed appends
+    // the next part and says whether more follows.
+    using Feed = std::function<bool(GroupedResult *result, bool *more, QString *error)>;
+    void setData(const GroupedResult &first, Feed feed);
+    // Whether every page is laid out; printing and export first read the rest.
+    bool isComplete() const { return !m_feed; }
+    void readAll();
     // Another design of the same report (the by-aisle list of another store).
     void setDefinition(const ReportDefinition &definition);
     const GroupedResult &data() const { return m_result; }
@@ -54,7 +65,10 @@ class ReportPreview : public QMainWindow
   private:
     bool printOn(QPrinter *printer, QString *error, int from = 0, int to = 0);
     void relayout();
+    void readMore();
+    void pagesGrew();
     void updatePageLabel();
+    QString countText() const;
 
     ReportDefinition m_definition;
     GroupedResult m_result;
@@ -62,6 +76,8 @@ class ReportPreview : public QMainWindow
     QPageLayout m_pageLayout;
     double m_zoom = 1.0;
     int m_describedPage = 0;
+    Feed m_feed; // set while the data is still being read
+    QTimer *m_reading;
     QScrollArea *m_scroll;
     ReportPageView *m_view;
     QSpinBox *m_page;

@@ -191,6 +191,73 @@ bool DEVendora::runAisleForStore(qlonglong storeId, const QString &storeName, QS
     return true;
 }
 
+bool DEVendora::catalogueReader(std::unique_ptr<CatalogueReader> *reader, QString *error)
+{
+    if (!ensureOpen(error))
+        return false;
+    *reader = std::make_unique<CatalogueReader>(conn());
+    return true;
+}
+
+bool CatalogueReader::start(GroupedResult *result, QString *error)
+{
+    Connection::Rows rows;
+    if (!m_connection.select(QStringLiteral("SELECT DISTINCT Category FROM Vendora"), &rows, error))
+        return false;
+    // Null and empty text are one group, first; the others in natural order.
+    QVector<QString> names;
+    bool empty = false;
+    for (const auto &r : std::as_const(rows.rows)) {
+        if (isEmptyValue(r.at(0)))
+            empty = true;
+        else
+            names << r.at(0).toString();
+    }
+    std::sort(names.begin(), names.end(),
+              [](const QString &a, const QString &b) { return naturalCompare(a, b) < 0; });
+    m_categories.clear();
+    if (empty)
+        m_categories << QVariant();
+    for (const QString &n : std::as_const(names))
+        m_categories << QVariant(n);
+    m_next = 0;
+    *result = GroupedResult();
+    result->groupField = QStringLiteral("Category");
+    result->childFields = {QStringLiteral("Category"), QStringLiteral("Item"),
+                           QStringLiteral("Aisle")};
+    return true;
+}
+
+bool CatalogueReader::read(GroupedResult *result, int minRows, bool *more, QString *error)
+{
+    int read = 0;
+    while (m_next < m_categories.size() && (minRows <= 0 || read < minRows)) {
+        const QVariant &category = m_categories.at(m_next);
+        Connection::Rows rows;
+        static const QString named = QStringLiteral(
+            "SELECT Category, Item, Aisle FROM Vendora WHERE Category = ? GROUP BY Category, "
+            "Item, Aisle ORDER BY Category, Item");
+        static const QString unnamed = QStringLiteral(
+            "SELECT Category, Item, Aisle FROM Vendora WHERE Category IS NULL OR Category = '' "
+            "GROUP BY Category, Item, Aisle ORDER BY Category, Item");
+        const bool ok = category.isNull()
+                            ? m_connection.select(unnamed, &rows, error)
+                            : m_connection.select(named, {category}, &rows, error);
+        if (!ok)
+            return false;
+        ++m_next;
+        // A category whose items went meanwhile has no group, as in one read.
+        GroupedResult one = DEVendora::group(rows, QStringLiteral("Category"),
+                                             QStringLiteral("Item"), false);
+        for (GroupedResult::Group &g : one.groups) {
+            read += int(g.rows.size());
+            result->groups.append(std::move(g));
+        }
+    }
+    *more = m_next < m_categories.size();
+    return true;
+}
+
 bool DEVendora::run(Command command, QString *error)
 {
     if (!ensureOpen(error))
@@ -210,13 +277,15 @@ bool DEVendora::run(Command command, QString *error)
             return false;
         m_results[command] = group(rows, QStringLiteral("Aisle"), QStringLiteral("Item"), true);
         break;
-    case All_Grouping:
-        if (!conn().select(QStringLiteral("SELECT Category, Item, Aisle FROM Vendora GROUP "
-                                                "BY Category, Item, Aisle ORDER BY Category, Item"),
-                                 &rows, error))
+    case All_Grouping: {
+        GroupedResult result;
+        CatalogueReader reader(conn());
+        bool more = false;
+        if (!reader.start(&result, error) || !reader.read(&result, 0, &more, error))
             return false;
-        m_results[command] = group(rows, QStringLiteral("Category"), QStringLiteral("Item"), false);
+        m_results[command] = std::move(result);
         break;
+    }
     }
     return true;
 }

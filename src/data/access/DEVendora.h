@@ -8,6 +8,7 @@
 #include <QVariant>
 #include <QVector>
 
+#include <memory>
 #include <optional>
 
 namespace pantrio
@@ -26,6 +27,25 @@ struct GroupedResult {
 
     int childField(const QString &name) const { return int(childFields.indexOf(name)); }
     qsizetype rowCount() const;
+};
+
+// The full list read a category at a time, so a preview can show its first
+// page before the rest is read: the same groups, rows and order as the whole
+// result of DEVendora::All_Grouping, which is read through it.
+class CatalogueReader
+{
+  public:
+    explicit CatalogueReader(Connection &connection) : m_connection(connection) {}
+    // Reads the categories; the result gets its fields and no groups yet.
+    bool start(GroupedResult *result, QString *error);
+    // Appends the next categories with their items, at least minRows items
+    // (every one left at 0); more: whether any category is left.
+    bool read(GroupedResult *result, int minRows, bool *more, QString *error);
+
+  private:
+    Connection &m_connection;
+    QVector<QVariant> m_categories; // in report order; Null for the empty one
+    int m_next = 0;
 };
 
 // The report data environment: one connection and the named commands the
@@ -53,6 +73,8 @@ class DEVendora
     bool CatalogueCount(qlonglong *count, QString *error);
 
     bool run(Command command, QString *error);
+    // The full list a category at a time, on this environment's connection.
+    bool catalogueReader(std::unique_ptr<CatalogueReader> *reader, QString *error);
     // The list by aisle as a store is walked: each line in its aisle there, the
     // groups in the store's walking order (ListPrintAisle_Grouping's result).
     bool runAisleForStore(qlonglong storeId, const QString &storeName, QString *error);

@@ -112,6 +112,8 @@ class RecordSet : public QObject
     bool isPending() const { return isPendingAt(m_pos); }
     bool isPendingAt(int row) const;
     bool isNew() const;
+    // Whether any row has a change not yet written.
+    bool hasPendingChanges() const { return !m_dirty.isEmpty(); }
 
     // Appends a blank row at the end and makes it current.
     bool addNew(QString *error = nullptr);

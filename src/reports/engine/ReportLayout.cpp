@@ -9,45 +9,64 @@ ReportLayout ReportLayout::build(const ReportDefinition &def, const GroupedResul
                                  const QSizeF &pageSize)
 {
     ReportLayout layout;
-    const double usable = pageSize.height() - def.margins.top() - def.margins.bottom();
-    const double footer = def.pageFooter.height;
-    const double bottom = std::max(usable - footer, def.pageHeader.height + 1);
+    layout.begin(def, pageSize);
+    layout.add(result);
+    layout.finish();
+    return layout;
+}
 
-    ReportPage page;
-    double y = 0;
-    auto place = [&](const ReportSection &s, int group, int row) {
-        page.bands.append({&s, y, group, row});
-        y += s.height;
-    };
-    auto startPage = [&]() {
-        page = ReportPage();
-        y = 0;
-        if (!def.pageHeader.isEmpty())
-            place(def.pageHeader, -1, -1);
-    };
-    auto finishPage = [&]() {
-        if (!def.pageFooter.isEmpty())
-            page.bands.append({&def.pageFooter, usable - footer, -1, -1});
-        layout.m_pages.append(page);
-    };
-    // A band that does not fit goes to the next page whole; a band taller than
-    // a page is placed anyway rather than looping.
-    auto ensure = [&](double height) {
-        if (y + height > bottom && y > def.pageHeader.height) {
-            finishPage();
-            startPage();
-        }
-    };
+void ReportLayout::place(const ReportSection &s, int group, int row)
+{
+    m_page.bands.append({&s, m_y, group, row});
+    m_y += s.height;
+}
 
+void ReportLayout::startPage()
+{
+    m_page = ReportPage();
+    m_y = 0;
+    if (!m_def->pageHeader.isEmpty())
+        place(m_def->pageHeader, -1, -1);
+}
+
+void ReportLayout::finishPage()
+{
+    if (!m_def->pageFooter.isEmpty())
+        m_page.bands.append({&m_def->pageFooter, m_usable - m_def->pageFooter.height, -1, -1});
+    m_pages.append(m_page);
+}
+
+// A band that does not fit goes to the next page whole; a band taller than a
+// page is placed anyway rather than looping.
+void ReportLayout::ensure(double height)
+{
+    if (m_y + height > m_bottom && m_y > m_def->pageHeader.height) {
+        finishPage();
+        startPage();
+    }
+}
+
+void ReportLayout::begin(const ReportDefinition &def, const QSizeF &pageSize)
+{
+    m_pages.clear();
+    m_def = &def;
+    m_usable = pageSize.height() - def.margins.top() - def.margins.bottom();
+    m_bottom = std::max(m_usable - def.pageFooter.height, def.pageHeader.height + 1);
+    m_groupsDone = 0;
+    m_finished = false;
     // The report header comes first, above the first page header.
-    page = ReportPage();
-    y = 0;
+    m_page = ReportPage();
+    m_y = 0;
     if (!def.reportHeader.isEmpty())
         place(def.reportHeader, -1, -1);
     if (!def.pageHeader.isEmpty())
         place(def.pageHeader, -1, -1);
+}
 
-    for (int g = 0; g < result.groups.size(); ++g) {
+void ReportLayout::add(const GroupedResult &result)
+{
+    const ReportDefinition &def = *m_def;
+    for (int g = m_groupsDone; g < result.groups.size(); ++g) {
         const auto &rows = result.groups.at(g).rows;
         // A group heading never stands alone at the foot of a page.
         ensure(def.groupHeader.height + (rows.isEmpty() ? 0 : def.detail.height));
@@ -61,12 +80,19 @@ ReportLayout ReportLayout::build(const ReportDefinition &def, const GroupedResul
             place(def.groupFooter, g, -1);
         }
     }
-    if (!def.reportFooter.isEmpty()) {
-        ensure(def.reportFooter.height);
-        place(def.reportFooter, -1, -1);
+    m_groupsDone = int(result.groups.size());
+}
+
+void ReportLayout::finish()
+{
+    if (m_finished)
+        return;
+    if (!m_def->reportFooter.isEmpty()) {
+        ensure(m_def->reportFooter.height);
+        place(m_def->reportFooter, -1, -1);
     }
     finishPage();
-    return layout;
+    m_finished = true;
 }
 
 QString ReportLayout::textOf(const ReportControl &control, const GroupedResult &result,

@@ -30,6 +30,14 @@ class ReportLayout
     static ReportLayout build(const ReportDefinition &definition, const GroupedResult &result,
                               const QSizeF &pageSize);
 
+    // The same a part at a time, for a result still being read: begin, add the
+    // groups read so far (again after each part), finish. Only whole pages
+    // count until then. The definition must outlive the layout.
+    void begin(const ReportDefinition &definition, const QSizeF &pageSize);
+    void add(const GroupedResult &result);
+    void finish();
+    bool isFinished() const { return m_finished; }
+
     const QVector<ReportPage> &pages() const { return m_pages; }
     int pageCount() const { return int(m_pages.size()); }
 
@@ -41,7 +49,17 @@ class ReportLayout
     QStringList dump(const GroupedResult &result) const;
 
   private:
+    void place(const ReportSection &section, int group, int row);
+    void startPage();
+    void finishPage();
+    void ensure(double height);
+
     QVector<ReportPage> m_pages;
+    const ReportDefinition *m_def = nullptr;
+    double m_usable = 0, m_bottom = 0, m_y = 0;
+    ReportPage m_page; // the page being filled
+    int m_groupsDone = 0;
+    bool m_finished = true;
 };
 
 } // namespace pantrio
