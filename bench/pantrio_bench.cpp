@@ -32,6 +32,9 @@
 #include "uibase/Fonts.h"
 
 #include <QApplication>
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPrinter>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTcpSocket>
@@ -50,6 +53,8 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <memory>
+#include <optional>
 #include <functional>
 #include <string>
 #include <vector>
@@ -135,6 +140,107 @@ struct Raw {
     }
     void exec(const char *sql) { sqlite3_exec(db, sql, nullptr, nullptr, nullptr); }
 };
+
+// A report's raw limit: what the engine draws (texts as shown, boxes, fills),
+// worked out beforehand, drawn straight with QPainter on QPdfWriter at the
+// same places in the same fonts. Only the drawing is timed.
+struct Drawing {
+    struct Op {
+        int font = -1; // -1: a box
+        QRectF rect;
+        int flags = 0;
+        QString text;
+        std::optional<QColor> fill;
+        bool circle = false;
+    };
+    QVector<QFont> fonts;
+    QVector<QVector<Op>> pages;
+};
+
+Drawing drawingOf(const ReportDefinition &def, const GroupedResult &result, QPdfWriter &device)
+{
+    Drawing d;
+    const ReportLayout layout = ReportLayout::build(def, result, ReportPainter::pageSizeTwips(&device));
+    auto fontIndex = [&](const FontSpec &spec) {
+        const QFont f = ReportPainter::fontOf(spec);
+        const qsizetype i = d.fonts.indexOf(f);
+        if (i >= 0)
+            return int(i);
+        d.fonts << f;
+        return int(d.fonts.size()) - 1;
+    };
+    for (const ReportPage &page : layout.pages()) {
+        QVector<Drawing::Op> ops;
+        for (const PlacedBand &band : page.bands) {
+            for (const ReportControl &c : band.section->controls) {
+                const QRectF r = c.geometry.translated(def.margins.left(), def.margins.top() + band.y);
+                if (c.kind == ReportControl::Kind::Shape || c.border || c.background) {
+                    Drawing::Op box;
+                    box.rect = r;
+                    box.fill = c.kind == ReportControl::Kind::Shape ? c.fill : c.background;
+                    box.circle = c.shape == ReportControl::Shape::Circle;
+                    ops << box;
+                    if (c.kind == ReportControl::Kind::Shape)
+                        continue;
+                }
+                const QString text = ReportLayout::textOf(c, result, band);
+                if (text.isEmpty())
+                    continue;
+                Drawing::Op op;
+                op.font = fontIndex(c.font ? *c.font : def.font);
+                op.rect = r.adjusted(30, 0, -30, 0);
+                op.flags = int(c.alignment | Qt::AlignTop) | Qt::TextSingleLine;
+                op.text = QFontMetricsF(d.fonts.at(op.font), &device)
+                              .elidedText(text, Qt::ElideRight, op.rect.width());
+                ops << op;
+            }
+        }
+        d.pages << ops;
+    }
+    return d;
+}
+
+// Every page on a PDF writer, or the first on a screen-sized image.
+void drawRaw(const Drawing &d, QPaintDevice &device, bool firstOnly = false)
+{
+    QPainter painter(&device);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.scale(device.logicalDpiX() / 1440.0, device.logicalDpiY() / 1440.0);
+    int font = -1;
+    for (int p = 0; p < (firstOnly ? std::min<qsizetype>(1, d.pages.size()) : d.pages.size());
+         ++p) {
+        if (p > 0)
+            static_cast<QPdfWriter &>(device).newPage();
+        for (const Drawing::Op &op : d.pages.at(p)) {
+            if (op.font < 0) {
+                painter.setPen(QPen(Qt::black, 15));
+                painter.setBrush(op.fill ? QBrush(*op.fill) : Qt::NoBrush);
+                if (op.circle)
+                    painter.drawEllipse(op.rect);
+                else
+                    painter.drawRect(op.rect);
+                continue;
+            }
+            if (op.font != font) {
+                font = op.font;
+                painter.setFont(d.fonts.at(font));
+                painter.setPen(Qt::black);
+            }
+            painter.drawText(op.rect, op.flags, op.text);
+        }
+    }
+}
+
+QPdfWriter *newPdf(const QString &path)
+{
+    auto *w = new QPdfWriter(path);
+    w->setResolution(600);
+    QPageLayout layout = QPrinter().pageLayout();
+    layout.setMargins(QMarginsF(0, 0, 0, 0));
+    w->setPageLayout(layout);
+    return w;
+}
 
 const char *const kBrands[] = {"Golden Acre", "Hillside",  "Blue Harbor",  "Maple Ridge",
                                "Sunfield",    "Northwind", "Green Valley", "Old Mill",
@@ -410,17 +516,29 @@ void one(int size)
         const double pdf = timeIt(
             [&] {
                 de.run(r.command, nullptr);
-                QPdfWriter w(dir.filePath(QStringLiteral("r.pdf")));
-                w.setResolution(600);
-                ReportPainter::print(r.def(), *de.result(r.command), &w, nullptr);
-                pages = ReportLayout::build(r.def(), *de.result(r.command),
-                                            ReportPainter::pageSizeTwips(&w))
-                            .pageCount();
+                std::unique_ptr<QPdfWriter> w(newPdf(dir.filePath(QStringLiteral("r.pdf"))));
+                ReportPainter::print(r.def(), *de.result(r.command), w.get(), nullptr);
                 de.close(r.command);
             },
             1);
+        // Raw: the query read, and the same drawing done straight.
+        Drawing drawing;
+        {
+            de.run(r.command, nullptr);
+            std::unique_ptr<QPdfWriter> w(newPdf(dir.filePath(QStringLiteral("raw.pdf"))));
+            drawing = drawingOf(r.def(), *de.result(r.command), *w);
+            pages = int(drawing.pages.size());
+            de.close(r.command);
+        }
+        const double rawPdf = timeIt(
+            [&] {
+                raw.read(r.raw);
+                std::unique_ptr<QPdfWriter> w(newPdf(dir.filePath(QStringLiteral("raw.pdf"))));
+                drawRaw(drawing, *w);
+            },
+            1);
         row(QStringLiteral("%1: command + %2 pages to PDF").arg(QLatin1String(r.name)).arg(pages),
-            size, pdf, timeIt([&] { raw.read(r.raw); }));
+            size, pdf, rawPdf);
         Module1::shutdown();
         f = startMain();
         const double open = timeIt(
@@ -436,8 +554,18 @@ void one(int size)
                 w->grab(); // the first page painted
             },
             std::min(g_runs, 3), [] { PrintCommands::closeAll(); });
+        // Raw: the query read and the first page drawn on an image of the
+        // page's size on the screen.
+        const QSize sheet = (QPrinter().pageLayout().fullRect(QPageLayout::Inch).size() *
+                             QImage(1, 1, QImage::Format_RGB32).logicalDpiX())
+                                .toSize();
         row(QStringLiteral("%1: preview first page shown").arg(QLatin1String(r.name)), size, open,
-            timeIt([&] { raw.read(r.raw); }));
+            timeIt([&] {
+                raw.read(r.raw);
+                QImage page(sheet, QImage::Format_ARGB32_Premultiplied);
+                page.fill(Qt::white);
+                drawRaw(drawing, page, true);
+            }));
         PrintCommands::closeAll();
     }
 

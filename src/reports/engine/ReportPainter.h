@@ -2,6 +2,7 @@
 
 #include "reports/engine/ReportLayout.h"
 
+class QFont;
 class QPagedPaintDevice;
 class QPainter;
 
@@ -19,6 +20,9 @@ class ReportPainter
 
     // The sheet size of a device in twips.
     static QSizeF pageSizeTwips(QPagedPaintDevice *device);
+
+    // The font a design names, sized in twips (the painter draws in twips).
+    static QFont fontOf(const FontSpec &design);
 
     static void paintPage(QPainter &painter, const ReportDefinition &definition,
                           const GroupedResult &result, const ReportPage &page);
