@@ -52,6 +52,9 @@
 
 #include <sqlite3.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <memory>
 #include <optional>
@@ -685,9 +688,27 @@ void one(int size)
             SafeFile::write(page, TakeAlong::phonePage(list, now, TakeAlong::newStorageKey(now)),
                             nullptr);
         });
+        // Raw: the rows read, and the same bytes written as safely (beside
+        // the file, synced, renamed over it, the folder synced).
+        const QByteArray bytes = [&] {
+            QFile written(page);
+            written.open(QIODevice::ReadOnly);
+            return written.readAll();
+        }();
+        const QByteArray rawPage = dir.filePath(QStringLiteral("raw-phone.html")).toLocal8Bit();
+        const QByteArray rawAside = rawPage + ".tmp";
         row(QStringLiteral("phone page written (2,000 lines)"), size, write, timeIt([&] {
                 raw.read("SELECT Item, Category, Aisle, Quantity, ID FROM Selected ORDER BY "
                          "Aisle, Item");
+                const int fd = ::open(rawAside.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+                if (::write(fd, bytes.constData(), size_t(bytes.size())) != bytes.size())
+                    return;
+                ::fsync(fd);
+                ::close(fd);
+                ::rename(rawAside.constData(), rawPage.constData());
+                const int folder = ::open(dir.path().toLocal8Bit().constData(), O_RDONLY);
+                ::fsync(folder);
+                ::close(folder);
             }));
         const QString chromium = QStringLiteral("/usr/bin/chromium");
         if (QFile::exists(chromium)) {
