@@ -121,11 +121,15 @@ void RowStore::encodeText(int column, const char *utf8, qsizetype size, const QS
     Data &data = *d;
     QByteArray &out = data.bytes;
     auto &lookup = data.lookup[column];
-    // Looked up without copying the bytes; kept only when new.
-    auto it = lookup.constFind(QByteArray::fromRawData(utf8, size));
-    if (it == lookup.constEnd() && size <= kSharedLength && lookup.size() < kDictionaryLimit) {
-        it = lookup.insert(QByteArray(utf8, size), int(data.dictionary[column].size()));
-        data.dictionary[column].append(text ? *text : QString::fromUtf8(utf8, size));
+    // Looked up without copying the bytes; kept only when new. A long text,
+    // or any in a column of names, is not looked up at all.
+    auto it = lookup.constEnd();
+    if (size <= kSharedLength && lookup.size() < kDictionaryLimit) {
+        it = lookup.constFind(QByteArray::fromRawData(utf8, size));
+        if (it == lookup.constEnd()) {
+            it = lookup.insert(QByteArray(utf8, size), int(data.dictionary[column].size()));
+            data.dictionary[column].append(text ? *text : QString::fromUtf8(utf8, size));
+        }
     }
     if (it != lookup.constEnd()) {
         out.append(char(Shared));
