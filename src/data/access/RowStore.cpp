@@ -77,7 +77,8 @@ RowStore::RowStore(int columns) : d(new Data)
 {
     d->columns = columns;
     d->dictionary.resize(columns);
-    d->lookup.resize(columns);
+    d->utf8.resize(columns);
+    d->buckets.resize(columns);
 }
 
 RowStore::~RowStore() = default;
@@ -120,20 +121,34 @@ void RowStore::encodeText(int column, const char *utf8, qsizetype size, const QS
 {
     Data &data = *d;
     QByteArray &out = data.bytes;
-    auto &lookup = data.lookup[column];
-    // Looked up without copying the bytes; kept only when new. A long text,
-    // or any in a column of names, is not looked up at all.
-    auto it = lookup.constEnd();
-    if (size <= kSharedLength && lookup.size() < kDictionaryLimit) {
-        it = lookup.constFind(QByteArray::fromRawData(utf8, size));
-        if (it == lookup.constEnd()) {
-            it = lookup.insert(QByteArray(utf8, size), int(data.dictionary[column].size()));
-            data.dictionary[column].append(text ? *text : QString::fromUtf8(utf8, size));
+    // Looked up by a cheap hash of the bytes as SQLite gave them. A long
+    // text, or any in a column of names, is not looked up at all.
+    int found = -1;
+    QStringList &texts = data.dictionary[column];
+    if (size <= kSharedLength && texts.size() < kDictionaryLimit) {
+        QVector<qint32> &buckets = data.buckets[column];
+        QVector<QByteArray> &bytes = data.utf8[column];
+        if (buckets.isEmpty())
+            buckets.resize(2 * kDictionaryLimit);
+        quint32 h = 2166136261u; // FNV-1a
+        for (qsizetype i = 0; i < size; ++i)
+            h = (h ^ quint8(utf8[i])) * 16777619u;
+        const QByteArrayView key(utf8, size);
+        quint32 at = h & quint32(buckets.size() - 1);
+        while (buckets.at(at) != 0 && bytes.at(buckets.at(at) - 1) != key)
+            at = (at + 1) & quint32(buckets.size() - 1);
+        if (buckets.at(at) != 0) {
+            found = buckets.at(at) - 1;
+        } else {
+            found = int(texts.size());
+            buckets[at] = found + 1;
+            bytes.append(QByteArray(utf8, size));
+            texts.append(text ? *text : QString::fromUtf8(utf8, size));
         }
     }
-    if (it != lookup.constEnd()) {
+    if (found >= 0) {
         out.append(char(Shared));
-        putSize(out, quint64(*it));
+        putSize(out, quint64(found));
     } else {
         out.append(char(Text));
         putSize(out, quint64(size));

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QHash>
 #include <QSharedDataPointer>
 #include <QStringList>
 #include <QVariant>
@@ -43,7 +42,8 @@ class RowStore
         QByteArray bytes;
         QVector<quint32> offsets;         // where each row starts in bytes
         QVector<QStringList> dictionary;  // per column: texts kept once
-        QVector<QHash<QByteArray, int>> lookup; // by UTF-8
+        QVector<QVector<QByteArray>> utf8; // the same texts as stored
+        QVector<QVector<qint32>> buckets;    // per column: open addressing, index + 1
         QVector<QVariant> others;         // values of any other type, as given
         qsizetype unused = 0;             // bytes of rows since replaced
     };
