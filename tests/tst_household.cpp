@@ -204,6 +204,44 @@ class TstHousehold : public QObject
         QVERIFY(m_db->rows("SELECT * FROM Selected").isEmpty());
     }
 
+    void stepsComeBackWhateverOrderTheirRowsNeed()
+    {
+        // A store deleted and another of its name added in one step: undone
+        // and redone row by row, the name is only free once the other row
+        // has gone, whichever of the two comes first.
+        QString error;
+        qlonglong a = 0, again = 0;
+        QVERIFY(Stores::add(m_file->connection(), "A", &a, &error));
+        QVERIFY(m_file->change(
+            "Replace Store", Household::StoresAndAisles,
+            [&](QString *e) {
+                return Stores::remove(m_file->connection(), a, e) &&
+                       Stores::add(m_file->connection(), "A", &again, e);
+            },
+            &error));
+        QVERIFY(again != a);
+        QVERIFY(undo());
+        QCOMPARE(rows("SELECT ID, Name FROM Stores"), Table({{a, "A"}}));
+        QVERIFY(redo());
+        QCOMPARE(rows("SELECT ID, Name FROM Stores"), Table({{again, "A"}}));
+        // Nulls, numbers and text with a NUL in it come back as they were.
+        QVERIFY(write("Add", Household::List,
+                      "INSERT INTO Selected (Item, Category, Aisle, Quantity) VALUES (?, NULL, 7, ?)",
+                      {QString("nul") + QChar(0) + "inside", 2.5}));
+        const Table added = rows("SELECT ID, Item, typeof(Category), Aisle, Quantity FROM Selected");
+        QVERIFY(write("Delete All", Household::List, "DELETE FROM Selected"));
+        QVERIFY(undo());
+        QCOMPARE(rows("SELECT ID, Item, typeof(Category), Aisle, Quantity FROM Selected"), added);
+        // An addition redone where another program has taken its ID refuses.
+        QVERIFY(undo());
+        QVERIFY(m_db->exec("INSERT INTO Selected (ID, Item) VALUES (?, 'Other')",
+                           {added.value(0).value(0)}));
+        const QByteArray before = fileHash(m_db->database());
+        QVERIFY(!m_file->redo(&error));
+        QVERIFY2(error.contains("changed since"), qPrintable(error));
+        QCOMPARE(fileHash(m_db->database()), before);
+    }
+
     void aStepWhoseRowsNeedWhatIsGoneRefuses()
     {
         QString error;

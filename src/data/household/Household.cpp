@@ -1,6 +1,7 @@
 #include "data/household/Household.h"
 
 #include "data/access/Schema.h"
+#include "data/household/ChangesetApply.h"
 #include "data/text/Plural.h"
 
 #include <QHash>
@@ -72,16 +73,6 @@ QStringList tablesToCheck(Household::Changes what)
     if (what & Household::List)
         out << QStringLiteral("ShareTicks");
     return out;
-}
-
-struct Conflict {
-    bool seen = false;
-};
-
-int refuseConflicts(void *context, int, sqlite3_changeset_iter *)
-{
-    static_cast<Conflict *>(context)->seen = true;
-    return SQLITE_CHANGESET_ABORT;
 }
 
 } // namespace
@@ -275,19 +266,15 @@ bool Household::replay(bool forward, QString *error)
     // would do its work twice), and their rules are checked after it.
     if (!m_connection.exec(QStringLiteral("PRAGMA foreign_keys=OFF"), {}, error))
         return false;
-    Conflict conflict;
     const bool ok = m_connection.transaction(
         [&] {
-            const int rc = sqlite3changeset_apply(db, int(data.size()), data.data(), nullptr,
-                                                  refuseConflicts, &conflict);
-            if (rc != SQLITE_OK) {
-                if (error)
-                    *error = conflict.seen
-                                 ? QStringLiteral("\"%1\" cannot be %2: what it changed has been "
-                                                  "changed since. Nothing was changed.")
-                                       .arg(step.text, forward ? QStringLiteral("redone")
-                                                               : QStringLiteral("undone"))
-                                 : describeSqliteError(rc, QString::fromUtf8(sqlite3_errmsg(db)));
+            bool conflict = false;
+            if (!ChangesetApply::apply(db, data, &conflict, error)) {
+                if (conflict && error)
+                    *error = QStringLiteral("\"%1\" cannot be %2: what it changed has been "
+                                            "changed since. Nothing was changed.")
+                                 .arg(step.text, forward ? QStringLiteral("redone")
+                                                         : QStringLiteral("undone"));
                 return false;
             }
             // Only the tables whose rows could now point nowhere.
