@@ -105,6 +105,14 @@ bool bind(sqlite3_stmt *st, int i, const QVariant &v)
         return sqlite3_bind_blob(st, i, b.constData(), int(b.size()), SQLITE_TRANSIENT) ==
                SQLITE_OK;
     }
+    case QMetaType::QString: {
+        // As it is held (the caller's values outlive the statement's use of
+        // them), SQLite converting it once; with its length, so a NUL inside
+        // the text is kept.
+        const QString &t = *static_cast<const QString *>(v.constData());
+        return sqlite3_bind_text16(st, i, t.utf16(), int(t.size() * 2), SQLITE_STATIC) ==
+               SQLITE_OK;
+    }
     default: {
         // With its length, so a NUL inside the text is kept.
         const QByteArray t = v.toString().toUtf8();
@@ -163,12 +171,7 @@ bool Connection::query(const QString &sql, const QVariantList &values, QString *
             *error = QStringLiteral("The database is not open.");
         return false;
     }
-    sqlite3 *db = handleOf(database());
-    if (!db) {
-        if (error)
-            *error = QStringLiteral("The SQLite driver gave no database handle.");
-        return false;
-    }
+    sqlite3 *db = m_handle;
     sqlite3_stmt *stmt = nullptr;
     const QByteArray text = sql.toUtf8();
     if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &stmt, nullptr) != SQLITE_OK) {
@@ -255,6 +258,11 @@ bool Connection::open(const QString &path, QString *error, Mode mode)
             if (error)
                 *error = describeSqlError(db.lastError());
             ok = false;
+        } else if (!(m_handle = handleOf(db))) {
+            if (error)
+                *error = QStringLiteral("The SQLite driver gave no database handle.");
+            db.close();
+            ok = false;
         }
     }
     if (!ok) {
@@ -322,6 +330,7 @@ bool Connection::fileIsStillThere(QString *error) const
 void Connection::close()
 {
     finalizeStatements(); // before the database they belong to goes
+    m_handle = nullptr;
     m_depth = 0;
     m_readOnly = false;
     m_readOnlyReason.clear();
@@ -334,9 +343,11 @@ void Connection::close()
     QSqlDatabase::removeDatabase(m_name);
 }
 
+// The handle is kept from the open: looking the connection up by its name for
+// every statement cost a global lock and two look-ups each time.
 bool Connection::isOpen() const
 {
-    return QSqlDatabase::contains(m_name) && QSqlDatabase::database(m_name, false).isOpen();
+    return m_handle != nullptr;
 }
 
 QSqlDatabase Connection::database() const
@@ -347,7 +358,7 @@ QSqlDatabase Connection::database() const
 bool Connection::exec(const QString &sql, const QVariantList &values, QString *error,
                       int *rowsAffected, qlonglong *lastInsertId)
 {
-    sqlite3 *db = isOpen() ? handleOf(database()) : nullptr;
+    sqlite3 *db = m_handle;
     if (!db) {
         if (error)
             *error = QStringLiteral("The database is not open.");
@@ -420,7 +431,7 @@ bool Connection::begin(QString *error)
 
 bool Connection::inTransaction() const
 {
-    sqlite3 *db = isOpen() ? handleOf(database()) : nullptr;
+    sqlite3 *db = m_handle;
     return db && sqlite3_get_autocommit(db) == 0;
 }
 
@@ -454,7 +465,7 @@ void Connection::rollback()
 
 sqlite3 *Connection::handle() const
 {
-    return isOpen() ? handleOf(database()) : nullptr;
+    return m_handle;
 }
 
 } // namespace pantrio

@@ -88,6 +88,7 @@ class Connection
 
     QString m_name;
     QString m_path;
+    sqlite3 *m_handle = nullptr;
     QHash<QString, sqlite3_stmt *> m_statements;
     QByteArray m_nativePath;
     bool m_readOnly = false;
