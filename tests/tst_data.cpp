@@ -13,6 +13,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -448,6 +449,31 @@ void TstData::groupedCommands()
 
 void TstData::naturalOrder()
 {
+    // The sort keys order exactly as the comparison does, on texts made of
+    // the parts that matter: digit runs with and without leading zeros,
+    // letters of both cases, accents, signs between '0' and '9' in other
+    // scripts, and digits of other scripts (compared by the comparison).
+    const QStringList parts = {"0", "00", "007", "7", "10", "9", "a", "A", "b", "Z", "é", "É",
+                               " ", "-", "/", ":", "ß", QString::fromUtf8("\u0663"),
+                               QString::fromUtf8("\uFF12"), ""};
+    QStringList texts;
+    QRandomGenerator random(20261208);
+    for (int i = 0; i < 600; ++i) {
+        QString t;
+        const int n = int(random.bounded(5));
+        for (int k = 0; k < n; ++k)
+            t += parts.at(random.bounded(int(parts.size())));
+        texts << t;
+    }
+    std::vector<NaturalKey> keys;
+    for (const QString &t : std::as_const(texts))
+        keys.push_back(naturalKey(t));
+    for (int i = 0; i < texts.size(); ++i)
+        for (int j = 0; j < texts.size(); ++j)
+            if (naturalCompare(keys[size_t(i)], texts.at(i), keys[size_t(j)], texts.at(j)) !=
+                naturalCompare(texts.at(i), texts.at(j)))
+                QFAIL(qPrintable(QString("\"%1\" against \"%2\"").arg(texts.at(i), texts.at(j))));
+
     QVERIFY(naturalCompare("Aisle 2", "Aisle 10") < 0);
     QVERIFY(naturalCompare("2", "10") < 0);
     QVERIFY(naturalCompare("apple", "Banana") < 0);

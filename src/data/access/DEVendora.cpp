@@ -4,6 +4,8 @@
 #include "data/text/NaturalOrder.h"
 #include "data/household/Stores.h"
 
+#include <QHash>
+
 #include <algorithm>
 
 namespace pantrio
@@ -131,24 +133,53 @@ GroupedResult DEVendora::group(const Connection::Rows &rows, const QString &grou
     QVector<int> sequence(rows.rows.size());
     for (int i = 0; i < sequence.size(); ++i)
         sequence[i] = i;
-    QVector<QString> keys(rows.rows.size()), items(rows.rows.size());
+    // Groups are ranked once among themselves, and each item's sort key is
+    // made once: rows then compare by two numbers and a key, not by texts.
+    QVector<QString> items(rows.rows.size());
+    std::vector<NaturalKey> itemOrder(size_t(rows.rows.size()));
+    QVector<int> groupOf(rows.rows.size());
+    QHash<QString, int> distinct;
+    QVector<QString> names;
     for (int i = 0; i < sequence.size(); ++i) {
-        keys[i] = rows.rows.at(i).at(g).toString();
-        if (s >= 0)
+        const QString key = rows.rows.at(i).at(g).toString();
+        auto it = distinct.constFind(key);
+        if (it == distinct.constEnd()) {
+            it = distinct.insert(key, int(names.size()));
+            names << key;
+        }
+        groupOf[i] = *it;
+        if (s >= 0) {
             items[i] = rows.rows.at(i).at(s).toString();
+            itemOrder[size_t(i)] = naturalKey(items.at(i));
+        }
+    }
+    auto compareGroups = [&](const QString &a, const QString &b) {
+        if (order)
+            return order->compare(a, b);
+        const bool ea = a.isEmpty(), eb = b.isEmpty();
+        if (ea != eb)
+            return (emptyLast ? eb : ea) ? -1 : 1;
+        return naturalCompare(a, b);
+    };
+    QVector<int> byName(names.size());
+    for (int i = 0; i < byName.size(); ++i)
+        byName[i] = i;
+    std::stable_sort(byName.begin(), byName.end(), [&](int a, int b) {
+        return compareGroups(names.at(a), names.at(b)) < 0;
+    });
+    // Groups the order holds equal share a rank, as they shared a place.
+    QVector<int> rank(names.size());
+    for (int r = 0, k = 0; k < byName.size(); ++k) {
+        if (k > 0 && compareGroups(names.at(byName.at(k - 1)), names.at(byName.at(k))) != 0)
+            ++r;
+        rank[byName.at(k)] = r;
     }
     std::stable_sort(sequence.begin(), sequence.end(), [&](int a, int b) {
-        if (order) {
-            if (const int c = order->compare(keys.at(a), keys.at(b)))
-                return c < 0;
-        } else {
-            const bool ea = keys.at(a).isEmpty(), eb = keys.at(b).isEmpty();
-            if (ea != eb)
-                return emptyLast ? eb : ea;
-            if (const int c = naturalCompare(keys.at(a), keys.at(b)))
-                return c < 0;
-        }
-        return naturalCompare(items.at(a), items.at(b)) < 0;
+        const int ra = rank.at(groupOf.at(a)), rb = rank.at(groupOf.at(b));
+        if (ra != rb)
+            return ra < rb;
+        return naturalCompare(itemOrder[size_t(a)], items.at(a), itemOrder[size_t(b)],
+                              items.at(b)) < 0;
     });
     for (int i : std::as_const(sequence)) {
         const QVariant &value = rows.rows.at(i).at(g);

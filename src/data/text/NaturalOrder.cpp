@@ -47,4 +47,54 @@ int naturalCompare(const QString &a, const QString &b)
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
+NaturalKey naturalKey(const QString &s)
+{
+    NaturalKey key;
+    key.units.reserve(size_t(s.size()) + 2);
+    const qsizetype n = s.size();
+    for (qsizetype i = 0; i < n;) {
+        const QChar c = s.at(i);
+        if (c.isDigit()) {
+            if (c.unicode() > '9') {
+                key.other = true;
+                return key;
+            }
+            // '0' stands for the run: no other sign lies between '0' and '9',
+            // so against a letter it orders as any digit does.
+            qsizetype start = i;
+            while (start < n && s.at(start) == QLatin1Char('0'))
+                ++start;
+            qsizetype end = i;
+            while (end < n && s.at(end).isDigit()) {
+                if (s.at(end).unicode() > '9') {
+                    key.other = true;
+                    return key;
+                }
+                ++end;
+            }
+            if (start > end)
+                start = end;
+            key.units.push_back(U'0');
+            key.units.push_back(char32_t(end - start));
+            for (qsizetype k = start; k < end; ++k)
+                key.units.push_back(char32_t(s.at(k).unicode()));
+            i = end;
+            continue;
+        }
+        key.units.push_back(char32_t(c.toCaseFolded().unicode()));
+        ++i;
+    }
+    return key;
+}
+
+int naturalCompare(const NaturalKey &ka, const QString &a, const NaturalKey &kb, const QString &b)
+{
+    if (ka.other || kb.other)
+        return naturalCompare(a, b);
+    if (const int c = ka.units.compare(kb.units))
+        return c < 0 ? -1 : 1;
+    const int c = QString::compare(a, b);
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
 } // namespace pantrio
