@@ -53,7 +53,10 @@
 #include <csv.h>
 #include <sqlite3.h>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -587,6 +590,11 @@ void one(int size)
         PrintCommands::closeAll();
     }
 
+    // The list as the phone gets it: by aisle, in the current store's aisles
+    // once the stores below are made.
+    std::string phoneListSql = "SELECT Item, Category, Aisle, Quantity, ID FROM Selected ORDER BY "
+                               "Aisle, Item";
+
     // 5a. Stores: 20 shops, each with its own aisle for a tenth of the items and
     // a walking order; the Stores window opened and filtered, and the list by
     // aisle in a store's order, against the same reads done raw.
@@ -658,6 +666,7 @@ void one(int size)
             " AND sa.ItemID = v.ID WHERE v.Item = s.Item AND COALESCE(v.Category, '') = "
             "COALESCE(s.Category, '') AND sa.Aisle <> '' ORDER BY v.ID LIMIT 1), s.Aisle) AS "
             "Aisle, s.Quantity, s.ID FROM Selected s ORDER BY Aisle, Item";
+        phoneListSql = storeList;
         DEVendora &de = Module1::de();
         const ReportDefinition storeDef = ReportDefinition::rptAisle(QStringLiteral("Shop 1"));
         const double pdf = timeIt(
@@ -717,8 +726,7 @@ void one(int size)
         const QByteArray rawPage = dir.filePath(QStringLiteral("raw-phone.html")).toLocal8Bit();
         const QByteArray rawAside = rawPage + ".tmp";
         row(QStringLiteral("phone page written (2,000 lines)"), size, write, timeIt([&] {
-                raw.read("SELECT Item, Category, Aisle, Quantity, ID FROM Selected ORDER BY "
-                         "Aisle, Item");
+                raw.read(phoneListSql.c_str());
                 const int fd = ::open(rawAside.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
                 if (::write(fd, bytes.constData(), size_t(bytes.size())) != bytes.size())
                     return;
@@ -779,13 +787,13 @@ void one(int size)
                 .toLatin1();
         };
         // One request on a socket of its own, from any thread.
-        auto http = [port](const QByteArray &method, const QByteArray &path, const QByteArray &token,
-                           const QByteArray &body) {
+        auto httpAt = [](quint16 to, const QByteArray &method, const QByteArray &path,
+                         const QByteArray &token, const QByteArray &body) {
             QTcpSocket s;
-            s.connectToHost(QHostAddress::LocalHost, port);
+            s.connectToHost(QHostAddress::LocalHost, to);
             if (!s.waitForConnected(5000))
                 return QByteArray();
-            s.write(method + ' ' + path + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port) +
+            s.write(method + ' ' + path + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(to) +
                     "\r\nConnection: close\r\nAuthorization: Bearer " + token +
                     "\r\nContent-Type: application/json\r\nContent-Length: " +
                     QByteArray::number(body.size()) + "\r\n\r\n" + body);
@@ -795,6 +803,10 @@ void one(int size)
                 answer += s.readAll();
             }
             return answer + s.readAll();
+        };
+        auto http = [&httpAt, port](const QByteArray &method, const QByteArray &path,
+                                    const QByteArray &token, const QByteArray &body) {
+            return httpAt(port, method, path, token, body);
         };
         const QByteArray token = join(QStringLiteral("bench"));
         QByteArray answer;
@@ -810,11 +822,48 @@ void one(int size)
                 QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
             reader.join();
         });
-        row(QStringLiteral("shared list answered over HTTP (2,000 lines)"), size, list, timeIt([&] {
-                raw.read("SELECT Item, Category, Aisle, Quantity, ID FROM Selected ORDER BY "
-                         "Aisle, Item");
+        // Raw: a plain socket server on 127.0.0.1 that reads the same rows and
+        // sends the same answer, asked by the same client.
+        const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t atSize = sizeof at;
+        ::bind(listener, reinterpret_cast<sockaddr *>(&at), sizeof at);
+        ::listen(listener, 4);
+        ::getsockname(listener, reinterpret_cast<sockaddr *>(&at), &atSize);
+        const QByteArray sameAnswer = answer;
+        std::thread rawServer([&] {
+            for (int k = 0; k < g_runs; ++k) {
+                const int c = ::accept(listener, nullptr, nullptr);
+                if (c < 0)
+                    return;
+                std::string request;
+                char buffer[4096];
+                while (request.find("\r\n\r\n") == std::string::npos) {
+                    const ssize_t got = ::read(c, buffer, sizeof buffer);
+                    if (got <= 0)
+                        break;
+                    request.append(buffer, size_t(got));
+                }
+                raw.read(phoneListSql.c_str());
                 raw.read("SELECT LineID, Device, Seq FROM ShareTicks WHERE Taken = 0");
-            }));
+                for (qsizetype sent = 0; sent < sameAnswer.size();) {
+                    const ssize_t put = ::write(c, sameAnswer.constData() + sent,
+                                                size_t(sameAnswer.size() - sent));
+                    if (put <= 0)
+                        break;
+                    sent += put;
+                }
+                ::close(c);
+            }
+        });
+        const double rawList = timeIt([&] {
+            httpAt(ntohs(at.sin_port), "GET", "/api/list", token, {});
+        });
+        rawServer.join();
+        ::close(listener);
+        row(QStringLiteral("shared list answered over HTTP (2,000 lines)"), size, list, rawList);
         // A tick until the grid shows it.
         auto *shared = f->findChild<QTableView *>(QStringLiteral("grdList"));
         qint64 seq = 0;

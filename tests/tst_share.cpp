@@ -305,6 +305,20 @@ class TstShare : public Fixture
         QVERIFY(gone.json().value("acks").toArray().at(0).toObject().value("gone").toBool());
         QCOMPARE(m_dir->scalar("SELECT COUNT(*) FROM Selected WHERE Item = 'Jam'").toInt(), 0);
 
+        // Any text comes through the list as it is: quotes, backslashes,
+        // control signs, other scripts, and what would close a script.
+        const QString hostile = QString::fromUtf8("\"Crème\" \\ 🍮\t\x01</script>\nحليب");
+        QVERIFY(m_dir->exec("INSERT INTO Selected (Item, Quantity) VALUES (?, ?)",
+                            {hostile, hostile}));
+        list = raw(port, request("GET", "/api/list", port, token));
+        QVERIFY(!list.body.contains("</script>"));
+        bool found = false;
+        for (const QJsonValue &g : list.json().value("groups").toArray())
+            for (const QJsonValue &l : g.toObject().value("lines").toArray())
+                found = found || (l.toObject().value("item").toString() == hostile &&
+                                  l.toObject().value("qty").toString() == hostile);
+        QVERIFY(found);
+
         // The push channel: a change on the desktop ends a phone's wait.
         list = raw(port, request("GET", "/api/list", port, token));
         const QByteArray since = list.json().value("version").toString().toLatin1();
