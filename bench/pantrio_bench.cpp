@@ -171,8 +171,8 @@ Drawing drawingOf(const ReportDefinition &def, const GroupedResult &result, QPdf
 {
     Drawing d;
     const ReportLayout layout = ReportLayout::build(def, result, ReportPainter::pageSizeTwips(&device));
-    auto fontIndex = [&](const FontSpec &spec) {
-        const QFont f = ReportPainter::fontOf(spec);
+    auto fontIndex = [&](const FontSpec &design) {
+        const QFont f = ReportPainter::fontOf(design);
         const qsizetype i = d.fonts.indexOf(f);
         if (i >= 0)
             return int(i);

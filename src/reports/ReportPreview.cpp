@@ -176,10 +176,8 @@ void ReportPreview::setData(const GroupedResult &first, Feed feed)
 
 void ReportPreview::readMore()
 {
-    if (!m_feed) {
-        m_reading->stop();
+    if (!m_feed)
         return;
-    }
     bool more = false;
     QString error;
     if (!m_feed(&m_result, &more, &error)) {
@@ -187,13 +185,11 @@ void ReportPreview::readMore()
         more = false;
         Dialogs::notify(this, error);
     }
+    m_layout.add(m_result);
     if (!more) {
         m_feed = Feed();
         m_reading->stop();
-        m_layout.add(m_result);
         m_layout.finish();
-    } else {
-        m_layout.add(m_result);
     }
     pagesGrew();
 }
@@ -227,16 +223,12 @@ void ReportPreview::setDefinition(const ReportDefinition &definition)
 
 void ReportPreview::relayout()
 {
-    m_describedPage = 0;
     const QSizeF twips = m_pageLayout.fullRect(QPageLayout::Inch).size() * 1440.0;
     m_layout.begin(m_definition, twips);
     m_layout.add(m_result);
     if (!m_feed)
         m_layout.finish();
-    m_page->setMaximum(std::max(1, pageCount()));
-    m_pages->setText(QStringLiteral(" of %1 ").arg(countText()));
-    m_view->updateSize();
-    updatePageLabel();
+    pagesGrew();
 }
 
 int ReportPreview::currentPage() const

@@ -234,14 +234,11 @@ bool apply(sqlite3 *db, const QByteArray &changeset, bool *conflict, QString *er
     auto one = [&](const Pending &c) -> int {
         Table &t = *c.table;
         const int columns = int(t.columns.size());
+        // Inserts and deletes give every column; an update, those it changed.
         quint64 mask = 0;
-        for (int i = 0; i < columns; ++i) {
-            const bool used = c.op == SQLITE_INSERT   ? true
-                              : c.op == SQLITE_DELETE ? true
-                                                      : c.newValues.at(i).type != Undefined;
-            if (used)
+        for (int i = 0; i < columns; ++i)
+            if (c.op != SQLITE_UPDATE || c.newValues.at(i).type != Undefined)
                 mask |= quint64(1) << i;
-        }
         sqlite3_stmt *st = nullptr;
         if (!prepare(t, c.op, mask, &st))
             return -1;
