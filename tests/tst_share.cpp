@@ -384,7 +384,7 @@ class TstShare : public Fixture
 
         // Joining is limited per minute, whatever the secret.
         int limited = 0;
-        for (int i = 0; i < ShareService::joinsPerMinute + 2; ++i)
+        for (int i = 0; i < PhoneRegister::joinsPerMinute + 2; ++i)
             limited += raw(port, request("POST", "/api/join", port, {}, "{\"secret\":\"x\",\"name\":\"y\"}"))
                                .status == 429;
         QVERIFY(limited >= 2);

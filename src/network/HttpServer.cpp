@@ -9,6 +9,12 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <set>
+#include <thread>
+
 namespace pantrio
 {
 
@@ -28,12 +34,127 @@ struct Pending {
     bool tooLarge = false;
 };
 
+using Clock = std::chrono::steady_clock;
+
 } // namespace
+
+// Every open connection of the server, watched: a request that has not
+// arrived whole in time is cut off, and when peers not trusted hold more
+// than their share, the oldest of them still sending is cut for a new one.
+// Cutting is a shutdown of the socket, which the library then closes as a
+// peer's hang-up; the entry goes before the library closes the socket.
+struct HttpServer::Watch {
+    struct Connection {
+        int fd = -1;
+        Clock::time_point since = Clock::now(); // of the request being read
+        bool answering = false;                 // read whole: being answered
+        bool trusted = false;
+        bool cut = false;
+    };
+
+    Limits limits;
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::set<Connection *> connections;
+    bool stopping = false;
+    std::thread thread;
+
+    explicit Watch(const Limits &l) : limits(l)
+    {
+        thread = std::thread([this] { run(); });
+    }
+    ~Watch()
+    {
+        {
+            std::lock_guard lock(mutex);
+            stopping = true;
+        }
+        wake.notify_all();
+        thread.join();
+    }
+    static void cut(Connection *c)
+    {
+        if (!c->cut)
+            ::shutdown(c->fd, SHUT_RDWR);
+        c->cut = true;
+    }
+    void started(Connection *c)
+    {
+        std::lock_guard lock(mutex);
+        connections.insert(c);
+        unsigned strangers = 0;
+        Connection *oldest = nullptr;
+        for (Connection *o : connections) {
+            if (o->trusted || o->cut)
+                continue;
+            ++strangers;
+            if (!o->answering && o != c && (!oldest || o->since < oldest->since))
+                oldest = o;
+        }
+        if (strangers > limits.connections)
+            cut(oldest ? oldest : c);
+    }
+    void closed(Connection *c)
+    {
+        std::lock_guard lock(mutex);
+        connections.erase(c);
+        delete c;
+    }
+    void headers(Connection *c, bool trusted)
+    {
+        std::lock_guard lock(mutex);
+        c->trusted = c->trusted || trusted;
+    }
+    void answering(Connection *c, bool now)
+    {
+        std::lock_guard lock(mutex);
+        c->answering = now;
+        c->since = Clock::now();
+    }
+    void run()
+    {
+        const auto limit = std::chrono::seconds(limits.requestSeconds);
+        std::unique_lock lock(mutex);
+        while (!stopping) {
+            wake.wait_for(lock, std::chrono::milliseconds(100));
+            const auto now = Clock::now();
+            for (Connection *c : connections)
+                if (!c->trusted && !c->answering && now - c->since > limit)
+                    cut(c);
+        }
+    }
+};
 
 struct HttpServer::Daemon {
     MHD_Daemon *daemon = nullptr;
     Handler handler;
+    Trust trust;
     Limits limits;
+    Watch *watch = nullptr;
+
+    static Watch::Connection *watched(MHD_Connection *connection)
+    {
+        const MHD_ConnectionInfo *info =
+            MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+        return info ? static_cast<Watch::Connection *>(info->socket_context) : nullptr;
+    }
+
+    static void notify(void *cls, MHD_Connection *connection, void **socketContext,
+                       MHD_ConnectionNotificationCode code)
+    {
+        auto *self = static_cast<Daemon *>(cls);
+        if (code == MHD_CONNECTION_NOTIFY_STARTED) {
+            auto *c = new Watch::Connection;
+            if (const MHD_ConnectionInfo *info =
+                    MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD))
+                c->fd = info->connect_fd;
+            *socketContext = c;
+            self->watch->started(c);
+        } else if (*socketContext) {
+            self->watch->closed(static_cast<Watch::Connection *>(*socketContext));
+            *socketContext = nullptr;
+        }
+    }
 
     ~Daemon()
     {
@@ -46,10 +167,14 @@ struct HttpServer::Daemon {
         return allowedPeer(addressOf(addr)) ? MHD_YES : MHD_NO;
     }
 
-    static void completed(void *, MHD_Connection *, void **context, MHD_RequestTerminationCode)
+    static void completed(void *cls, MHD_Connection *connection, void **context,
+                          MHD_RequestTerminationCode)
     {
         delete static_cast<Pending *>(*context);
         *context = nullptr;
+        // The next request on this connection has its own time.
+        if (Watch::Connection *c = watched(connection))
+            static_cast<Daemon *>(cls)->watch->answering(c, false);
     }
 
     static MHD_Result header(void *cls, MHD_ValueKind, const char *key, const char *value)
@@ -67,6 +192,11 @@ struct HttpServer::Daemon {
         auto *pending = static_cast<Pending *>(*context);
         if (!pending) {
             *context = new Pending;
+            if (Watch::Connection *c = watched(connection)) {
+                QHash<QByteArray, QByteArray> headers;
+                MHD_get_connection_values(connection, MHD_HEADER_KIND, &Daemon::header, &headers);
+                self->watch->headers(c, self->trust && self->trust(headers));
+            }
             return MHD_YES;
         }
         if (*uploadSize) {
@@ -77,6 +207,8 @@ struct HttpServer::Daemon {
             *uploadSize = 0;
             return MHD_YES;
         }
+        if (Watch::Connection *c = watched(connection))
+            self->watch->answering(c, true);
         HttpResponse response;
         if (pending->tooLarge) {
             response.status = 413;
@@ -135,14 +267,17 @@ bool HttpServer::allowedPeer(const QHostAddress &address)
 }
 
 bool HttpServer::listen(const QList<QHostAddress> &addresses, quint16 port, const Limits &limits,
-                        Handler handler, QString *error)
+                        Handler handler, Trust trust, QString *error)
 {
     stop();
     m_port = port;
+    m_watch = std::make_unique<Watch>(limits);
     for (const QHostAddress &address : addresses) {
         auto d = std::make_unique<Daemon>();
         d->handler = handler;
+        d->trust = trust;
         d->limits = limits;
+        d->watch = m_watch.get();
         sockaddr_storage storage = {};
         unsigned flags = MHD_USE_THREAD_PER_CONNECTION | MHD_USE_INTERNAL_POLLING_THREAD;
         if (address.protocol() == QAbstractSocket::IPv6Protocol) {
@@ -161,11 +296,12 @@ bool HttpServer::listen(const QList<QHostAddress> &addresses, quint16 port, cons
         d->daemon = MHD_start_daemon(
             flags, m_port, &Daemon::accept, nullptr, &Daemon::request, d.get(),
             MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr *>(&storage),
-            MHD_OPTION_CONNECTION_LIMIT, limits.connections,
+            MHD_OPTION_CONNECTION_LIMIT, limits.connections + limits.trustedRoom,
             MHD_OPTION_PER_IP_CONNECTION_LIMIT, limits.perAddress,
             MHD_OPTION_CONNECTION_TIMEOUT, limits.idleSeconds,
             MHD_OPTION_CONNECTION_MEMORY_LIMIT, limits.headerBytes,
-            MHD_OPTION_NOTIFY_COMPLETED, &Daemon::completed, nullptr, MHD_OPTION_END);
+            MHD_OPTION_NOTIFY_COMPLETED, &Daemon::completed, d.get(),
+            MHD_OPTION_NOTIFY_CONNECTION, &Daemon::notify, d.get(), MHD_OPTION_END);
         if (!d->daemon) {
             if (error)
                 *error = QStringLiteral("Pantrio could not listen on %1, port %2.")
@@ -186,6 +322,7 @@ bool HttpServer::listen(const QList<QHostAddress> &addresses, quint16 port, cons
 void HttpServer::stop()
 {
     m_daemons.clear();
+    m_watch.reset();
 }
 
 bool HttpServer::isListening() const

@@ -32,19 +32,26 @@ struct HttpResponse {
 // own so the library under it can be replaced. Today libmicrohttpd: every
 // connection on a thread of its own, with limits on connections in all and
 // per address, on the memory a request's headers may take and on its body,
-// and idle or slow connections closed. Only peers on the loopback and the
-// private ranges are let in. The handler runs on the connection's thread.
+// and idle connections closed. A request must arrive whole within a time of
+// its own, however it trickles; and connections of peers the caller trusts
+// (a joined phone's token) have room that others cannot fill. Only peers on
+// the loopback and the private ranges are let in. The handler runs on the
+// connection's thread.
 class HttpServer
 {
   public:
     struct Limits {
-        unsigned connections = 32;
+        unsigned connections = 32; // any peer's
+        unsigned trustedRoom = 16; // beyond those, only for trusted peers
         unsigned perAddress = 8;
         unsigned idleSeconds = 15;
+        unsigned requestSeconds = 5; // from the first byte to the whole request
         size_t headerBytes = 16 * 1024;
         qsizetype bodyBytes = 16 * 1024;
     };
     using Handler = std::function<HttpResponse(const HttpRequest &)>;
+    // Told a request's headers: whether its peer is one to keep room for.
+    using Trust = std::function<bool(const QHash<QByteArray, QByteArray> &headers)>;
 
     HttpServer();
     ~HttpServer();
@@ -53,7 +60,7 @@ class HttpServer
 
     // Listens on each address, on one port (0: a free one, the same for all).
     bool listen(const QList<QHostAddress> &addresses, quint16 port, const Limits &limits,
-                Handler handler, QString *error);
+                Handler handler, Trust trust, QString *error);
     void stop();
     bool isListening() const;
     quint16 port() const { return m_port; }
@@ -63,6 +70,8 @@ class HttpServer
 
   private:
     struct Daemon;
+    struct Watch;
+    std::unique_ptr<Watch> m_watch;
     std::vector<std::unique_ptr<Daemon>> m_daemons;
     quint16 m_port = 0;
 };

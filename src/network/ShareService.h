@@ -1,12 +1,12 @@
 #pragma once
 
 #include "data/household/Household.h"
+#include "network/DesktopBridge.h"
 #include "network/HttpServer.h"
+#include "network/PhoneRegister.h"
 
-#include <QDateTime>
 #include <QMutex>
 #include <QObject>
-#include <QPointer>
 #include <QWaitCondition>
 
 #include <functional>
@@ -15,15 +15,16 @@ namespace pantrio
 {
 
 // The shopping list shared with the household's phones while the share
-// window is open: the phones' protocol over HTTP on the home network, on the
-// open household file. A phone joins with the one-time secret of the QR
-// code, once the user lets it; it then holds a token of its own (stored
+// window is open: routes the phones' requests over HTTP on the home network
+// to the open household file. A phone joins with the one-time secret of the
+// QR code, once the user lets it; it then holds a token of its own (stored
 // hashed). It reads the list, waits to be told that something changed, and
 // sends its ticks and additions as operations, each applied once.
 //
-// Requests arrive on the server's threads; everything that touches the file
-// runs on the thread the service lives on (the program's), and a request
-// that would wait for it while the service stops is answered 503.
+// Requests arrive on the server's threads. They answer from what needs no
+// file (PhoneRegister, the list's snapshot of its version); everything else
+// is handed to the program's thread (DesktopBridge), and no request keeps
+// stopping waiting for it.
 class ShareService : public QObject
 {
     Q_OBJECT
@@ -39,35 +40,39 @@ class ShareService : public QObject
     quint16 port() const { return m_server.port(); }
     QHostAddress address() const { return m_address; }
 
-    // A new joining secret (128 random bits, valid for ten minutes, used
-    // once) and the address a phone opens with it: the secret stands after
-    // "#", which a browser never sends to a server, a log or a referrer.
+    // A new joining secret (valid for joiningMinutes, used once) and the
+    // address a phone opens with it: the secret stands after "#", which a
+    // browser never sends to a server, a log or a referrer.
     QString newJoiningAddress();
     // The address in words, for typing (without a secret: the page asks the
     // desktop's user to show a code).
     QString plainAddress() const;
 
-    // Who may join: asked on the service's thread; the default asks the
-    // user "Let <name> join?".
+    // Who may join: asked on the program's thread; by default nobody.
     void setJoinApproval(std::function<bool(const QString &name)> approve)
     {
         m_approve = std::move(approve);
     }
 
-    // The phones that joined, and forgetting one (its token goes). On a file
-    // that may only be read they are kept for this sharing only.
+    // The phones that joined, and forgetting one (its token goes, and its
+    // waits end). On a file that may only be read, phones that join are kept
+    // for this sharing only; those of before keep their tokens.
     QVector<QPair<QString, QString>> devices() const; // id, name
     bool forget(const QString &id, QString *error);
 
     // The list's version: raised by every change a phone should hear of.
     qint64 version() const;
+    // How many times the list was read from the file for the phones.
+    int listReads() const;
 
     // The limits the server applies (tests make them small).
     void setLimits(const HttpServer::Limits &limits) { m_limits = limits; }
-    static constexpr int joinsPerMinute = 10;
     static constexpr int joiningMinutes = 10;
+    static constexpr int joinAnswerSeconds = 120;
     // How long a new joining secret is valid (joiningMinutes unless set).
     void setJoiningLifetime(int seconds) { m_joiningSeconds = seconds; }
+    // How long a phone waits for the user's answer (joinAnswerSeconds unless set).
+    void setJoinAnswerTime(int seconds) { m_answerSeconds = seconds; }
 
     // Answers one request, as the server does on its threads (and the
     // fuzzer on the service's own).
@@ -80,45 +85,37 @@ class ShareService : public QObject
   private:
     HttpResponse answer(const HttpRequest &request);
     HttpResponse join(const HttpRequest &request);
-    HttpResponse list(const QString &device, const HttpRequest &request);
-    HttpResponse wait(const HttpRequest &request);
+    HttpResponse list(const HttpRequest &request);
+    HttpResponse wait(const QString &device, const HttpRequest &request);
     HttpResponse ops(const QString &device, const HttpRequest &request);
     bool hostAllowed(const HttpRequest &request) const;
-    // Runs work on the service's thread and waits for it; false when the
-    // service stopped first.
-    bool onServiceThread(const std::function<void()> &work);
-    // The phone whose token the request carries; empty when none.
-    QString deviceOf(const HttpRequest &request);
-    // The phones are kept in the file unless it may only be read.
+    QString deviceOf(const QHash<QByteArray, QByteArray> &headers) const;
+    // The phones are written to the file unless it may only be read.
     bool keepsDevices() const;
     void loadDevices();
     void bump();
+    QString versionText() const; // with m_mutex held
 
     Household &m_file;
     HttpServer m_server;
     HttpServer::Limits m_limits;
     QHostAddress m_address;
     std::function<bool(const QString &)> m_approve;
+    PhoneRegister m_phones;
+    DesktopBridge m_bridge{this};
 
     mutable QMutex m_mutex; // guards what follows, read on the server's threads
     QWaitCondition m_changed;
     qint64 m_version = 1;
     QString m_epoch; // a new one each start: a phone's version of another run is old
     bool m_stopping = false;
-    struct Secret {
-        QByteArray hash;
-        QDateTime until;
-    };
-    QList<Secret> m_secrets;
-    QList<QDateTime> m_joinAttempts;
-    // The phones that joined, with their tokens' hashes, read by the
-    // server's threads; loaded from the file at start.
-    struct Joined {
-        QString id, name;
-        QByteArray hash;
-    };
-    QList<Joined> m_devices;
+    // The list as last read, and the version it was read at.
+    QString m_snapshotVersion;
+    QByteArray m_snapshot;
+    int m_listReads = 0;
+
     int m_joiningSeconds = joiningMinutes * 60;
+    int m_answerSeconds = joinAnswerSeconds;
 };
 
 } // namespace pantrio

@@ -181,6 +181,28 @@ bool addSharing(Connection &c, QString *error)
     return true;
 }
 
+// Version 4: a phone's tick no longer goes with its line, so that a line the
+// desktop's undo brings back has what the phones did to it meanwhile (line
+// IDs are never used twice); each operation keeps a digest of what it was, so
+// that another change under the same number is refused, not acknowledged.
+bool keepTicksApart(Connection &c, QString *error)
+{
+    const QStringList ddl = {
+        QStringLiteral("CREATE TABLE ShareTicks4 (LineID INTEGER NOT NULL, Device TEXT NOT NULL, "
+                       "Seq INTEGER NOT NULL, Taken INTEGER NOT NULL DEFAULT 0, PRIMARY KEY "
+                       "(LineID, Device, Seq))"),
+        QStringLiteral("INSERT INTO ShareTicks4 (LineID, Device, Seq, Taken) SELECT LineID, "
+                       "Device, Seq, Taken FROM ShareTicks"),
+        QStringLiteral("DROP TABLE ShareTicks"),
+        QStringLiteral("ALTER TABLE ShareTicks4 RENAME TO ShareTicks"),
+        QStringLiteral("ALTER TABLE ShareOps ADD COLUMN Digest BLOB"),
+    };
+    for (const QString &sql : ddl)
+        if (!c.exec(sql, {}, error))
+            return false;
+    return true;
+}
+
 } // namespace
 
 bool readVersion(Connection &connection, int *version, QString *error)
@@ -204,6 +226,8 @@ bool upgrade(Connection &connection, QString *error)
             if (version < 2 && !addStores(connection, error))
                 return false;
             if (version < 3 && !addSharing(connection, error))
+                return false;
+            if (version < 4 && !keepTicksApart(connection, error))
                 return false;
             return connection.exec(
                 QStringLiteral("PRAGMA user_version = %1").arg(currentVersion), {}, error);

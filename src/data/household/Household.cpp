@@ -2,6 +2,7 @@
 
 #include "data/access/Schema.h"
 #include "data/household/ChangesetApply.h"
+#include "data/sharing/ShareStore.h"
 #include "data/text/Plural.h"
 
 #include <QHash>
@@ -70,8 +71,6 @@ QStringList tablesToCheck(Household::Changes what)
         out << QStringLiteral("StoreAisles");
     if (what & Household::StoresAndAisles)
         out << QStringLiteral("StoreAisleOrder");
-    if (what & Household::List)
-        out << QStringLiteral("ShareTicks");
     return out;
 }
 
@@ -138,6 +137,10 @@ bool Household::readSchema(QString *error)
                               .arg(name);
     }
     m_de.setConnection(&m_connection, hasStores());
+    // Only now, with no history, can the phones' ticks of deleted lines go.
+    // Left for the next start when it fails: they change nothing shown.
+    if (hasSharing() && !m_connection.isReadOnly())
+        m_connection.transaction([&] { return ShareStore::tidy(m_connection, &why); }, &why);
     return true;
 }
 
@@ -147,6 +150,7 @@ void Household::close()
     m_connection.close();
     m_history.clear();
     m_version = 0;
+    m_keysOff = false;
 }
 
 bool Household::change(const QString &text, Changes what,
@@ -158,7 +162,7 @@ bool Household::change(const QString &text, Changes what,
         m_nested |= what;
         return m_connection.transaction([&] { return write(error); }, error);
     }
-    if (!m_connection.canWrite(error))
+    if (!m_connection.canWrite(error) || !keysOn(error))
         return false;
     QByteArray changeset;
     m_nested = {};
@@ -243,7 +247,7 @@ bool Household::replay(bool forward, QString *error)
                                     "has finished.");
         return false;
     }
-    if (!m_connection.canWrite(error))
+    if (!m_connection.canWrite(error) || !keysOn(error))
         return false;
     const UndoStep step = forward ? m_history.nextRedo() : m_history.nextUndo();
     QByteArray data = step.changeset;
@@ -298,8 +302,10 @@ bool Household::replay(bool forward, QString *error)
             return true;
         },
         error);
-    QString keysError;
-    m_connection.exec(QStringLiteral("PRAGMA foreign_keys=ON"), {}, &keysError);
+    // Until the keys are on again no other change may be written (it would
+    // skip their actions); the next change tries again first.
+    m_keysOff = true;
+    keysOn(nullptr);
     if (!ok)
         return false;
     if (forward)
@@ -307,6 +313,22 @@ bool Household::replay(bool forward, QString *error)
     else
         m_history.stepBack();
     emit changed(Changes(step.changes), nullptr);
+    return true;
+}
+
+bool Household::keysOn(QString *error)
+{
+    if (!m_keysOff)
+        return true;
+    QString why;
+    if (!m_connection.exec(QStringLiteral("PRAGMA foreign_keys=ON"), {}, &why)) {
+        if (error)
+            *error = QStringLiteral("The file's checks of its links could not be switched back "
+                                    "on after the last undo or redo, so nothing was changed: %1")
+                         .arg(why);
+        return false;
+    }
+    m_keysOff = false;
     return true;
 }
 

@@ -67,6 +67,13 @@ class Household : public QObject
     bool change(const QString &text, Changes what, const std::function<bool(QString *)> &write,
                 QString *error, const QObject *origin = nullptr);
 
+    // Inside a change's write: announce what too, as found while writing.
+    void alsoChanged(Changes what)
+    {
+        if (m_writing)
+            m_nested |= what;
+    }
+
     // A record set's writes as changes of this file, each one step named by
     // what it does ("%n" takes the number of rows), announced as what.
     RecordSetGate *gate(const char *addText, const char *editText, const char *deleteText,
@@ -92,6 +99,7 @@ class Household : public QObject
   private:
     bool readSchema(QString *error);
     bool replay(bool forward, QString *error);
+    bool keysOn(QString *error);
 
     QString m_path;
     Connection m_connection;
@@ -100,6 +108,7 @@ class Household : public QObject
     int m_version = 0;
     QString m_noHistory;
     bool m_writing = false;
+    bool m_keysOff = false;
     Changes m_nested;
     std::map<QString, std::unique_ptr<RecordSetGate>> m_gates;
 };

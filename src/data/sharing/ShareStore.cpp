@@ -9,76 +9,134 @@ namespace pantrio::ShareStore
 
 namespace
 {
-bool lineExists(Connection &c, qint64 line, bool *exists, QString *error)
+
+bool exists(Connection &c, const QString &sql, const QVariantList &values, bool *found,
+            QString *error)
 {
     Connection::Rows rows;
-    if (!c.select(QStringLiteral("SELECT COUNT(*) FROM Selected WHERE ID = ?"), {line}, &rows,
-                  error))
+    if (!c.select(sql, values, &rows, error))
         return false;
-    *exists = rows.rows.value(0).value(0).toInt() > 0;
+    *found = !rows.rows.isEmpty();
     return true;
 }
 
-// Lines a device adds take their category and aisle from the catalogue item
-// of that name, if there is one.
-bool addLine(Connection &c, const QString &item, const QString &quantity, qint64 *id,
-             QString *error)
+// The rule's state in the file's tables.
+class File : public Share::State
 {
-    Connection::Rows rows;
-    if (!c.select(QStringLiteral("SELECT Category, Aisle FROM Vendora WHERE Item = ? ORDER BY ID "
-                                 "LIMIT 1"),
-                  {item}, &rows, error))
-        return false;
-    const QVariantList found = rows.rows.isEmpty() ? QVariantList{QVariant(), QVariant()}
-                                                   : QVariantList(rows.rows.first().cbegin(),
-                                                                  rows.rows.first().cend());
-    return c.exec(QStringLiteral("INSERT INTO Selected (Item, Category, Aisle, Quantity) VALUES "
-                                 "(?, ?, ?, ?)"),
-                  {item, found.value(0), found.value(1),
-                   quantity.isEmpty() ? QStringLiteral("1") : quantity},
-                  error, nullptr, id);
-}
+  public:
+    explicit File(Connection &c) : m_c(c) {}
+
+    bool record(const Share::Op &op, const QByteArray &digest, bool *fresh, QByteArray *stored,
+                QString *error) override
+    {
+        int inserted = 0;
+        if (!m_c.exec(QStringLiteral("INSERT OR IGNORE INTO ShareOps (Device, Seq, Kind, LineID, "
+                                     "Applied, Digest) VALUES (?, ?, ?, ?, datetime('now'), ?)"),
+                      {op.source, op.seq, int(op.kind), op.line, digest}, error, &inserted))
+            return false;
+        *fresh = inserted > 0;
+        if (*fresh)
+            return true;
+        Connection::Rows rows;
+        if (!m_c.select(QStringLiteral("SELECT Digest FROM ShareOps WHERE Device = ? AND Seq = ?"),
+                        {op.source, op.seq}, &rows, error))
+            return false;
+        *stored = rows.rows.value(0).value(0).toByteArray(); // a record of before has none
+        return true;
+    }
+    bool lineExists(qint64 line, bool *found, QString *error) override
+    {
+        return exists(m_c, QStringLiteral("SELECT 1 FROM Selected WHERE ID = ?"), {line}, found,
+                      error);
+    }
+    bool tickExists(qint64 line, const Share::Tag &t, bool *found, QString *error) override
+    {
+        return exists(m_c,
+                      QStringLiteral("SELECT 1 FROM ShareTicks WHERE LineID = ? AND Device = ? AND "
+                                     "Seq = ? AND Taken = 0"),
+                      {line, t.source, t.seq}, found, error);
+    }
+    bool putTick(qint64 line, const Share::Tag &t, QString *error) override
+    {
+        int consumed = 0;
+        if (!m_c.exec(QStringLiteral("DELETE FROM ShareTicks WHERE LineID = ? AND Device = ? AND "
+                                     "Seq = ? AND Taken = 1"),
+                      {line, t.source, t.seq}, error, &consumed))
+            return false;
+        return consumed > 0 ||
+               m_c.exec(QStringLiteral("INSERT INTO ShareTicks (LineID, Device, Seq, Taken) VALUES "
+                                       "(?, ?, ?, 0) ON CONFLICT DO NOTHING"),
+                        {line, t.source, t.seq}, error);
+    }
+    bool takeTick(qint64 line, const Share::Tag &t, QString *error) override
+    {
+        int taken = 0;
+        if (!m_c.exec(QStringLiteral("DELETE FROM ShareTicks WHERE LineID = ? AND Device = ? AND "
+                                     "Seq = ? AND Taken = 0"),
+                      {line, t.source, t.seq}, error, &taken))
+            return false;
+        if (taken > 0)
+            return true;
+        bool came = false;
+        if (!exists(m_c, QStringLiteral("SELECT 1 FROM ShareOps WHERE Device = ? AND Seq = ?"),
+                    {t.source, t.seq}, &came, error))
+            return false;
+        // Still on its way (its own phone's): kept so that it never counts.
+        return came || m_c.exec(QStringLiteral("INSERT INTO ShareTicks (LineID, Device, Seq, Taken) "
+                                               "VALUES (?, ?, ?, 1) ON CONFLICT DO NOTHING"),
+                                {line, t.source, t.seq}, error);
+    }
+    // Lines a phone adds take their category and aisle from the catalogue
+    // item of that name, if there is one.
+    bool addLine(const Share::Op &op, qint64 *id, QString *error) override
+    {
+        Connection::Rows rows;
+        if (!m_c.select(QStringLiteral("SELECT Category, Aisle FROM Vendora WHERE Item = ? "
+                                       "ORDER BY ID LIMIT 1"),
+                        {op.item}, &rows, error))
+            return false;
+        const QVariantList found = rows.rows.isEmpty()
+                                       ? QVariantList{QVariant(), QVariant()}
+                                       : QVariantList(rows.rows.first().cbegin(),
+                                                      rows.rows.first().cend());
+        return m_c.exec(QStringLiteral("INSERT INTO Selected (Item, Category, Aisle, Quantity) "
+                                       "VALUES (?, ?, ?, ?)"),
+                        {op.item, found.value(0), found.value(1),
+                         op.quantity.isEmpty() ? QStringLiteral("1") : op.quantity},
+                        error, nullptr, id);
+    }
+
+  private:
+    Connection &m_c;
+};
+
 } // namespace
 
-bool apply(Connection &c, const Share::Op &op, Applied *applied, QString *error)
+bool apply(Connection &c, const Share::Op &op, Share::Outcome *outcome, QString *error)
 {
-    *applied = Applied();
-    int inserted = 0;
-    if (!c.exec(QStringLiteral("INSERT OR IGNORE INTO ShareOps (Device, Seq, Kind, LineID, "
-                               "Applied) VALUES (?, ?, ?, ?, datetime('now'))"),
-                {op.device, op.seq, int(op.kind), op.line}, error, &inserted))
-        return false;
-    if (inserted == 0) {
-        applied->repeat = true;
-        return true;
-    }
-    switch (op.kind) {
-    case Share::Op::Kind::Add:
-        return addLine(c, op.item, op.quantity, &applied->newLine, error);
-    case Share::Op::Kind::Tick:
-    case Share::Op::Kind::Untick: {
-        bool exists = false;
-        if (!lineExists(c, op.line, &exists, error))
-            return false;
-        if (!exists) {
-            // Told to the device; nothing of it comes back.
-            applied->lineGone = true;
-            return true;
-        }
-        if (op.kind == Share::Op::Kind::Tick)
-            return c.exec(QStringLiteral("INSERT INTO ShareTicks (LineID, Device, Seq, Taken) "
-                                         "VALUES (?, ?, ?, 0) ON CONFLICT DO NOTHING"),
-                          {op.line, op.device, op.seq}, error);
-        // An untick may arrive before a tick it saw: kept as taken either way.
-        for (const Share::Tag &t : op.observed)
-            if (!c.exec(QStringLiteral("INSERT INTO ShareTicks (LineID, Device, Seq, Taken) "
-                                       "VALUES (?, ?, ?, 1) ON CONFLICT DO UPDATE SET Taken = 1"),
-                        {op.line, t.device, t.seq}, error))
-                return false;
-        return true;
-    }
-    }
-    return true;
+    File state(c);
+    return Share::apply(state, op, outcome, error);
+}
+
+bool acknowledged(Connection &c, const QString &source, qint64 seq, QString *error)
+{
+    // A tick taken before it came that has not come by now never will.
+    return c.exec(QStringLiteral("DELETE FROM ShareOps WHERE Device = ? AND Seq <= ?"),
+                  {source, seq}, error) &&
+           c.exec(QStringLiteral("DELETE FROM ShareTicks WHERE Device = ? AND Seq <= ? AND "
+                                 "Taken = 1"),
+                  {source, seq}, error);
+}
+
+bool tidy(Connection &c, QString *error)
+{
+    return c.exec(QStringLiteral("DELETE FROM ShareTicks WHERE LineID NOT IN (SELECT ID FROM "
+                                 "Selected)"),
+                  {}, error) &&
+           c.exec(QStringLiteral("DELETE FROM ShareTicks WHERE Taken = 1 AND EXISTS (SELECT 1 "
+                                 "FROM ShareOps o WHERE o.Device = ShareTicks.Device AND o.Seq = "
+                                 "ShareTicks.Seq)"),
+                  {}, error);
 }
 
 bool tickedLines(Connection &c, QSet<qint64> *lines, QString *error)
@@ -133,8 +191,8 @@ bool removeTicked(Connection &c, int *removed, QString *error)
 
 bool addDevice(Connection &c, const Device &device, const QByteArray &tokenHash, QString *error)
 {
-    return c.exec(QStringLiteral("INSERT INTO ShareDevices (ID, Name, TokenHash, Joined) VALUES "
-                                 "(?, ?, ?, ?)"),
+    return c.exec(QStringLiteral("INSERT OR REPLACE INTO ShareDevices (ID, Name, TokenHash, "
+                                 "Joined) VALUES (?, ?, ?, ?)"),
                   {device.id, device.name, tokenHash, device.joined.toString(Qt::ISODate)},
                   error);
 }

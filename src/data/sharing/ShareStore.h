@@ -3,6 +3,7 @@
 #include "data/sharing/ShareMerge.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QVector>
@@ -13,10 +14,12 @@ namespace pantrio
 class Connection;
 
 // The shared list as the file keeps it: the phones that joined (their tokens
-// only as hashes), every operation applied, once, by (device, sequence), and
-// each line's ticks under the merge rule of Share::Merge. Each function runs
-// inside the caller's transaction (the household file's change()), so an
-// operation and the record that it was applied are written together.
+// only as hashes), every operation applied, once, by its tag, and the lines'
+// ticks, all under the one merge rule (Share::apply). Ticks do not go with
+// their line: undo may bring a line back, and with it what the phones did to
+// it (line IDs are never used twice). Each function that writes runs inside
+// the caller's transaction (the household file's change()), so an operation
+// and the record that it was applied are written together.
 namespace ShareStore
 {
 
@@ -26,20 +29,21 @@ struct Device {
     QDateTime joined;
 };
 
-struct Applied {
-    bool repeat = false;   // applied before: acknowledged, nothing changed
-    bool lineGone = false; // the line was deleted on the desktop meanwhile
-    qint64 newLine = 0;    // an added line's ID
-};
-bool apply(Connection &c, const Share::Op &op, Applied *applied, QString *error);
+bool apply(Connection &c, const Share::Op &op, Share::Outcome *outcome, QString *error);
+// A page had its answers for every operation of source up to seq: their
+// records are no longer needed to tell a repeat, nor the ticks they took.
+bool acknowledged(Connection &c, const QString &source, qint64 seq, QString *error);
+// What no undo can need any more once the file is opened afresh: ticks of
+// lines that are gone, and ticks taken for good.
+bool tidy(Connection &c, QString *error);
 
-// Lines with a tick no untick has seen.
+// Lines with a tick no untick has taken.
 bool tickedLines(Connection &c, QSet<qint64> *lines, QString *error);
 // Every line's live ticks at once.
 bool allLiveTicks(Connection &c, QHash<qint64, QVector<Share::Tag>> *ticks, QString *error);
 // Every device with its token's hash, to check tokens without the file.
 bool deviceHashes(Connection &c, QVector<QPair<Device, QByteArray>> *out, QString *error);
-// Deletes every ticked line (their ticks go with them).
+// Deletes every ticked line.
 bool removeTicked(Connection &c, int *removed, QString *error);
 
 bool addDevice(Connection &c, const Device &device, const QByteArray &tokenHash, QString *error);
