@@ -87,6 +87,16 @@ def tick(d, item):
         "    li.querySelector('input[type=checkbox]').click(); });", item)
 
 
+def add(d, item):
+    # Typed as a script would: some texts cannot be sent as keys.
+    d.execute_script("document.getElementById('item').value = arguments[0];"
+                     "document.querySelector('#add button').click();", item)
+
+
+def status(d):
+    return d.find_element(By.ID, "status").text
+
+
 def join(d, address, name):
     d.get(address)
     until(name + " sees the join form", lambda: d.find_element(By.ID, "join").is_displayed())
@@ -135,6 +145,57 @@ def main():
         until("phone B sees what phone A did offline",
               lambda: lines(b).get(target) is True and "Eggs from A offline" in lines(b), 20)
         print("changes made offline arrive when the phone is back")
+
+        # A double tap, online and offline: the line ends unticked everywhere.
+        tick(a, "Zz line 0001")
+        tick(a, "Zz line 0001")
+        a.set_network_conditions(offline=True, latency=0, download_throughput=0,
+                                 upload_throughput=0)
+        time.sleep(1)
+        tick(a, "Zz line 0002")
+        tick(a, "Zz line 0002")
+        # A change the desktop refuses among good ones: a name of only U+0085
+        # (white space to the desktop, not to the page's trim).
+        add(a, "\u0085")
+        add(a, "Good from A")
+        a.delete_network_conditions()
+        a.execute_script("window.dispatchEvent(new Event('online'))")
+        until("phone B sees the good line sent beside a refused one",
+              lambda: "Good from A" in lines(b), 20)
+        until("phone A says which change was refused and why",
+              lambda: "was not added" in status(a), 10)
+        if "Offline" in status(a):
+            fail("one refused change kept the phone offline: " + status(a))
+        time.sleep(1.5)
+        for d, who in ((a, "phone A"), (b, "phone B")):
+            seen = lines(d)
+            if seen.get("Zz line 0001") or seen.get("Zz line 0002"):
+                fail(who + " shows a line ticked and unticked again as ticked")
+        print("a double tap, online and offline, leaves the line unticked; a refused change is told")
+
+        # A second tab of phone A, opened later: its numbers are its own.
+        first_tab = a.current_window_handle
+        a.switch_to.new_window("tab")
+        a.get(join_a.split("#")[0])
+        until("the second tab shows the list", lambda: len(lines(a)) >= 4, 20)
+        second_tab = a.current_window_handle
+        tick(a, "Zz line 0003")
+        a.switch_to.window(first_tab)
+        tick(a, "Zz line 0004")
+        until("phone B sees both tabs' ticks",
+              lambda: lines(b).get("Zz line 0003") is True and lines(b).get("Zz line 0004") is True,
+              20)
+        # A tab closed with a change it could not send: the other tab sends it.
+        a.switch_to.window(second_tab)
+        a.execute_script("window.fetch = function () {"
+                         " return Promise.reject(new TypeError('no network')); };")
+        tick(a, "Zz line 0005")
+        time.sleep(0.5)
+        a.close()
+        a.switch_to.window(first_tab)
+        until("the closed tab's change arrives through the other tab",
+              lambda: lines(b).get("Zz line 0005") is True, 30)
+        print("two tabs of one phone: each change arrives, once")
 
         # A change made on the desktop reaches both phones.
         print("WAITING-FOR-DESKTOP", flush=True)

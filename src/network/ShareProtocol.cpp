@@ -33,7 +33,8 @@ bool validInstance(const QString &s)
 
 bool validSource(const QString &s)
 {
-    static const QRegularExpression re(QStringLiteral("^[A-Za-z0-9_-]{1,32}(/[A-Za-z0-9_-]{1,32})?$"));
+    static const QRegularExpression re(
+        QStringLiteral("^[A-Za-z0-9_-]{1,32}(/[A-Za-z0-9_-]{1,32})?$"));
     return re.match(s).hasMatch();
 }
 
@@ -69,6 +70,9 @@ Sent readOne(const QJsonValue &v, const QString &device, const QString &batchIns
         for (const QJsonValue &t : seen) {
             const QJsonArray pair = t.toArray();
             Share::Tag tag{pair.at(0).toString(), 0};
+            // "/<page>": a page of this phone, named before the phone knew its ID.
+            if (tag.source.startsWith(QLatin1Char('/')))
+                tag.source.prepend(device);
             if (!validSource(tag.source) || !integer(pair.at(1), 1, &tag.seq)) {
                 s.refused = QStringLiteral("it names a tick that is no tick");
                 return s;

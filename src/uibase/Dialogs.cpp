@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QFontDialog>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPrintDialog>
@@ -64,6 +65,13 @@ template <typename D> class Guarded
     QPointer<D> m_dialog;
 };
 
+// A dialog's own labels show the texts they are given as they are.
+void plainLabels(QWidget *dialog)
+{
+    for (QLabel *l : dialog->findChildren<QLabel *>())
+        l->setTextFormat(Qt::PlainText);
+}
+
 } // namespace
 
 Dialogs::Answer WidgetDialogs::message(QWidget *parent, const QString &text, Buttons buttons)
@@ -71,6 +79,8 @@ Dialogs::Answer WidgetDialogs::message(QWidget *parent, const QString &text, But
     Guarded<QMessageBox> box(new QMessageBox(parent));
     box->setWindowTitle(QStringLiteral("Pantrio"));
     box->setIcon(QMessageBox::NoIcon);
+    // Texts carry names from outside (a phone's, a file's): never formatting.
+    box->setTextFormat(Qt::PlainText);
     box->setText(text);
     // What a screen reader announces when the box opens.
     box->setAccessibleName(QStringLiteral("Pantrio"));
@@ -215,6 +225,7 @@ std::optional<QString> WidgetDialogs::askText(QWidget *parent, const QString &ti
     dialog->setWindowTitle(title);
     dialog->setAccessibleName(title);
     dialog->setLabelText(label);
+    plainLabels(dialog.operator->());
     dialog->setTextValue(initial);
     const std::optional<int> result = dialog.exec();
     if (!result || *result != QDialog::Accepted)
@@ -229,6 +240,7 @@ int WidgetDialogs::chooseItem(QWidget *parent, const QString &title, const QStri
     dialog->setWindowTitle(title);
     dialog->setAccessibleName(title);
     dialog->setLabelText(label);
+    plainLabels(dialog.operator->());
     dialog->setComboBoxItems(items);
     dialog->setComboBoxEditable(false);
     if (current >= 0 && current < items.size())

@@ -250,22 +250,56 @@ const char *const kShareScript = R"js(
   'use strict';
   var store = null;
   try { store = window.localStorage; } catch (e) { store = null; }
+  var P = 'pantrio-share-';
   function get(k, d) {
-    try { var v = store ? store.getItem('pantrio-share-' + k) : null; return v === null ? d : JSON.parse(v); }
+    try { var v = store ? store.getItem(P + k) : null; return v === null ? d : JSON.parse(v); }
     catch (e) { return d; }
   }
-  function put(k, v) { try { if (store) store.setItem('pantrio-share-' + k, JSON.stringify(v)); } catch (e) {} }
+  function put(k, v) { try { if (store) store.setItem(P + k, JSON.stringify(v)); } catch (e) {} }
+  function drop(k) { try { if (store) store.removeItem(P + k); } catch (e) {} }
   function $(id) { return document.getElementById(id); }
-  var token = get('token', null), seq = get('seq', 0), queue = get('queue', []);
-  var version = '', list = null, sending = false, waiting = false;
+  function randomId() {
+    var b = new Uint8Array(9); window.crypto.getRandomValues(b);
+    return btoa(String.fromCharCode.apply(null, b)).replace(/\+/g, '-').replace(/\//g, '_');
+  }
+  // Each page is a source of its own: its changes are numbered apart from any
+  // other tab's, and kept under its own name, so no two pages overwrite or
+  // repeat each other. A page that is closed leaves its changes to the next.
+  var inst = randomId(), seq = 0;
+  var token = get('token', null), device = get('device', null);
+  var queue = [], landed = [], mine = {};
+  var version = '', wanted = '', list = null;
+  var sending = false, listing = false, waiting = false, readOnly = false, notes = [];
   var hide = $('hide');
   hide.checked = get('hide', false);
   function say(text) { $('status').textContent = text; }
   function auth() { return { 'Content-Type': 'application/json', 'Authorization': 'Bearer ' + token }; }
-  function pendingTick(id) {
-    var state = null;
-    queue.forEach(function (o) { if (o.line === id && o.kind !== 'add') state = o.kind === 'tick'; });
-    return state;
+  function save() { put('queue-' + inst, queue); put('alive-' + inst, Date.now()); }
+  function number(v) { var i = String(v).lastIndexOf(':'); return i < 0 ? 0 : +String(v).slice(i + 1); }
+  function epoch(v) { var i = String(v).lastIndexOf(':'); return String(v).slice(0, i); }
+  function newer(a, b) { return !!a && (epoch(a) !== epoch(b) || number(a) > number(b)); }
+  function adopt() {
+    if (!store) return;
+    var now = Date.now(), keys = [];
+    for (var i = 0; i < store.length; i++) keys.push(store.key(i));
+    keys.forEach(function (k) {
+      var m = /^pantrio-share-queue(?:-(.+))?$/.exec(k || '');
+      if (!m || m[1] === inst) return;
+      var other = m[1] || '';
+      if (other && now - get('alive-' + other, 0) < 180000) return;
+      var theirs = get(other ? 'queue-' + other : 'queue', []);
+      (Array.isArray(theirs) ? theirs : []).forEach(function (o) {
+        if (o.src === undefined) o.src = other;
+        if (!queue.some(function (q) { return q.src === o.src && q.seq === o.seq; })) queue.push(o);
+      });
+      drop(other ? 'queue-' + other : 'queue'); drop('alive-' + other);
+    });
+    save();
+  }
+  function state(id) {
+    var s = null;
+    landed.concat(queue).forEach(function (o) { if (o.line === id && o.kind !== 'add') s = o.kind === 'tick'; });
+    return s;
   }
   function render() {
     var main = $('lines');
@@ -279,15 +313,22 @@ const char *const kShareScript = R"js(
       var h = document.createElement('h2'); h.dir = 'auto'; h.textContent = g.title; section.appendChild(h);
       var ul = document.createElement('ul'); var open = 0;
       g.lines.forEach(function (l) {
-        var p = pendingTick(l.id); var done = p === null ? l.ticks.length > 0 : p;
+        var p = state(l.id); var done = p === null ? l.ticks.length > 0 : p;
         total++; if (!done) { left++; open++; }
         var li = document.createElement('li'); if (done) li.className = 'done';
         var label = document.createElement('label');
         var box = document.createElement('input'); box.type = 'checkbox'; box.checked = done;
-        box.disabled = !!list.readOnly;
+        box.disabled = readOnly;
         box.addEventListener('change', function () {
-          if (box.checked) send1({ kind: 'tick', line: l.id });
-          else send1({ kind: 'untick', line: l.id, seen: l.ticks });
+          if (box.checked) {
+            var op = change({ kind: 'tick', line: l.id });
+            (mine[l.id] = mine[l.id] || []).push(['/' + op.src, op.seq]);
+          } else {
+            // What it takes back: every tick it was shown, and its own ticks
+            // the list may not show yet (queued, or sent a moment ago).
+            change({ kind: 'untick', line: l.id, seen: l.ticks.concat(mine[l.id] || []) });
+            delete mine[l.id];
+          }
         });
         var text = document.createElement('span'); text.className = 'text';
         var item = document.createElement('span'); item.className = 'item'; item.dir = 'auto'; item.textContent = l.item;
@@ -298,70 +339,120 @@ const char *const kShareScript = R"js(
       if (open === 0) section.className = 'all-done';
       section.appendChild(ul); main.appendChild(section);
     });
-    var waitingAdds = queue.filter(function (o) { return o.kind === 'add'; });
-    if (waitingAdds.length) {
+    var adds = landed.concat(queue).filter(function (o) { return o.kind === 'add'; });
+    if (adds.length) {
       var s = document.createElement('section'); var h2 = document.createElement('h2'); h2.textContent = 'Added here';
       s.appendChild(h2); var u = document.createElement('ul');
-      waitingAdds.forEach(function (o) {
+      adds.forEach(function (o) {
         var li = document.createElement('li'); li.className = 'pending'; var label = document.createElement('label');
         var text = document.createElement('span'); text.className = 'text';
-        var item = document.createElement('span'); item.className = 'item'; item.textContent = o.item;
+        var item = document.createElement('span'); item.className = 'item'; item.dir = 'auto'; item.textContent = o.item;
         text.appendChild(item); label.appendChild(text); li.appendChild(label); u.appendChild(li);
       });
       s.appendChild(u); main.appendChild(s);
     }
     $('left').textContent = left + ' of ' + total + ' left';
-    $('add').hidden = !!list.readOnly;
-    if (list.readOnly) say('This list may only be read: the computer cannot change its file.');
+    $('add').hidden = readOnly;
   }
-  function send1(op) {
-    op.seq = ++seq; put('seq', seq);
-    queue.push(op); put('queue', queue);
+  function tell(text) {
+    var waitingOnes = queue.length ? ' ' + queue.length + ' change(s) wait to be sent.' : '';
+    say((notes.length ? notes.join(' ') + ' ' : '') + text + waitingOnes);
+  }
+  function change(op) {
+    op.src = inst; op.seq = ++seq;
+    queue.push(op); save();
     render(); flush();
+    return op;
   }
   function flush() {
-    if (sending || !queue.length) return;
+    if (sending || !queue.length || !token || readOnly) return;
     sending = true;
     var batch = queue.slice(0, 100);
-    fetch('/api/ops', { method: 'POST', headers: auth(), body: JSON.stringify({ ops: batch }) })
-      .then(function (r) { if (!r.ok) throw r.status; return r.json(); })
-      .then(function (a) {
-        var acked = {}; var gone = false;
-        a.acks.forEach(function (k) { acked[k.seq] = true; gone = gone || k.gone; });
-        queue = queue.filter(function (o) { return !acked[o.seq]; }); put('queue', queue);
-        sending = false;
-        say(gone ? 'A line you ticked had been deleted on the computer.' : 'Up to date.');
-        refresh(); flush();
+    var low = {};
+    queue.forEach(function (o) { if (low[o.src] === undefined || o.seq < low[o.src]) low[o.src] = o.seq; });
+    // Only this page's own numbers are said to be done with: another page
+    // that took over a closed one's changes may still send some of them.
+    var done = {};
+    if (low[inst] === undefined) { if (seq > 0) done[inst] = seq; } else if (low[inst] > 1) done[inst] = low[inst] - 1;
+    fetch('/api/ops', { method: 'POST', headers: auth(), body: JSON.stringify({ src: inst, ops: batch, through: done }) })
+      .then(function (r) {
+        return r.json().catch(function () { return {}; }).then(function (d) {
+          if (!r.ok) throw { status: r.status, data: d }; return d;
+        });
       })
-      .catch(function (status) {
+      .then(function (a) {
+        sending = false; notes = [];
+        var gone = false;
+        batch.forEach(function (o, i) {
+          var k = a.acks[i] || {};
+          queue = queue.filter(function (q) { return q !== o; });
+          if (k.refused) {
+            notes.push((o.kind === 'add' ? '"' + o.item + '" was not added: ' : 'A change was not made: ') + k.refused + '.');
+          } else {
+            gone = gone || k.gone; o.at = a.version; landed.push(o);
+          }
+        });
+        save();
+        if (gone) notes.push('A line you ticked had been deleted on the computer.');
+        tell('Up to date.');
+        want(a.version); render(); flush();
+      })
+      .catch(function (e) {
         sending = false;
+        var status = e && e.status;
         if (status === 401) return forgotten();
-        say('Offline: ' + queue.length + ' change(s) will be sent when the computer is back.');
+        if (status === 403 && e.data && e.data.readOnly) {
+          readOnly = true; render();
+          return tell('This list may only be read: the computer cannot change its file.');
+        }
+        tell('Offline: changes will be sent when the computer is back.');
         setTimeout(flush, 3000);
       });
   }
+  function want(v) { if (newer(v, wanted)) wanted = v; if (newer(wanted, version)) refresh(); }
+  // One list read at a time, and again only for a version newer than the
+  // one it brought: one change costs one read.
   function refresh() {
+    if (listing || !token) return;
+    listing = true;
     fetch('/api/list?since=' + encodeURIComponent(version), { headers: auth() })
       .then(function (r) { if (!r.ok) throw r.status; return r.json(); })
-      .then(function (d) { if (!d.unchanged) { list = d; version = d.version; render(); } })
-      .catch(function (status) { if (status === 401) forgotten(); });
+      .then(function (d) {
+        listing = false;
+        if (!d.unchanged) {
+          list = d; version = d.version;
+          var was = readOnly; readOnly = !!d.readOnly;
+          landed = landed.filter(function (o) { return newer(o.at, version); });
+          render();
+          if (readOnly) tell('This list may only be read: the computer cannot change its file.');
+          else if (was) { tell('Up to date.'); flush(); }
+        } else version = d.version;
+        if (/cannot be reached|Offline/.test($('status').textContent)) tell('Up to date.');
+        if (newer(wanted, version)) refresh();
+      })
+      .catch(function (status) {
+        listing = false;
+        if (status === 401) forgotten();
+      });
   }
   function listen() {
-    if (waiting) return;
+    if (waiting || !token) return;
     waiting = true;
-    fetch('/api/wait?since=' + encodeURIComponent(version), { headers: auth() })
+    var since = newer(wanted, version) ? wanted : version;
+    fetch('/api/wait?since=' + encodeURIComponent(since), { headers: auth() })
       .then(function (r) { if (!r.ok) throw r.status; return r.json(); })
-      .then(function (d) { waiting = false; if (d.version !== version) refresh(); listen(); })
+      .then(function (d) { waiting = false; want(d.version); listen(); })
       .catch(function (status) {
         waiting = false;
         if (status === 401) return forgotten();
-        say('The computer cannot be reached; the page keeps working and sends your changes later.');
+        tell('The computer cannot be reached; the page keeps working and sends your changes later.');
         setTimeout(function () { refresh(); flush(); listen(); }, 3000);
       });
   }
   function forgotten() {
+    // The changes stay: they are sent once the phone has joined again.
     token = null; put('token', null);
-    say('This phone was forgotten by the computer: scan its code again to join.');
+    tell('This phone was forgotten by the computer: scan its code again to join.');
     $('join').hidden = false;
   }
   function begin() {
@@ -372,25 +463,29 @@ const char *const kShareScript = R"js(
   $('add').addEventListener('submit', function (e) {
     e.preventDefault();
     var item = $('item').value.trim(); if (!item) return;
-    send1({ kind: 'add', item: item, qty: $('qty').value.trim() });
+    change({ kind: 'add', item: item, qty: $('qty').value.trim() });
     $('item').value = ''; $('qty').value = '';
   });
   window.addEventListener('online', function () { flush(); refresh(); });
+  window.addEventListener('pagehide', function () { put('alive-' + inst, 0); });
+  window.addEventListener('pageshow', function () { save(); });
+  setInterval(function () { save(); adopt(); if (queue.length) { render(); flush(); } }, 10000);
   $('join').addEventListener('submit', function (e) {
     e.preventDefault();
     var m = /join=([A-Za-z0-9_-]+)/.exec(location.hash);
     if (!m) { say('Scan the code the computer shows to join.'); return; }
     say('Waiting for the computer to let this phone join…');
     fetch('/api/join', { method: 'POST', headers: { 'Content-Type': 'application/json' },
-                         body: JSON.stringify({ secret: m[1], name: $('name').value.trim() }) })
+                         body: JSON.stringify({ secret: m[1], name: $('name').value.trim(), device: device }) })
       .then(function (r) { return r.json().then(function (d) { if (!r.ok) throw d.error; return d; }); })
       .then(function (d) {
-        token = d.token; put('token', token); seq = 0; put('seq', 0); queue = []; put('queue', []);
+        token = d.token; put('token', token); device = d.device; put('device', device);
         history.replaceState(null, '', '/');
         say('Joined.'); begin();
       })
       .catch(function (why) { say('Not joined: ' + why); });
   });
+  adopt();
   if (token) begin(); else $('join').hidden = false;
 })();
 )js";

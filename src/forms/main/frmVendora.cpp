@@ -9,6 +9,7 @@
 #include "data/household/ShoppingList.h"
 #include "data/sharing/ShareStore.h"
 #include "forms/main/CatalogueView.h"
+#include "uibase/KeptTyping.h"
 #include "uibase/Design.h"
 #include "uibase/Dialogs.h"
 #include "uibase/LongText.h"
@@ -179,8 +180,18 @@ void frmVendora::mnuRemoveTicked_Click()
 
 void frmVendora::rereadList()
 {
+    // Another's change (a phone's, another window's) never takes what the
+    // user is typing in the grid: it is there again after the reload.
+    RecordSet *rs = m_adoList->recordset();
+    const KeptTyping typing = KeptTyping::take(grdList, [rs](int row) { return rs->valueAt(row, QStringLiteral("ID")); });
     QString error;
     const bool ok = m_adoList->refresh(&error);
+    typing.restore(grdList, [rs](const QVariant &id) {
+        for (int row = 0; row < rs->recordCount(); ++row)
+            if (rs->valueAt(row, QStringLiteral("ID")) == id)
+                return row;
+        return -1;
+    });
     showTicks();
     restoreGridWidths();
     showCount();

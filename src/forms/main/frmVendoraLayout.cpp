@@ -209,6 +209,7 @@ void frmVendora::setReadOnly(const QString &reason)
     }
     auto *notice = new QLabel(QStringLiteral("Read only: ") + reason, this);
     notice->setObjectName(QStringLiteral("readOnlyNotice"));
+    notice->setTextFormat(Qt::PlainText); // the reason names the file
     notice->setWordWrap(true);
     statusBar()->addWidget(notice, 1);
 }

@@ -26,6 +26,7 @@ frmQrCode::frmQrCode()
     m_picture->setAccessibleName(QStringLiteral("QR code of the shopping list"));
     m_caption->setObjectName(QStringLiteral("lblQrCaption"));
     m_caption->setWordWrap(true);
+    m_caption->setTextFormat(Qt::PlainText);
     m_caption->setAlignment(Qt::AlignCenter);
     m_copy->setObjectName(QStringLiteral("cmdCopyText"));
     auto *close = new QPushButton(QStringLiteral("Close"));

@@ -99,10 +99,14 @@ bool frmShare::start()
     m_service = std::make_unique<ShareService>(m_file);
     const QPointer<frmShare> self(this);
     m_service->setJoinApproval([this, self](const QString &name) {
-        return self && Dialogs::askYesNo(this, QStringLiteral("Let %1 join?\n\nIt will see the "
-                                                              "shopping list and may tick and "
-                                                              "add lines while it is shared.")
-                                                   .arg(name));
+        // On a file that may only be read a phone only reads.
+        const QString what = m_file.isReadOnly()
+                                 ? QStringLiteral("It will see the shopping list while it is "
+                                                  "shared. This file may only be read, so the "
+                                                  "phone cannot change it.")
+                                 : QStringLiteral("It will see the shopping list and may tick and "
+                                                  "add lines while it is shared.");
+        return self && Dialogs::askYesNo(this, QStringLiteral("Let %1 join?\n\n%2").arg(name, what));
     });
     connect(m_service.get(), &ShareService::devicesChanged, this, &frmShare::showDevices);
     const QHostAddress home = homeAddress();
