@@ -7,7 +7,9 @@
 #include "data/household/ShoppingList.h"
 #include "forms/main/frmVendora.h"
 #include "forms/phone/frmShare.h"
+#include "network/PhoneRegister.h"
 #include "network/ShareService.h"
+#include "uibase/Dialogs.h"
 #include "support/TestSupport.h"
 
 #include <QElapsedTimer>
@@ -19,6 +21,9 @@
 #include <QAccessible>
 #include <QAction>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QListWidget>
 #include <QTableView>
 #include <QTcpServer>
@@ -26,7 +31,13 @@
 
 #include <atomic>
 #include <chrono>
+#include <set>
 #include <thread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <QtTest>
 
 using namespace pantrio;
@@ -43,9 +54,12 @@ struct Reply {
 
 // One request over a socket of its own, written as given, read to its end;
 // the event loop runs meanwhile, as the service needs it to. At most 10 s.
-Reply raw(quint16 port, const QByteArray &request, int trickleMs = 0)
+Reply raw(quint16 port, const QByteArray &request, int trickleMs = 0,
+          const QHostAddress &from = QHostAddress())
 {
     QTcpSocket socket;
+    if (!from.isNull())
+        socket.bind(from);
     socket.connectToHost(QHostAddress::LocalHost, port);
     QElapsedTimer t;
     t.start();
@@ -189,6 +203,87 @@ class FaultyProxy
     std::atomic<int> m_fault{0};
     std::thread m_thread;
 };
+
+// Neighbours that hold connections open by sending a header line now and
+// then, from several addresses, for a bounded time; a connection that is
+// cut is opened again. Plain sockets on a thread of their own.
+class SlowNeighbours
+{
+  public:
+    SlowNeighbours(quint16 port, int addresses, int each, int seconds)
+    {
+        m_thread = std::thread([=, this] {
+            struct Conn {
+                int fd = -1;
+                int from = 0;
+            };
+            std::vector<Conn> conns;
+            for (int a = 0; a < addresses; ++a)
+                for (int i = 0; i < each; ++i)
+                    conns.push_back({-1, a});
+            const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+            while (!m_stop && std::chrono::steady_clock::now() < end) {
+                for (Conn &c : conns) {
+                    if (c.fd < 0) {
+                        c.fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+                        sockaddr_in local{};
+                        local.sin_family = AF_INET;
+                        local.sin_addr.s_addr = htonl(0x7f000010 + c.from); // 127.0.0.16 + a
+                        ::bind(c.fd, reinterpret_cast<sockaddr *>(&local), sizeof local);
+                        sockaddr_in to{};
+                        to.sin_family = AF_INET;
+                        to.sin_port = htons(port);
+                        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+                        ::connect(c.fd, reinterpret_cast<sockaddr *>(&to), sizeof to);
+                        ++m_opened;
+                        continue;
+                    }
+                    const char line[] = "X-Slow: still here\r\n";
+                    const char *first = "GET /api/list HTTP/1.1\r\nHost: 127.0.0.1\r\n";
+                    const bool fresh = c.fd >= 0 && m_sent.count(c.fd) == 0;
+                    const ssize_t n = fresh ? ::send(c.fd, first, strlen(first), MSG_NOSIGNAL)
+                                            : ::send(c.fd, line, sizeof line - 1, MSG_NOSIGNAL);
+                    char buf[256];
+                    const ssize_t r = ::recv(c.fd, buf, sizeof buf, MSG_DONTWAIT);
+                    if ((n < 0 && errno != EAGAIN && errno != ENOTCONN && errno != EINPROGRESS) ||
+                        r == 0 || (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) {
+                        m_sent.erase(c.fd);
+                        ::close(c.fd);
+                        c.fd = -1;
+                    } else if (n > 0) {
+                        m_sent.insert(c.fd);
+                    }
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            }
+            for (Conn &c : conns)
+                if (c.fd >= 0)
+                    ::close(c.fd);
+        });
+    }
+    ~SlowNeighbours()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+    int opened() const { return m_opened; }
+
+  private:
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_opened{0};
+    std::set<int> m_sent;
+    std::thread m_thread;
+};
+
+QByteArray ops(const QByteArray &list)
+{
+    return "{\"ops\":[" + list + "]}";
+}
+
+QJsonObject ack(const Reply &r, int i)
+{
+    return r.json().value("acks").toArray().at(i).toObject();
+}
 
 } // namespace
 
@@ -604,6 +699,283 @@ class TstShare : public Fixture
         share.stop();
         file.close();
         QCOMPARE(fileHash(m_dir->database()), before);
+    }
+
+    // Phones that joined while the file could be written keep their access
+    // when it may only be read, are told why, and go on afterwards.
+    void phonesOfBeforeKeepWorkingOnAFileThatMayOnlyBeRead()
+    {
+        QString error;
+        QByteArray token;
+        {
+            Household file;
+            QVERIFY2(file.open(m_dir->database(), &error), qPrintable(error));
+            ShareService share(file);
+            share.setJoinApproval([](const QString &) { return true; });
+            QVERIFY(share.start(QHostAddress(), 0, &error));
+            const quint16 port = share.port();
+            token = raw(port, request("POST", "/api/join", port, {},
+                                      "{\"secret\":\"" + secretOf(share.newJoiningAddress()) +
+                                          "\",\"name\":\"Pia\"}"))
+                        .json().value("token").toString().toLatin1();
+            QVERIFY(!token.isEmpty());
+        }
+        const QByteArray before = fileHash(m_dir->database());
+        {
+            Household file;
+            QVERIFY(file.open(m_dir->database(), &error, Connection::Mode::ReadOnly));
+            ShareService share(file);
+            QVERIFY(share.start(QHostAddress(), 0, &error));
+            const quint16 port = share.port();
+            QCOMPARE(share.devices().size(), 1);
+            const Reply list = raw(port, request("GET", "/api/list", port, token));
+            QCOMPARE(list.status, 200);
+            QVERIFY(list.json().value("readOnly").toBool());
+            const Reply refused = raw(port, request("POST", "/api/ops", port, token,
+                                                    ops("{\"seq\":1,\"kind\":\"add\",\"item\":\"x\"}")));
+            QCOMPARE(refused.status, 403);
+            QVERIFY(refused.json().value("readOnly").toBool()); // the page waits, and says why
+        }
+        QCOMPARE(fileHash(m_dir->database()), before);
+        Household file;
+        QVERIFY(file.open(m_dir->database(), &error));
+        ShareService share(file);
+        QVERIFY(share.start(QHostAddress(), 0, &error));
+        QCOMPARE(raw(share.port(), request("POST", "/api/ops", share.port(), token,
+                                           ops("{\"seq\":1,\"kind\":\"add\",\"item\":\"x\"}")))
+                     .status,
+                 200);
+    }
+
+    // Each change of a batch is judged on its own; numbers are whole numbers
+    // as sent; a number already used for another change is refused; two
+    // pages of one phone never take each other's numbers.
+    void eachChangeIsJudgedOnItsOwn()
+    {
+        QVERIFY(start());
+        const quint16 port = serve();
+        const QByteArray token = join(port, "Gus");
+        QVERIFY(!token.isEmpty());
+        const QByteArray tea = QByteArray::number(line("Tea")), jam = QByteArray::number(line("Jam"));
+        auto send = [&](const QByteArray &body) {
+            return raw(port, request("POST", "/api/ops", port, token, body));
+        };
+        const Reply r = send("{\"src\":\"pageA\",\"ops\":["
+                             "{\"seq\":1,\"kind\":\"tick\",\"line\":" + tea + "},"
+                             "{\"seq\":2,\"kind\":\"add\",\"item\":\"\\u0085\"},"
+                             "{\"seq\":3,\"kind\":\"add\",\"item\":\"Rice\"},"
+                             "{\"seq\":9007199254740993,\"kind\":\"tick\",\"line\":" + jam + "},"
+                             "{\"seq\":9007199254740992,\"kind\":\"add\",\"item\":\"Oats\"},"
+                             "{\"seq\":9223372036854775808,\"kind\":\"add\",\"item\":\"Huge\"},"
+                             "{\"seq\":4,\"kind\":\"tick\",\"line\":1.5},"
+                             "{\"seq\":5,\"kind\":\"dance\"}]}");
+        QCOMPARE(r.status, 200);
+        const QList<bool> refused = {false, true, false, false, false, true, true, true};
+        for (int i = 0; i < refused.size(); ++i)
+            QVERIFY2(ack(r, i).contains("refused") == refused.at(i), qPrintable(QString::number(i)));
+        QVERIFY(!ack(r, 1).value("refused").toString().isEmpty());
+        QCOMPARE(m_dir->scalar("SELECT COUNT(*) FROM Selected WHERE Item IN ('Rice', 'Oats')").toInt(), 2);
+        QCOMPARE(m_dir->scalar("SELECT COUNT(*) FROM Selected WHERE Item = 'Huge'").toInt(), 0);
+        QCOMPARE(m_dir->scalar("SELECT COUNT(*) FROM ShareOps WHERE Seq IN (9007199254740993, "
+                               "9007199254740992)").toInt(), 2);
+        // Another page of the same phone starts at 1 too: its own, applied.
+        const Reply other = send("{\"src\":\"pageB\",\"ops\":[{\"seq\":1,\"kind\":\"tick\",\"line\":" + jam + "}]}");
+        QVERIFY(!ack(other, 0).value("repeat").toBool() && !ack(other, 0).contains("refused"));
+        QCOMPARE(m_dir->scalar("SELECT COUNT(DISTINCT Device) FROM ShareTicks WHERE Taken = 0").toInt(), 2);
+        // The same page's number with another change: refused, never "repeat".
+        const Reply clash = send("{\"src\":\"pageA\",\"ops\":[{\"seq\":3,\"kind\":\"add\",\"item\":\"Figs\"}]}");
+        QVERIFY(!ack(clash, 0).value("repeat").toBool());
+        QVERIFY(!ack(clash, 0).value("refused").toString().isEmpty());
+        QCOMPARE(m_dir->scalar("SELECT COUNT(*) FROM Selected WHERE Item = 'Figs'").toInt(), 0);
+        // An untick naming another phone's tick that was never made cancels nothing to come.
+        const QByteArray other2 = join(port, "Hal");
+        const QString hal = m_share->devices().last().first;
+        QVERIFY(send("{\"src\":\"pageA\",\"ops\":[{\"seq\":6,\"kind\":\"untick\",\"line\":" + tea +
+                     ",\"seen\":[[\"" + hal.toLatin1() + "/x\",1]]}]}").status == 200);
+        QVERIFY(raw(port, request("POST", "/api/ops", port, other2,
+                                  "{\"src\":\"x\",\"ops\":[{\"seq\":1,\"kind\":\"tick\",\"line\":" + tea + "}]}"))
+                    .status == 200);
+        QCOMPARE(m_dir->scalar("SELECT COUNT(*) FROM ShareTicks WHERE LineID = ? AND Device = ? AND "
+                               "Taken = 0", {line("Tea"), hal + "/x"}).toInt(), 1);
+        // What a page has had its answers for is let go.
+        const int before = m_dir->scalar("SELECT COUNT(*) FROM ShareOps").toInt();
+        QCOMPARE(send("{\"src\":\"pageB\",\"ops\":[],\"through\":{\"pageB\":1}}").status, 200);
+        QCOMPARE(m_dir->scalar("SELECT COUNT(*) FROM ShareOps").toInt(), before - 1);
+        // A body that is no batch at all is refused whole.
+        QCOMPARE(send("[1,2]").status, 400);
+    }
+
+    // The list is read once per version and says the version it was read
+    // at; one change costs one read; a forgotten phone's wait ends at once.
+    void theListIsReadOncePerChangeAndWaitsEndAtForget()
+    {
+        frmVendora *f = start();
+        QVERIFY(f);
+        const quint16 port = serve();
+        const QByteArray a = join(port, "Ivy"), b = join(port, "Jo");
+        const Reply first = raw(port, request("GET", "/api/list", port, a));
+        const int reads = m_share->listReads();
+        QCOMPARE(raw(port, request("GET", "/api/list", port, b)).body, first.body);
+        QCOMPARE(m_share->listReads(), reads); // the second phone from the same reading
+        QVERIFY(addOnTheDesktop("Kale"));
+        const Reply second = raw(port, request("GET", "/api/list?since=" +
+                                                   first.json().value("version").toString().toLatin1(),
+                                               port, a));
+        QVERIFY(second.body.contains("Kale"));
+        QVERIFY(second.json().value("version").toString() != first.json().value("version").toString());
+        QCOMPARE(raw(port, request("GET", "/api/list", port, b)).body, second.body);
+        QCOMPARE(m_share->listReads(), reads + 1);
+        // A batch that changes nothing (a repeat) raises no version.
+        const QByteArray tick = ops("{\"seq\":1,\"kind\":\"tick\",\"line\":" +
+                                    QByteArray::number(line("Tea")) + "}");
+        QCOMPARE(raw(port, request("POST", "/api/ops", port, a, tick)).status, 200);
+        const qint64 v = m_share->version();
+        QCOMPARE(raw(port, request("POST", "/api/ops", port, a, tick)).status, 200);
+        QCOMPARE(m_share->version(), v);
+
+        // Forget while the phone waits: it is told at once.
+        const QByteArray since = raw(port, request("GET", "/api/list", port, b)).json()
+                                     .value("version").toString().toLatin1();
+        QString jo;
+        for (const auto &d : m_share->devices())
+            if (d.second == "Jo")
+                jo = d.first;
+        QTimer::singleShot(300, m_share.get(), [&] { QString e; m_share->forget(jo, &e); });
+        QElapsedTimer waited;
+        waited.start();
+        QCOMPARE(raw(port, request("GET", "/api/wait?since=" + since, port, b)).status, 401);
+        QVERIFY2(waited.elapsed() < 5000, qPrintable(QString::number(waited.elapsed())));
+    }
+
+    // Neighbours on the Wi-Fi can neither hold every connection nor use up
+    // the chances to join.
+    void neighboursCannotLockThePhonesOut()
+    {
+        QVERIFY(start());
+        const quint16 port = serve();
+        const QByteArray token = join(port, "Kim");
+        QVERIFY(!token.isEmpty());
+        SlowNeighbours crowd(port, 5, 8, 12);
+        QTest::qWait(1500);
+        for (int i = 0; i < 3; ++i) {
+            QElapsedTimer t;
+            t.start();
+            const int status = raw(port, request("GET", "/api/list", port, token)).status;
+            QVERIFY2(status == 200, qPrintable(QStringLiteral("try %1: %2 after %3 ms")
+                                                   .arg(i).arg(status).arg(t.elapsed())));
+            QTest::qWait(700);
+        }
+        QVERIFY(crowd.opened() > 40); // they were cut, and came again
+        // Bogus joins from one address use up that address's tries only.
+        int limited = 0;
+        for (int i = 0; i < PhoneRegister::joinsPerMinute + 2; ++i)
+            limited += raw(port, request("POST", "/api/join", port, {}, "{\"secret\":\"x\",\"name\":\"y\"}"),
+                           0, QHostAddress("127.0.0.40"))
+                           .status == 429;
+        QVERIFY(limited >= 2);
+        const QByteArray secret = secretOf(m_share->newJoiningAddress());
+        QCOMPARE(raw(port, request("POST", "/api/join", port, {},
+                                   "{\"secret\":\"" + secret + "\",\"name\":\"Lee\"}"))
+                     .status,
+                 200);
+    }
+
+    // A question to the user never holds sharing: stopping while it is
+    // open ends at once, and a phone waits for the answer only so long.
+    void aQuestionNeverHoldsTheSharing()
+    {
+        QVERIFY(start());
+        quint16 port = serve();
+        m_share->setJoinAnswerTime(1);
+        m_share->setJoinApproval([](const QString &) {
+            QTest::qWait(2500); // the user thinks
+            return true;
+        });
+        QElapsedTimer t;
+        t.start();
+        const Reply late = raw(port, request("POST", "/api/join", port, {},
+                                             "{\"secret\":\"" + secretOf(m_share->newJoiningAddress()) +
+                                                 "\",\"name\":\"Mo\"}"));
+        QCOMPARE(late.status, 408);
+        QTest::qWait(500); // the answer came late, and is not taken
+        QCOMPARE(m_share->devices().size(), 0);
+
+        // The window closes (sharing stops) while the question is open.
+        port = serve();
+        bool stoppedInTime = false;
+        m_share->setJoinApproval([&](const QString &) {
+            QElapsedTimer s;
+            s.start();
+            m_share->stop();
+            stoppedInTime = s.elapsed() < 3000;
+            return true;
+        });
+        const Reply r = raw(port, request("POST", "/api/join", port, {},
+                                          "{\"secret\":\"" + secretOf(m_share->newJoiningAddress()) +
+                                              "\",\"name\":\"Ned\"}"));
+        QVERIFY(r.status == 503 || r.status == 0);
+        QVERIFY(stoppedInTime);
+    }
+
+    // What is typed in the grid stays while a phone changes the list.
+    void typingSurvivesAPhonesChange()
+    {
+        frmVendora *f = start();
+        QVERIFY(f);
+        const quint16 port = serve();
+        const QByteArray token = join(port, "Ola");
+        auto *grid = f->findChild<QTableView *>("grdList");
+        QLineEdit *editor = editCell(grid, 0, 3); // the quantity
+        QVERIFY(editor);
+        QTest::keyClicks(editor, "12");
+        QCOMPARE(raw(port, request("POST", "/api/ops", port, token,
+                                   ops("{\"seq\":1,\"kind\":\"add\",\"item\":\"Pears\"}")))
+                     .status,
+                 200);
+        QCOMPARE(grid->model()->rowCount(), 3);
+        editor = nullptr;
+        for (QLineEdit *e : grid->viewport()->findChildren<QLineEdit *>())
+            if (e->isVisible())
+                editor = e;
+        QVERIFY(editor);
+        QCOMPARE(editor->text(), QString("12"));
+        const QString item = grid->model()->index(grid->currentIndex().row(), 0).data().toString();
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(m_dir->scalar("SELECT Quantity FROM Selected WHERE Item = ?", {item}).toString(),
+                     QString("12"));
+    }
+
+    // Texts from outside are shown as they are: never as formatting.
+    void namesFromOutsideAreShownAsPlainText()
+    {
+        WidgetDialogs real;
+        QString shown;
+        Qt::TextFormat format = Qt::RichText;
+        QTimer::singleShot(200, [&] {
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (auto *box = qobject_cast<QMessageBox *>(w); box && box->isVisible()) {
+                    shown = box->text();
+                    format = box->textFormat();
+                    box->button(QMessageBox::No)->click();
+                }
+        });
+        real.message(nullptr, "Let <b>Kid's</b> tablet <img src=x> join?", Dialogs::Buttons::YesNo);
+        QCOMPARE(format, Qt::PlainText);
+        QVERIFY(shown.contains("<img src=x>"));
+    }
+
+    void randomTextUsesEveryByte()
+    {
+        // Six bytes, eight characters: every one of them drawn.
+        QSet<QChar> last[8];
+        for (int i = 0; i < 64; ++i) {
+            const QString t = PhoneRegister::randomText(6);
+            QCOMPARE(t.size(), 8);
+            for (int c = 0; c < 8; ++c)
+                last[c].insert(t.at(c));
+        }
+        for (int c = 0; c < 8; ++c)
+            QVERIFY2(last[c].size() > 8, qPrintable(QString::number(c)));
     }
 
     void onlyPrivateAndLoopbackPeers()
