@@ -16,10 +16,11 @@ packages=(g++ make cmake pkg-config qt6-base-dev qt6-tools-dev qt6-l10n-tools li
           sqlite3 libcsv-dev libmicrohttpd-dev
           libqrencode-dev fonts-dejavu-core fonts-liberation2 fonts-urw-base35)
 # The tests check printing through CUPS, PDFs with poppler, the phone page in
-# Chromium through chromedriver and Selenium, and QR codes with zbar.
+# Chromium through chromedriver and Selenium, QR codes with zbar, and the
+# share against its model with RapidCheck.
 test_packages=(poppler-utils cups printer-driver-cups-pdf xvfb xauth clang-14 libclang-rt-14-dev
                desktop-file-utils appstream chromium chromium-driver python3 python3-selenium
-               zbar-tools)
+               zbar-tools librapidcheck-dev)
 package_packages=(dpkg-dev file)
 
 as_root() {
