@@ -20,7 +20,7 @@ packages=(g++ make cmake pkg-config qt6-base-dev qt6-tools-dev qt6-l10n-tools li
 # share against its model with RapidCheck.
 test_packages=(poppler-utils cups printer-driver-cups-pdf xvfb xauth clang-14 libclang-rt-14-dev
                desktop-file-utils appstream chromium chromium-driver python3 python3-selenium
-               zbar-tools librapidcheck-dev)
+               zbar-tools librapidcheck-dev iproute2)
 package_packages=(dpkg-dev file)
 
 as_root() {

@@ -72,10 +72,6 @@ qint64 number(const QString &version)
 {
     return version.section(':', -1).toLongLong();
 }
-bool newer(const QString &a, const QString &b)
-{
-    return !a.isEmpty() && (a.section(':', 0, -2) != b.section(':', 0, -2) || number(a) > number(b));
-}
 
 } // namespace
 
@@ -190,7 +186,11 @@ class TstShareModel : public Fixture
                 page.ticks.insert(id, l.toObject().value("ticks").toArray());
                 page.items.insert(id, l.toObject().value("item").toString());
             }
-        page.landed.removeIf([&](const QJsonObject &o) { return !newer(o.value("at").toString(), page.version); });
+        page.landed.removeIf([&](const QJsonObject &o) {
+            const QString at = o.value("at").toString();
+            return at.section(':', 0, -2) != page.version.section(':', 0, -2) ||
+                   number(at) <= number(page.version);
+        });
     }
 
     // What the page does when it makes a change; the truth learns it too,

@@ -422,12 +422,15 @@ const char *const kShareScript = R"js(
         if (!d.unchanged) {
           list = d; version = d.version;
           var was = readOnly; readOnly = !!d.readOnly;
-          landed = landed.filter(function (o) { return newer(o.at, version); });
+          // Kept only while the list is older than their answer, in the same run.
+          landed = landed.filter(function (o) { return epoch(o.at) === epoch(version) && number(o.at) > number(version); });
           render();
           if (readOnly) tell('This list may only be read: the computer cannot change its file.');
           else if (was) { tell('Up to date.'); flush(); }
         } else version = d.version;
         if (/cannot be reached|Offline/.test($('status').textContent)) tell('Up to date.');
+        // A version of another run (sharing restarted) is no longer wanted.
+        if (epoch(wanted) !== epoch(version)) wanted = version;
         if (newer(wanted, version)) refresh();
       })
       .catch(function (status) {
