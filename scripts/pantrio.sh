@@ -5,6 +5,7 @@
 #                               your data ($XDG_DATA_HOME/Pantrio, made on first start)
 #   scripts/pantrio.sh test     the same set-up, then the whole test suite headless
 #   scripts/pantrio.sh bench    the same set-up, then the benchmark (SIZES=1000,10000,100000)
+#                               and the long run of the share against its model (MODEL_CASES)
 #   scripts/pantrio.sh fuzz     build and run the libFuzzer target (FUZZ_SECONDS, default 600)
 #   scripts/pantrio.sh package  build the Debian package build-package/pantrio_*.deb
 set -euo pipefail
@@ -179,6 +180,16 @@ bench)
     configure "$BUILD" -DBUILD_TESTING=OFF
     cmake --build "$BUILD" -j"$(nproc)" --target pantrio-bench
     QT_QPA_PLATFORM=offscreen "$BUILD/bench/pantrio-bench" ${SIZES:+--sizes "$SIZES"}
+    # The long run of the share against its model (MODEL_CASES cases, 0 for none).
+    if [ "${MODEL_CASES:-1000}" != 0 ]; then
+        install_missing librapidcheck-dev
+        MODEL=$(writable_build build-test)
+        configure "$MODEL"
+        cmake --build "$MODEL" -j"$(nproc)" --target tst_sharemodel
+        echo "== the share against its model, ${MODEL_CASES:-1000} cases"
+        PANTRIO_MODEL_CASES=${MODEL_CASES:-1000} QT_QPA_PLATFORM=offscreen QTEST_FUNCTION_TIMEOUT=7200000 \
+            "$MODEL/tests/tst_sharemodel"
+    fi
     ;;
 package)
     install_missing "${packages[@]}" "${package_packages[@]}"

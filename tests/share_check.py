@@ -202,7 +202,24 @@ def main():
         until("both phones see the desktop's new line",
               lambda: "Butter from the desktop" in lines(a) and "Butter from the desktop" in lines(b),
               20)
+        time.sleep(2)
+        print("SETTLED", flush=True)
+        time.sleep(1)
         print("the desktop's changes reach the phones")
+
+        # The computer out of reach for a while: the page says so, and says
+        # so no more once it answers again, without a change of its own.
+        a.execute_script("window.realFetch = window.fetch;"
+                         "window.fetch = function () {"
+                         " return Promise.reject(new TypeError('no network')); };")
+        # The wait in progress ends with the next change; a line from B does it.
+        add(b, "Wakes the wait")
+        until("phone A says the computer cannot be reached",
+              lambda: "cannot be reached" in status(a), 15)
+        a.execute_script("window.fetch = window.realFetch;")
+        until("phone A no longer says the computer cannot be reached",
+              lambda: "cannot be reached" not in status(a) and "Wakes the wait" in lines(a), 15)
+        print("the page says when the computer is back")
 
         # The page first shown on a phone that joined before: a reload.
         start = time.time()

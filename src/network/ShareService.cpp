@@ -76,6 +76,12 @@ int ShareService::listReads() const
     return m_listReads;
 }
 
+int ShareService::listRequests() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_listRequests;
+}
+
 bool ShareService::start(const QHostAddress &address, quint16 port, QString *error)
 {
     stop();
@@ -289,6 +295,7 @@ HttpResponse ShareService::list(const HttpRequest &request)
     const QString since = request.query.value(QStringLiteral("since"));
     {
         QMutexLocker lock(&m_mutex);
+        ++m_listRequests;
         const QString current = versionText();
         if (since == current)
             return json({{QStringLiteral("version"), current}, {QStringLiteral("unchanged"), true}});

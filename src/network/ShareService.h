@@ -62,8 +62,10 @@ class ShareService : public QObject
 
     // The list's version: raised by every change a phone should hear of.
     qint64 version() const;
-    // How many times the list was read from the file for the phones.
+    // How many times the list was read from the file for the phones, and
+    // how many times the phones asked for it.
     int listReads() const;
+    int listRequests() const;
 
     // The limits the server applies (tests make them small).
     void setLimits(const HttpServer::Limits &limits) { m_limits = limits; }
@@ -113,6 +115,7 @@ class ShareService : public QObject
     QString m_snapshotVersion;
     QByteArray m_snapshot;
     int m_listReads = 0;
+    int m_listRequests = 0;
 
     int m_joiningSeconds = joiningMinutes * 60;
     int m_answerSeconds = joinAnswerSeconds;
