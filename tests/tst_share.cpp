@@ -589,6 +589,23 @@ class TstShare : public Fixture
             QCOMPARE(refused.status, 403);
             QVERIFY(refused.json().value("readOnly").toBool()); // the page waits, and says why
         }
+        // The user is asked in words that fit a file that may only be read.
+        {
+            Household file;
+            QVERIFY(file.open(m_dir->database(), &error, Connection::Mode::ReadOnly));
+            frmShare window(file);
+            QVERIFY(window.start());
+            const quint16 port = window.service()->port();
+            m_dialogs->answers.push_back(Dialogs::Answer::Yes);
+            QCOMPARE(raw(port, request("POST", "/api/join", port, {},
+                                       "{\"secret\":\"" + secretOf(window.service()->newJoiningAddress()) +
+                                           "\",\"name\":\"Quin\"}"))
+                         .status,
+                     200);
+            QVERIFY2(!m_dialogs->messages.last().contains("may tick and add"),
+                     qPrintable(m_dialogs->messages.last()));
+            QVERIFY(m_dialogs->messages.last().contains("may only be read"));
+        }
         QCOMPARE(fileHash(m_dir->database()), before);
         Household file;
         QVERIFY(file.open(m_dir->database(), &error));
