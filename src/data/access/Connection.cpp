@@ -332,6 +332,7 @@ void Connection::close()
     finalizeStatements(); // before the database they belong to goes
     m_handle = nullptr;
     m_depth = 0;
+    m_afterCommit.clear();
     m_readOnly = false;
     m_readOnlyReason.clear();
     if (!QSqlDatabase::contains(m_name))
@@ -417,8 +418,10 @@ bool Connection::begin(QString *error)
 {
     if (!canWrite(error))
         return false;
-    if (m_depth > 0 && !inTransaction())
+    if (m_depth > 0 && !inTransaction()) {
         m_depth = 0; // SQLite rolled the outer one back itself
+        m_afterCommit.clear();
+    }
     // IMMEDIATE takes the write lock up front, so a second writer waits for the
     // busy timeout here instead of failing half way through.
     const QString sql = m_depth == 0 ? QStringLiteral("BEGIN IMMEDIATE")
@@ -440,12 +443,18 @@ bool Connection::commit(QString *error)
     if (m_depth > 1) {
         if (!exec(QStringLiteral("RELEASE nested%1").arg(m_depth - 1), {}, error))
             return false;
+        // What waited for the savepoint now waits for the one around it.
+        for (Pending &p : m_afterCommit)
+            p.depth = std::min(p.depth, m_depth - 1);
         --m_depth;
         return true;
     }
     if (!exec(QStringLiteral("COMMIT"), {}, error))
         return false;
     m_depth = 0;
+    const QList<Pending> done = std::exchange(m_afterCommit, {});
+    for (const Pending &p : done)
+        p.fn();
     return true;
 }
 
@@ -455,12 +464,26 @@ void Connection::rollback()
         const QString name = QStringLiteral("nested%1").arg(m_depth - 1);
         exec(QStringLiteral("ROLLBACK TO ") + name, {}, nullptr);
         exec(QStringLiteral("RELEASE ") + name, {}, nullptr);
+        m_afterCommit.removeIf([&](const Pending &p) { return p.depth >= m_depth; });
         --m_depth;
         return;
     }
     if (inTransaction())
         exec(QStringLiteral("ROLLBACK"), {}, nullptr);
     m_depth = 0;
+    m_afterCommit.clear();
+}
+
+void Connection::afterCommit(std::function<void()> fn)
+{
+    if (m_depth > 0 && !inTransaction()) {
+        m_depth = 0; // SQLite rolled it back itself: nothing waits
+        m_afterCommit.clear();
+    }
+    if (m_depth == 0)
+        fn();
+    else
+        m_afterCommit.append({m_depth, std::move(fn)});
 }
 
 sqlite3 *Connection::handle() const

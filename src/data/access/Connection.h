@@ -8,6 +8,7 @@
 #include <QVector>
 
 #include <functional>
+#include <utility>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -75,6 +76,11 @@ class Connection
     bool canWrite(QString *error) const;
     bool commit(QString *error);
     void rollback();
+    // Runs fn once the outermost transaction now open has committed (at once
+    // when none is open), never when it or the savepoint fn was made in rolls
+    // back: what is kept in memory of a write changes only once the write
+    // has lasted, so a failed commit leaves it as it was, ready to retry.
+    void afterCommit(std::function<void()> fn);
     // True between begin() and commit()/rollback(), unless SQLite itself rolled
     // the transaction back (as it may on a full disk).
     bool inTransaction() const;
@@ -96,6 +102,11 @@ class Connection
     quint64 m_device = 0;
     quint64 m_inode = 0;
     int m_depth = 0; // open transactions: the outer one and its savepoints
+    struct Pending {
+        int depth;
+        std::function<void()> fn;
+    };
+    QList<Pending> m_afterCommit;
 };
 
 template <typename Fn> bool Connection::transaction(Fn fn, QString *error)

@@ -390,16 +390,19 @@ bool RecordSet::writeAt(int row, QString *error)
     const int index = m_view.at(row);
     if (!m_new.contains(index) && !m_pending.contains(index))
         return true;
-    // Work on a copy so a failed write leaves the pending change in place.
+    // Work on a copy so a failed write leaves the pending change in place;
+    // the row takes what was written only once the write has lasted.
     Row copy = rowAt(index);
     const bool wasNew = copy.isNew;
     if (!writeRow(copy, error))
         return false;
-    putRow(index, copy);
-    m_dirty.remove(index);
-    // The row already shows what was written; only a new row's key is news.
-    if (wasNew)
-        emit rowChanged(row);
+    m_connection->afterCommit([this, index, row, copy, wasNew] {
+        putRow(index, copy);
+        m_dirty.remove(index);
+        // The row already shows what was written; only a new row's key is news.
+        if (wasNew)
+            emit rowChanged(row);
+    });
     return true;
 }
 
@@ -444,18 +447,20 @@ bool RecordSet::writeBatch(QString *error)
         error);
     if (!ok)
         return false;
-    for (int k = 0; k < dirty.size(); ++k) {
-        putRow(dirty.at(k), written.at(k));
-        m_dirty.remove(dirty.at(k));
-    }
-    // Pending rows are few and usually at the end of the view.
-    for (int i = int(m_view.size()) - 1; i >= 0 && !dirty.isEmpty(); --i) {
-        const qsizetype k = dirty.indexOf(m_view.at(i));
-        if (k >= 0) {
-            dirty.removeAt(k);
-            emit rowChanged(i);
+    m_connection->afterCommit([this, dirty, written]() mutable {
+        for (int k = 0; k < dirty.size(); ++k) {
+            putRow(dirty.at(k), written.at(k));
+            m_dirty.remove(dirty.at(k));
         }
-    }
+        // Pending rows are few and usually at the end of the view.
+        for (int i = int(m_view.size()) - 1; i >= 0 && !dirty.isEmpty(); --i) {
+            const qsizetype k = dirty.indexOf(m_view.at(i));
+            if (k >= 0) {
+                dirty.removeAt(k);
+                emit rowChanged(i);
+            }
+        }
+    });
     return true;
 }
 
@@ -553,16 +558,19 @@ bool RecordSet::removeRows(QList<int> rows, QString *error)
         error);
     if (!ok)
         return false;
-    for (int k = int(rows.size()) - 1; k >= 0; --k) {
-        m_deleted.insert(m_view.at(rows.at(k)));
-        m_view.removeAt(rows.at(k));
-    }
-    emit rowsRemoved();
-    // Like a deleted record in an open record set: the position stays put and
-    // the caller moves on; past the end means EOF.
-    m_pos = std::min(m_pos, int(m_view.size()));
-    if (m_view.isEmpty())
-        m_pos = -1;
+    // The rows leave the set only once their deletion has lasted.
+    m_connection->afterCommit([this, rows] {
+        for (int k = int(rows.size()) - 1; k >= 0; --k) {
+            m_deleted.insert(m_view.at(rows.at(k)));
+            m_view.removeAt(rows.at(k));
+        }
+        emit rowsRemoved();
+        // Like a deleted record in an open record set: the position stays put
+        // and the caller moves on; past the end means EOF.
+        m_pos = std::min(m_pos, int(m_view.size()));
+        if (m_view.isEmpty())
+            m_pos = -1;
+    });
     return true;
 }
 
