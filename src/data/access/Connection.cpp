@@ -72,7 +72,18 @@ QString describeSqliteError(int code, const QString &text)
     case SQLITE_FULL:
         return QStringLiteral("The disk is full (%1).").arg(text);
     case SQLITE_IOERR:
-        return QStringLiteral("The disk could not be written (%1).").arg(text);
+        switch (code) {
+        case SQLITE_IOERR_READ:
+        case SQLITE_IOERR_SHORT_READ:
+        case SQLITE_IOERR_LOCK:
+        case SQLITE_IOERR_RDLOCK:
+        case SQLITE_IOERR_CHECKRESERVEDLOCK:
+        case SQLITE_IOERR_FSTAT:
+        case SQLITE_IOERR_ACCESS:
+            return QStringLiteral("The disk could not be read (%1).").arg(text);
+        default:
+            return QStringLiteral("The disk could not be written (%1).").arg(text);
+        }
     default:
         return text;
     }
@@ -83,7 +94,7 @@ namespace
 
 QString sqliteError(sqlite3 *db)
 {
-    return describeSqliteError(sqlite3_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)));
+    return describeSqliteError(sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)));
 }
 
 bool bind(sqlite3_stmt *st, int i, const QVariant &v)

@@ -141,8 +141,10 @@ bool copy(const QString &databasePath, const QString &target, QString *error)
         if (error)
             *error = openError(to, target);
     }
+    // A copy that failed goes whole, with a journal its last write left.
     if (!ok)
-        QFile::remove(target);
+        for (const char *side : {"", "-journal", "-wal", "-shm"})
+            QFile::remove(target + QLatin1String(side));
     return ok;
 }
 

@@ -359,7 +359,11 @@ void frmAdding::cmdUpdate_Click()
     QString error;
     if (!m_session->update(&error))
         return showError(error);
-    refreshFindList();
+    // Stored: a failure now is only of reading it back, and said so.
+    if (!m_adoVend->refresh(&error))
+        showError(QStringLiteral("The record was saved, but the window could not read it back: "
+                                 "%1").arg(error));
+    cboFind->refresh();
 }
 
 void frmAdding::cmdCancel_Click()

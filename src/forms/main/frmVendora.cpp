@@ -17,6 +17,7 @@
 
 #include <QAbstractItemDelegate>
 #include <QEvent>
+#include <QScopedValueRollback>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -58,7 +59,11 @@ QFont frmVendora::designedFont()
 
 void frmVendora::showError(const QString &error)
 {
-    Dialogs::notify(this, error);
+    if (m_readingBack)
+        Dialogs::notify(this, QStringLiteral("The change was saved, but the window could not "
+                                             "read it back: %1").arg(error));
+    else
+        Dialogs::notify(this, error);
 }
 
 void frmVendora::setConnections(Household &file, const QString &helpFile)
@@ -109,6 +114,8 @@ void frmVendora::fileChanged(Household::Changes what, const QObject *origin)
 {
     if (what.testFlag(Household::Replaced))
         return; // the program loads the window afresh
+    // Whatever fails from here is reading back a change that was stored.
+    const QScopedValueRollback readingBack(m_readingBack, true);
     QString error;
     // A change the grid made itself is there already; a re-read would move
     // the grid under the user.
@@ -183,7 +190,8 @@ void frmVendora::rereadList()
     // Another's change (a phone's, another window's) never takes what the
     // user is typing in the grid: it is there again after the reload.
     RecordSet *rs = m_adoList->recordset();
-    const KeptTyping typing = KeptTyping::take(grdList, [rs](int row) { return rs->valueAt(row, QStringLiteral("ID")); });
+    const KeptTyping typing = KeptTyping::take(
+        grdList, [rs](int row) { return rs->valueAt(row, QStringLiteral("ID")); });
     QString error;
     const bool ok = m_adoList->refresh(&error);
     typing.restore(grdList, [rs](const QVariant &id) {

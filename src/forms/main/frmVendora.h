@@ -108,6 +108,7 @@ class frmVendora : public QMainWindow
     bool eventFilter(QObject *watched, QEvent *event) override;
 
   private:
+    bool m_readingBack = false; // reading back a change that was stored
     void buildControls();
     void buildMenus();
     void showCount();
