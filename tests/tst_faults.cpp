@@ -16,6 +16,7 @@
 #include "app/Module1.h"
 #include "data/access/Connection.h"
 #include "data/household/Household.h"
+#include "data/safety/SafeFile.h"
 #include "forms/editor/frmAdding.h"
 #include "forms/main/CatalogueView.h"
 #include "forms/main/frmVendora.h"
@@ -32,6 +33,8 @@
 
 #include <functional>
 
+#include <cerrno>
+
 using namespace pantrio;
 using namespace pantrio::test;
 
@@ -47,6 +50,39 @@ struct Kind {
     std::function<QString()> state;
     // What it must hold once the change has been stored.
     std::function<QString(const QString &before)> after;
+};
+
+// The system calls of writing aside, the Nth of them failing.
+struct FailingIo : SafeFile::Io {
+    int failAt = 0, calls = 0, err = EIO;
+    QStringList kinds;
+    bool hit(const char *kind)
+    {
+        kinds << QLatin1String(kind);
+        if (++calls != failAt)
+            return false;
+        errno = err;
+        return true;
+    }
+    int open(const char *path, int flags, mode_t mode) override
+    {
+        return hit("open") ? -1 : SafeFile::Io::open(path, flags, mode);
+    }
+    ssize_t write(int fd, const void *data, size_t size) override
+    {
+        return hit("write") ? -1 : SafeFile::Io::write(fd, data, size);
+    }
+    int fsync(int fd) override { return hit("fsync") ? -1 : SafeFile::Io::fsync(fd); }
+    int close(int fd) override
+    {
+        // The descriptor goes whatever close says.
+        SafeFile::Io::close(fd);
+        return hit("close") ? -1 : 0;
+    }
+    int rename(const char *from, const char *to) override
+    {
+        return hit("rename") ? -1 : SafeFile::Io::rename(from, to);
+    }
 };
 
 struct Counts {
@@ -265,6 +301,85 @@ class TstFaults : public Fixture
     void beforeEach() override { FaultVfs::install(); }
 
   private slots:
+    // The phone page and the list's export over an earlier good file, with
+    // each system call of writing them failing in turn, a full disk too: the
+    // earlier file stays whole until the new one has been synced; a folder
+    // that cannot be synced is said; nothing is left beside them.
+    void filesWrittenAsideWithEachCallFailing_data()
+    {
+        QTest::addColumn<QByteArray>("command");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("err");
+        QTest::newRow("phone page, I/O error") << QByteArray("mnuExportPhone") << "out.html" << EIO;
+        QTest::newRow("phone page, disk full") << QByteArray("mnuExportPhone") << "out.html" << ENOSPC;
+        QTest::newRow("shopping list, I/O error") << QByteArray("mnuExportList") << "out.csv" << EIO;
+    }
+    void filesWrittenAsideWithEachCallFailing()
+    {
+        QFETCH(QByteArray, command);
+        QFETCH(QString, name);
+        QFETCH(int, err);
+        QVERIFY(start());
+        tickFirst();
+        main()->cmdAddToList_Click();
+        QTemporaryDir dir;
+        const QString target = dir.filePath(name);
+        QFile earlier(target);
+        QVERIFY(earlier.open(QIODevice::WriteOnly));
+        earlier.write("the earlier good file");
+        earlier.close();
+        FailingIo io;
+        io.err = err;
+        SafeFile::setIo(&io);
+        int points = 0;
+        for (int n = 1; n < 20; ++n) {
+            io.failAt = n;
+            io.calls = 0;
+            io.kinds.clear();
+            const int messages = int(m_dialogs->messages.size());
+            m_dialogs->fileNames.push_back(target);
+            trigger(command.constData());
+            if (io.calls < n)
+                break; // past the last call
+            ++points;
+            const QString what = QStringLiteral("%1 at %2").arg(QString(command), io.kinds.last());
+            const QString told = m_dialogs->messages.value(messages);
+            if (io.kinds.last() == "close" && io.kinds.contains("rename")) {
+                // The folder's handle, closed after its sync: nothing rides on it.
+                QFile restore(target);
+                QVERIFY(restore.open(QIODevice::WriteOnly));
+                restore.write("the earlier good file");
+                continue;
+            }
+            QVERIFY2(told.contains("could not") || told.contains("full"), qPrintable(what + ": " + told));
+            if (err == ENOSPC && io.kinds.last() == "write")
+                QVERIFY2(told.contains("full"), qPrintable(told));
+            QFile now(target);
+            QVERIFY(now.open(QIODevice::ReadOnly));
+            const QByteArray content = now.readAll();
+            if (io.kinds.indexOf("rename") >= 0 && io.kinds.indexOf("rename") < io.kinds.size() - 1) {
+                // Only the folder's sync failed: the new file is in place, and said to be at risk.
+                QVERIFY2(told.contains("power cut"), qPrintable(told));
+                QVERIFY(content != "the earlier good file");
+                QFile restore(target);
+                QVERIFY(restore.open(QIODevice::WriteOnly));
+                restore.write("the earlier good file");
+            } else {
+                QVERIFY2(content == "the earlier good file", qPrintable(what));
+            }
+            QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{name});
+        }
+        SafeFile::setIo(nullptr);
+        QVERIFY(points >= 5);
+        // The fault gone, the same export writes the file.
+        m_dialogs->fileNames.push_back(target);
+        trigger(command.constData());
+        QFile now(target);
+        QVERIFY(now.open(QIODevice::ReadOnly));
+        QVERIFY(now.readAll() != "the earlier good file");
+        qInfo("%d points of failure, each told, the earlier file kept", points);
+    }
+
     void everyChangeWithTheDiskFailingAtEveryCall_data()
     {
         QTest::addColumn<int>("kind");

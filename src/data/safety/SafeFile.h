@@ -3,17 +3,34 @@
 #include <QByteArray>
 #include <QString>
 
+#include <sys/types.h>
+
 namespace pantrio::SafeFile
 {
 
 // Writes data to path so that the file is either the whole new content or
-// untouched: written beside it under a temporary name, every write, the sync
-// and the close checked, and only then renamed over the old file. A full disk
-// is reported as such and leaves the old file as it was.
+// untouched: written beside it under a name of its own, every write, the
+// sync and the close checked, and only then renamed over the old file; the
+// folder is synced after, so the new name lasts. A full disk is reported as
+// such and leaves the old file as it was; a folder that could not be synced
+// is reported too (the new file is in place, but may not survive a power cut).
 bool write(const QString &path, const QByteArray &data, QString *error);
 
 // Renames from over to in one step (an existing to is replaced only when the
-// rename succeeds).
+// rename succeeds), and syncs the folder.
 bool moveOver(const QString &from, const QString &to, QString *error);
+
+// The system calls the writing above goes through, so that tests can fail
+// any of them; each returns what the system call does (errno set).
+struct Io {
+    virtual ~Io() = default;
+    virtual int open(const char *path, int flags, mode_t mode);
+    virtual ssize_t write(int fd, const void *data, size_t size);
+    virtual int fsync(int fd);
+    virtual int close(int fd);
+    virtual int rename(const char *from, const char *to);
+};
+// Null puts back the real calls.
+void setIo(Io *io);
 
 } // namespace pantrio::SafeFile
