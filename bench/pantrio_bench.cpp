@@ -123,7 +123,7 @@ struct Raw {
         sqlite3_busy_timeout(db, 5000);
         sqlite3_exec(
             db,
-            "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; PRAGMA cache_size=-8192; "
+            "PRAGMA journal_mode=DELETE; PRAGMA synchronous=EXTRA; PRAGMA cache_size=-8192; "
             "PRAGMA foreign_keys=ON",
             nullptr, nullptr, nullptr);
     }

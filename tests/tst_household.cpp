@@ -316,6 +316,26 @@ class TstHousehold : public QObject
         QVERIFY(m_file->hasStores());
         QCOMPARE(m_db->scalar("PRAGMA user_version").toInt(), Schema::currentVersion);
 
+        // A list with no key (another program's): given one, every row kept,
+        // a line whose ID is shared numbered anew; lines delete and undo.
+        m_file->close();
+        QVERIFY(m_db->makeFirstVersion());
+        QVERIFY(m_db->exec("DROP TABLE Selected"));
+        QVERIFY(m_db->exec("CREATE TABLE Selected (ID INTEGER, Item TEXT, Category TEXT, Aisle "
+                           "TEXT, Quantity TEXT)"));
+        QVERIFY(m_db->exec("INSERT INTO Selected VALUES (7, 'Tea', 'Drinks', NULL, '1'), (8, "
+                           "'Jam', NULL, NULL, '2'), (8, 'Figs', NULL, NULL, '3'), (NULL, 'Oats', "
+                           "NULL, NULL, '4')"));
+        QVERIFY2(m_file->open(m_db->database(), &error), qPrintable(error));
+        QCOMPARE(m_db->scalar("SELECT COUNT(*) FROM Selected").toInt(), 4);
+        QCOMPARE(m_db->scalar("SELECT ID FROM Selected WHERE Item = 'Tea'").toInt(), 7);
+        QCOMPARE(m_db->scalar("SELECT COUNT(DISTINCT ID) FROM Selected").toInt(), 4);
+        QVERIFY(m_file->historyUnavailableReason().isEmpty());
+        QVERIFY(write("Delete 1 Row", Household::List, "DELETE FROM Selected WHERE Item = 'Jam'"));
+        QVERIFY(write("Delete All", Household::List, "DELETE FROM Selected"));
+        QVERIFY(undo());
+        QCOMPARE(m_db->scalar("SELECT COUNT(*) FROM Selected").toInt(), 3);
+
         // A failing step leaves the file as it was, and says so.
         m_file->close();
         QVERIFY(m_db->makeFirstVersion());

@@ -40,6 +40,10 @@ struct Kept {
     QByteArray durable;     // as of the last sync
     QList<Written> since;     // made after it
     bool deleted = false;
+    // Deleted, its folder not synced since, and made anew: until the new
+    // one's first sync (which syncs the folder), the old one may come back.
+    bool ghost = false;
+    QByteArray ghostBytes;
 };
 bool g_recording = false, g_cut = false;
 int g_cutAfter = 0, g_ioCalls = 0;
@@ -163,6 +167,7 @@ int xSync(sqlite3_file *f, int flags)
         k.durable = readWhole(self(f)->path);
         k.since.clear();
         k.synced = true;
+        k.ghost = false;
     }
     return rc;
 }
@@ -235,8 +240,12 @@ int xOpen(sqlite3_vfs *, sqlite3_filename name, sqlite3_file *out, int flags, in
     std::lock_guard lock(g_mutex);
     if (rc == SQLITE_OK && g_recording && !f->path.isEmpty()) {
         Kept &k = kept(f->path);
-        if (k.deleted) // made anew: what the old one was lasts no more than it
-            k = Kept();
+        if (k.deleted) {
+            Kept made;
+            made.ghost = k.synced;
+            made.ghostBytes = k.durable;
+            k = made;
+        }
     }
     return rc;
 }
@@ -368,6 +377,19 @@ void crash(std::uint32_t seed)
     QRandomGenerator rng(seed);
     for (auto it = g_files.begin(); it != g_files.end(); ++it) {
         const Kept &k = it.value();
+        if (k.ghost && rng.bounded(2)) {
+            QFile f(it.key());
+            if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                f.write(k.ghostBytes);
+            continue;
+        }
+        if (k.deleted && k.synced) {
+            // Its deletion did not last: it is back as it last reached the disk.
+            QFile f(it.key());
+            if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                f.write(k.durable);
+            continue;
+        }
         if (!k.synced && !k.existed && (k.since.isEmpty() || rng.bounded(2))) {
             QFile::remove(it.key());
             continue;

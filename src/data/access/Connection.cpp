@@ -281,14 +281,16 @@ bool Connection::open(const QString &path, QString *error, Mode mode)
         return false;
     }
     m_path = file;
-    // The rollback journal with full syncing keeps no side file between writes,
-    // needs no shared memory and survives a power cut; a cache of about half
+    // The rollback journal keeps no side file between writes and needs no
+    // shared memory. Its deletion is what commits a change: EXTRA syncs the
+    // folder after it, or a power cut soon after could bring the journal
+    // back and take a change that had been reported stored. A cache of about half
     // a 100,000-item file keeps catalogue queries in item order from
     // re-reading it page by page, and no larger: it counts in the peak memory.
     if (mode != Mode::ReadOnly) {
         QStringList pragmas = {QStringLiteral("PRAGMA cache_size=-8192")};
         if (!m_readOnly)
-            pragmas << QStringLiteral("PRAGMA synchronous=FULL")
+            pragmas << QStringLiteral("PRAGMA synchronous=EXTRA")
                     << QStringLiteral("PRAGMA foreign_keys=ON");
         for (const QString &p : std::as_const(pragmas)) {
             if (!exec(p, {}, error)) {

@@ -203,6 +203,51 @@ bool keepTicksApart(Connection &c, QString *error)
     return true;
 }
 
+// A list made by another program may have no key: the phones' ticks and
+// the history name a line by its ID, so it is given one, every row kept
+// (in its order; a line whose ID is missing or shared gets a new one). A
+// table with columns of its own beyond the known ones is left as it is.
+bool giveTheListAKey(Connection &c, QString *error)
+{
+    Connection::Rows info;
+    if (!c.select(QStringLiteral("PRAGMA table_info(Selected)"), &info, error))
+        return false;
+    QStringList columns;
+    bool keyed = false;
+    for (const auto &col : std::as_const(info.rows)) {
+        columns << col.value(1).toString();
+        keyed = keyed || (col.value(1).toString().compare(QLatin1String("ID"), Qt::CaseInsensitive) == 0 &&
+                          col.value(5).toInt() == 1);
+    }
+    const QStringList known = {QStringLiteral("Item"), QStringLiteral("Category"),
+                               QStringLiteral("Aisle"), QStringLiteral("Quantity")};
+    const bool hasId = columns.contains(QStringLiteral("ID"), Qt::CaseInsensitive);
+    QStringList others = columns;
+    others.removeIf([&](const QString &n) {
+        return n.compare(QLatin1String("ID"), Qt::CaseInsensitive) == 0 ||
+               known.contains(n, Qt::CaseInsensitive);
+    });
+    if (keyed || !others.isEmpty() || columns.size() != known.size() + (hasId ? 1 : 0))
+        return true;
+    const QString id = hasId ? QStringLiteral("CASE WHEN typeof(ID) = 'integer' AND ID NOT IN "
+                                              "(SELECT ID FROM Selected WHERE ID IS NOT NULL GROUP "
+                                              "BY ID HAVING COUNT(*) > 1) THEN ID END")
+                             : QStringLiteral("NULL");
+    const QStringList ddl = {
+        QStringLiteral("CREATE TABLE SelectedKeyed (ID INTEGER PRIMARY KEY AUTOINCREMENT, Item "
+                       "TEXT, Category TEXT, Aisle TEXT, Quantity TEXT)"),
+        QStringLiteral("INSERT INTO SelectedKeyed (ID, Item, Category, Aisle, Quantity) SELECT "
+                       "%1, Item, Category, Aisle, Quantity FROM Selected ORDER BY rowid")
+            .arg(id),
+        QStringLiteral("DROP TABLE Selected"),
+        QStringLiteral("ALTER TABLE SelectedKeyed RENAME TO Selected"),
+    };
+    for (const QString &sql : ddl)
+        if (!c.exec(sql, {}, error))
+            return false;
+    return true;
+}
+
 } // namespace
 
 bool readVersion(Connection &connection, int *version, QString *error)
@@ -223,6 +268,8 @@ bool upgrade(Connection &connection, QString *error)
         return true;
     return connection.transaction(
         [&] {
+            if (version < 4 && !giveTheListAKey(connection, error))
+                return false;
             if (version < 2 && !addStores(connection, error))
                 return false;
             if (version < 3 && !addSharing(connection, error))
