@@ -23,6 +23,7 @@
 #include <QSemaphore>
 #include <QTableView>
 #include <QtConcurrent/QtConcurrentRun>
+#include <QCryptographicHash>
 #include <QtTest>
 
 #include <csignal>
@@ -107,14 +108,42 @@ void TstReliability::fileRemovedWhileRunning()
 {
     frmVendora *f = start();
     QVERIFY(f);
+    tickAndAdd(f, 1);
     const QString moved = m_dir->database() + ".moved";
     QVERIFY(QFile::rename(m_dir->database(), moved));
+    // Refused, and told; asked whether to put it back: not now.
+    m_dialogs->answers.push_back(Dialogs::Answer::No);
     tickAndAdd(f, 2);
-    QVERIFY(m_dialogs->messages.last().contains("removed or replaced"));
+    QTRY_VERIFY(m_dialogs->answers.empty());
+    QVERIFY(m_dialogs->messages.at(m_dialogs->messages.size() - 2).contains("removed or replaced"));
+    QVERIFY(m_dialogs->messages.last().contains("write it back"));
     m_dialogs->colors.push_back(std::nullopt);
     f->DialogShowing(2); // the colour dialog cancelled: nothing to store
     QVERIFY(f->isVisible());
     QVERIFY(!QFile::exists(m_dir->database())); // and nothing made in its place
+
+    // Next time: yes. What Pantrio held is back in its place, and the change
+    // tried again is stored there.
+    m_dialogs->answers.push_back(Dialogs::Answer::Yes);
+    tickAndAdd(f, 2);
+    QTRY_VERIFY(QFile::exists(m_dir->database()));
+    QVERIFY(m_dialogs->messages.last().contains("back in its place"));
+    QCOMPARE(count("SELECT COUNT(*) FROM Selected"), 1);
+    f = Module1::frmVendoraIfLoaded();
+    tickAndAdd(f, 2);
+    QCOMPARE(count("SELECT COUNT(*) FROM Selected"), 3);
+    QCOMPARE(f->findChild<QLabel *>("lblCount")->text(), QString("3"));
+    // A file that appears there meanwhile is never written over.
+    QVERIFY(QFile::rename(m_dir->database(), moved + "2"));
+    QFile stranger(m_dir->database());
+    m_dialogs->answers.push_back(Dialogs::Answer::Yes);
+    tickAndAdd(f, 1);
+    QVERIFY(stranger.open(QIODevice::WriteOnly));
+    stranger.write("someone else's");
+    stranger.close();
+    QTRY_VERIFY(m_dialogs->answers.empty());
+    QVERIFY2(m_dialogs->messages.last().contains("appeared"), qPrintable(m_dialogs->messages.last()));
+    QCOMPARE(fileHash(m_dir->database()), QCryptographicHash::hash("someone else's", QCryptographicHash::Sha256).toHex());
 }
 
 void TstReliability::diskFullKeepsWholeLines()

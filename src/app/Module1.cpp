@@ -16,6 +16,7 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QScopedValueRollback>
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <QDir>
@@ -147,6 +148,28 @@ void setHighestID(const QVariant &id)
 
 void reloadMain();
 
+void offerWriteBack()
+{
+    static bool asking = false;
+    Household &file = *g_household;
+    if (asking || !file.isGone())
+        return;
+    const QScopedValueRollback guard(asking, true);
+    QWidget *parent = g_main ? static_cast<QWidget *>(g_main) : g_editor;
+    if (!Dialogs::askYesNo(parent, QStringLiteral("%1 was deleted or moved away while Pantrio had "
+                                                  "it open. Pantrio still holds all of it: write "
+                                                  "it back to its place?")
+                                       .arg(QDir::toNativeSeparators(file.path()))))
+        return;
+    QString error;
+    if (!file.writeBack(&error))
+        Dialogs::notify(parent, error);
+    else
+        Dialogs::notify(parent, QStringLiteral("%1 is back in its place; changes are saved to "
+                                               "it again.")
+                                    .arg(QDir::toNativeSeparators(file.path())));
+}
+
 Household &household()
 {
     if (!g_household) {
@@ -158,6 +181,10 @@ Household &household()
                              if (what.testFlag(Household::Replaced) && g_main)
                                  reloadMain();
                          });
+        // The file deleted or moved away while open: Pantrio still holds it,
+        // and offers to put it back (after the refused write has been told).
+        QObject::connect(g_household.get(), &Household::vanished, g_household.get(),
+                         [] { offerWriteBack(); }, Qt::QueuedConnection);
     }
     return *g_household;
 }

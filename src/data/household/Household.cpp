@@ -2,14 +2,21 @@
 
 #include "data/access/Schema.h"
 #include "data/household/ChangesetApply.h"
+#include "data/safety/SafeFile.h"
 #include "data/sharing/ShareStore.h"
 #include "data/text/Plural.h"
 
+#include <QDir>
+#include <QFile>
 #include <QHash>
 #include <QScopedValueRollback>
 #include <QSet>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <unistd.h>
 
 #define SQLITE_ENABLE_SESSION
 #define SQLITE_ENABLE_PREUPDATE_HOOK
@@ -162,8 +169,11 @@ bool Household::change(const QString &text, Changes what,
         m_nested |= what;
         return m_connection.transaction([&] { return write(error); }, error);
     }
-    if (!m_connection.canWrite(error) || !keysOn(error))
+    if (!m_connection.canWrite(error) || !keysOn(error)) {
+        if (isGone())
+            emit vanished();
         return false;
+    }
     QByteArray changeset;
     m_nested = {};
     {
@@ -247,8 +257,11 @@ bool Household::replay(bool forward, QString *error)
                                     "has finished.");
         return false;
     }
-    if (!m_connection.canWrite(error) || !keysOn(error))
+    if (!m_connection.canWrite(error) || !keysOn(error)) {
+        if (isGone())
+            emit vanished();
         return false;
+    }
     const UndoStep step = forward ? m_history.nextRedo() : m_history.nextUndo();
     QByteArray data = step.changeset;
     if (!forward) {
@@ -329,6 +342,43 @@ bool Household::keysOn(QString *error)
         return false;
     }
     m_keysOff = false;
+    return true;
+}
+
+bool Household::writeBack(QString *error)
+{
+    const QString path = m_path;
+    const QString aside = path + QStringLiteral(".written-back");
+    QFile::remove(aside);
+    // The whole file as this connection sees it, in one consistent copy.
+    if (!m_connection.exec(QStringLiteral("VACUUM INTO ?"), {aside}, error))
+        return false;
+    // Put in place only where nothing stands: link() never replaces a file.
+    const QByteArray from = QFile::encodeName(aside), to = QFile::encodeName(path);
+    if (::link(from.constData(), to.constData()) != 0) {
+        const int err = errno;
+        QFile::remove(aside);
+        if (error)
+            *error = err == EEXIST
+                         ? QStringLiteral("A file has appeared at %1 meanwhile; it was left as "
+                                          "it is.").arg(QDir::toNativeSeparators(path))
+                         : QStringLiteral("%1 could not be written back: %2")
+                               .arg(QDir::toNativeSeparators(path),
+                                    QString::fromLocal8Bit(strerror(err)));
+        return false;
+    }
+    ::unlink(from.constData());
+    SafeFile::syncFolderOf(path, nullptr);
+    // Opened again at its place; the history still names the same rows.
+    const UndoHistory::Saved kept = m_history.save();
+    QString openError;
+    if (!open(path, &openError)) {
+        if (error)
+            *error = openError;
+        return false;
+    }
+    m_history.restore(kept);
+    emit changed(Replaced, nullptr);
     return true;
 }
 

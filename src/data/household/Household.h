@@ -88,6 +88,13 @@ class Household : public QObject
     // Why undo is not available at all for this file (empty when it is).
     QString historyUnavailableReason() const { return m_noHistory; }
 
+    // The file was removed or moved away while open: a write was refused,
+    // and vanished() said so. What the open file still holds is written back
+    // to its place (never over a file that has appeared there since) and
+    // opened again, the history kept.
+    bool isGone() const { return isOpen() && !m_connection.fileIsStillThere(nullptr); }
+    bool writeBack(QString *error);
+
     // The file's contents were replaced (a restore): read it afresh, clear
     // the history, announce Replaced. replace() runs the replacing itself
     // with the file closed.
@@ -95,6 +102,8 @@ class Household : public QObject
 
   signals:
     void changed(pantrio::Household::Changes what, const QObject *origin);
+    // A write was refused: the file is no longer where it was opened.
+    void vanished();
 
   private:
     bool readSchema(QString *error);

@@ -40,6 +40,20 @@ class UndoHistory : public QObject
     void stepForward();
     int count() const { return int(m_steps.size()); }
 
+    // The steps and the place, to be put back when the same rows are opened
+    // again (a file written back to its place).
+    struct Saved {
+        QVector<UndoStep> steps;
+        int index = 0;
+    };
+    Saved save() const { return {m_steps, m_index}; }
+    void restore(const Saved &saved)
+    {
+        m_steps = saved.steps;
+        m_index = saved.index;
+        emit changed();
+    }
+
     static constexpr int limit = 100;
 
   signals:

@@ -133,6 +133,11 @@ bool write(const QString &path, const QByteArray &data, QString *error)
     return syncFolder(path, error);
 }
 
+bool syncFolderOf(const QString &path, QString *error)
+{
+    return syncFolder(path, error);
+}
+
 bool moveOver(const QString &from, const QString &to, QString *error)
 {
     if (g_io->rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)

@@ -20,6 +20,9 @@ bool write(const QString &path, const QByteArray &data, QString *error);
 // rename succeeds), and syncs the folder.
 bool moveOver(const QString &from, const QString &to, QString *error);
 
+// Syncs the folder a file's name stands in, so a new name lasts.
+bool syncFolderOf(const QString &path, QString *error);
+
 // The system calls the writing above goes through, so that tests can fail
 // any of them; each returns what the system call does (errno set).
 struct Io {
