@@ -5,7 +5,8 @@
 #                               your data ($XDG_DATA_HOME/Pantrio, made on first start)
 #   scripts/pantrio.sh test     the same set-up, then the whole test suite headless
 #   scripts/pantrio.sh bench    the same set-up, then the benchmark (SIZES=1000,10000,100000)
-#                               and the long run of the share against its model (MODEL_CASES)
+#                               and the long runs: the share against its model (MODEL_CASES,
+#                               0 for none) and the full sweep of disk faults and power cuts
 #   scripts/pantrio.sh fuzz     build and run the libFuzzer target (FUZZ_SECONDS, default 600)
 #   scripts/pantrio.sh package  build the Debian package build-package/pantrio_*.deb
 set -euo pipefail
@@ -185,10 +186,13 @@ bench)
         install_missing librapidcheck-dev
         MODEL=$(writable_build build-test)
         configure "$MODEL"
-        cmake --build "$MODEL" -j"$(nproc)" --target tst_sharemodel
+        cmake --build "$MODEL" -j"$(nproc)" --target tst_sharemodel tst_faults
         echo "== the share against its model, ${MODEL_CASES:-1000} cases"
         PANTRIO_MODEL_CASES=${MODEL_CASES:-1000} QT_QPA_PLATFORM=offscreen QTEST_FUNCTION_TIMEOUT=7200000 \
             "$MODEL/tests/tst_sharemodel"
+        echo "== every change with the disk failing at every call, and power cuts: the full sweep"
+        PANTRIO_FAULT_SWEEP=full QT_QPA_PLATFORM=offscreen QTEST_FUNCTION_TIMEOUT=7200000 \
+            "$MODEL/tests/tst_faults"
     fi
     ;;
 package)
