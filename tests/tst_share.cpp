@@ -815,6 +815,36 @@ class TstShare : public Fixture
                      QString("12"));
     }
 
+    // A phone forgotten while it held a change joins again as itself: the
+    // change it sends again is known for what it is, and added once. Nobody
+    // takes the name of a phone that is still joined.
+    void aForgottenPhoneJoinsAgainAsItself()
+    {
+        QVERIFY(start());
+        const quint16 port = serve();
+        auto joinAs = [&](const QByteArray &name, const QString &previous) {
+            return raw(port, request("POST", "/api/join", port, {},
+                                     "{\"secret\":\"" + secretOf(m_share->newJoiningAddress()) +
+                                         "\",\"name\":\"" + name + "\",\"device\":\"" +
+                                         previous.toLatin1() + "\"}"))
+                .json();
+        };
+        const QJsonObject first = joinAs("Rae", QString());
+        const QString id = first.value("device").toString();
+        const QByteArray add = "{\"src\":\"p1\",\"ops\":[{\"seq\":1,\"kind\":\"add\",\"item\":\"Rice\"}]}";
+        QCOMPARE(raw(port, request("POST", "/api/ops", port,
+                                   first.value("token").toString().toLatin1(), add)).status, 200);
+        QString error;
+        QVERIFY(m_share->forget(id, &error));
+        const QJsonObject again = joinAs("Rae", id);
+        QCOMPARE(again.value("device").toString(), id);
+        const Reply resent = raw(port, request("POST", "/api/ops", port,
+                                               again.value("token").toString().toLatin1(), add));
+        QVERIFY(ack(resent, 0).value("repeat").toBool());
+        QCOMPARE(m_dir->scalar("SELECT COUNT(*) FROM Selected WHERE Item = 'Rice'").toInt(), 1);
+        QVERIFY(joinAs("Sly", id).value("device").toString() != id);
+    }
+
     // Texts from outside are shown as they are: never as formatting.
     void namesFromOutsideAreShownAsPlainText()
     {

@@ -10,6 +10,7 @@
 
 #include <cstring>
 #include <mutex>
+#include <new>
 
 namespace pantrio::test::FaultVfs
 {
@@ -128,7 +129,9 @@ File *self(sqlite3_file *f)
 
 int xClose(sqlite3_file *f)
 {
-    return self(f)->real->pMethods->xClose(self(f)->real);
+    const int rc = self(f)->real->pMethods->xClose(self(f)->real);
+    self(f)->~File(); // made in place by xOpen
+    return rc;
 }
 int xRead(sqlite3_file *f, void *buf, int n, sqlite3_int64 at)
 {
@@ -228,14 +231,19 @@ int xUnfetch(sqlite3_file *f, sqlite3_int64 at, void *p)
 
 int xOpen(sqlite3_vfs *, sqlite3_filename name, sqlite3_file *out, int flags, int *outFlags)
 {
-    File *f = self(out);
+    // SQLite's memory: the file is made in it here and ended in xClose.
+    File *f = new (out) File;
     f->real = reinterpret_cast<sqlite3_file *>(f + 1);
+    f->real->pMethods = nullptr;
     f->path = name ? QString::fromUtf8(name) : QString();
     f->base.pMethods = nullptr;
     const int rc = g_real->xOpen(g_real, name, f->real, flags, outFlags);
     if (f->real->pMethods) {
         g_io.iVersion = std::min(f->real->pMethods->iVersion, 3);
         f->base.pMethods = &g_io;
+    } else {
+        f->~File(); // SQLite calls no xClose for a file it could not open
+        return rc;
     }
     std::lock_guard lock(g_mutex);
     if (rc == SQLITE_OK && g_recording && !f->path.isEmpty()) {
