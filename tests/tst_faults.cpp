@@ -16,6 +16,7 @@
 #include "app/Module1.h"
 #include "data/access/Connection.h"
 #include "data/household/Household.h"
+#include "data/safety/Backup.h"
 #include "data/safety/SafeFile.h"
 #include "forms/editor/frmAdding.h"
 #include "forms/main/CatalogueView.h"
@@ -102,6 +103,7 @@ class TstFaults : public Fixture
     std::unique_ptr<ShareService> m_share;
     QByteArray m_token;
     qint64 m_phoneSeq = 0;
+    QString m_restoreFrom;
     QString m_phoneTold; // what a phone was answered, when it was refused
 
     // A phone's batch, as the server's threads hand it on: on this thread.
@@ -195,6 +197,8 @@ class TstFaults : public Fixture
             if (!m_dialogs->messages.at(i).startsWith(QLatin1String("Are you sure")) &&
                 !m_dialogs->messages.at(i).startsWith(QLatin1String("Backed up to")) &&
                 !m_dialogs->messages.at(i).startsWith(QLatin1String("Add ")) &&
+                !m_dialogs->messages.at(i).startsWith(QLatin1String("Replace your")) &&
+                !m_dialogs->messages.at(i).startsWith(QLatin1String("Restored from")) &&
                 !m_dialogs->messages.at(i).contains(QLatin1String("added to the catalogue")))
                 told << m_dialogs->messages.at(i);
         if (!m_phoneTold.isEmpty())
@@ -289,6 +293,21 @@ class TstFaults : public Fixture
              },
              [this] { return QString::number(count("SELECT COUNT(*) FROM Vendora")); },
              [](const QString &b) { return QString::number(b.toInt() + 2); }},
+            {"Restore",
+             [this] {
+                 // A backup of the file as it is, then one line more.
+                 m_restoreFrom = m_dir->path() + QStringLiteral("/restore-%1.mdb").arg(++m_serial);
+                 QString error;
+                 QVERIFY2(Backup::copy(m_dir->database(), m_restoreFrom, &error), qPrintable(error));
+                 tickFirst();
+                 main()->cmdAddToList_Click();
+             },
+             [this] {
+                 m_dialogs->fileNames.push_back(m_restoreFrom);
+                 m_dialogs->answers.push_back(Dialogs::Answer::Yes);
+                 main()->mnuRestore_Click();
+             },
+             lines, minusOne},
             {"Back Up Now",
              [this] {},
              [this] {
@@ -328,7 +347,18 @@ class TstFaults : public Fixture
             const bool told = !message.isEmpty();
             const QString what = QStringLiteral("%1, call %2 (%3)").arg(kind.name).arg(n).arg(FaultVfs::firedCall());
             QVERIFY2(whole(), qPrintable(what + ": the file is damaged"));
-            if (told && message.contains(QLatin1String("was saved")) && now == kind.after(before)) {
+            // Told that it was stored (a read afterwards failed): so it is.
+            bool saidStored = message.contains(QLatin1String("was saved"));
+            for (qsizetype i = messages; i < m_dialogs->messages.size(); ++i)
+                saidStored = saidStored || m_dialogs->messages.at(i).startsWith(QLatin1String("Restored from"));
+            if (told && now == kind.after(before) && message.contains(QLatin1String("could not be opened again"))) {
+                // The disk failing for good after a restore was made: said as it
+                // is, and the user asked to start again; nothing more to try here.
+                ++m_counts.told;
+                QVERIFY2(message.contains(QLatin1String("was restored")), qPrintable(message));
+                return;
+            }
+            if (told && saidStored && now == kind.after(before)) {
                 // Stored, and said so; only the window's reading failed: it
                 // shows the file again at the next reading.
                 ++m_counts.told;

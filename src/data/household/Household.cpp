@@ -388,9 +388,13 @@ bool Household::replace(const std::function<bool(QString *)> &replaceFile, QStri
     close();
     const bool replaced = replaceFile(error);
     QString openError;
-    if (!open(path, &openError)) {
+    // A passing fault (a lock, a read) must not leave the file closed: once more.
+    if (!open(path, &openError) && !open(path, &openError)) {
         if (error)
-            *error = replaced ? openError : *error + QLatin1Char('\n') + openError;
+            *error = replaced ? QStringLiteral("The file was replaced, but could not be opened "
+                                               "again: %1 Close Pantrio and start it again.")
+                                    .arg(openError)
+                              : *error + QLatin1Char('\n') + openError;
         return false;
     }
     if (replaced)

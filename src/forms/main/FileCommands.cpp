@@ -139,9 +139,12 @@ bool restore(QWidget *parent, Household &file)
     QString kept;
     if (!file.replace([&](QString *e) { return Backup::restore(databasePath, source, e, &kept); },
                       &error)) {
-        Dialogs::notify(parent, QStringLiteral("The backup could not be restored; your data is "
-                                               "as it was.\n\n") +
-                                    error);
+        // Said as it is: the restore may have been made, and only the opening failed.
+        Dialogs::notify(parent, file.isOpen() || !error.startsWith(QLatin1String("The file was replaced"))
+                                    ? QStringLiteral("The backup could not be restored; your data "
+                                                     "is as it was.\n\n") + error
+                                    : QStringLiteral("The backup %1 was restored. ").arg(native(source)) +
+                                          error);
         return false;
     }
     Dialogs::notify(parent, QStringLiteral("Restored from %1.\n\nYour data as it was before is "

@@ -355,6 +355,12 @@ void frmVendora::cmdRef_Click()
 {
     if (!storeTyping())
         return;
+    // A window whose reading failed (a passing fault) reads everything again.
+    if (!m_loadError.isEmpty()) {
+        Form_Load();
+        if (!m_loadError.isEmpty())
+            return showError(m_loadError);
+    }
     setGridEnabledByCount();
     QString error;
     if (!m_adoList->refresh(&error))
