@@ -16,6 +16,12 @@ if ! ip netns add "$desk" 2>/dev/null || ! ip netns add "$phone"; then
     echo "SKIP: network namespaces cannot be made here"
     exit 77
 fi
+# Entering a namespace needs a mount namespace of its own, which some roots
+# (a chroot) cannot give.
+if ! ip netns exec "$desk" true 2>/dev/null; then
+    echo "SKIP: a network namespace cannot be entered here"
+    exit 77
+fi
 set -e
 ip link add "pd$$" netns "$desk" type veth peer name "pp$$" netns "$phone"
 ip -n "$desk" link set lo up
