@@ -99,7 +99,6 @@ class TstFaults : public Fixture
 {
     Q_OBJECT
 
-    frmVendora *m_main = nullptr;
     std::unique_ptr<ShareService> m_share;
     QByteArray m_token;
     qint64 m_phoneSeq = 0;

@@ -20,7 +20,6 @@ class KeptTyping
     static KeptTyping take(QAbstractItemView *view, const std::function<QVariant(int row)> &keyOf);
     // Nothing when nothing was being typed or the row is gone.
     void restore(QAbstractItemView *view, const std::function<int(const QVariant &key)> &rowOf) const;
-    bool active() const { return m_active; }
 
   private:
     bool m_active = false;

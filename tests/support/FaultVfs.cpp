@@ -310,15 +310,6 @@ void install()
     sqlite3_vfs_register(&g_vfs, 1);
 }
 
-void uninstall()
-{
-    if (!g_real)
-        return;
-    sqlite3_vfs_unregister(&g_vfs);
-    sqlite3_vfs_register(g_real, 1);
-    g_real = nullptr;
-}
-
 void arm(int nth, Error error, unsigned calls, bool persistent)
 {
     std::lock_guard lock(g_mutex);

@@ -24,7 +24,6 @@ enum Call : unsigned { Write = 1, Sync = 2, Truncate = 4, Delete = 8, Lock = 16,
 enum class Error { Io, Full, ReadOnly };
 
 void install();
-void uninstall();
 
 // Counting starts at arm(); nth 0 only counts.
 void arm(int nth, Error error, unsigned calls = All, bool persistent = false);

@@ -106,7 +106,6 @@ class Memory : public State
     QVector<Tag> liveTicks(qint64 line) const;
     // Lines added by phones, each once, by their tag.
     const QHash<Tag, Op> &added() const { return m_added; }
-    bool seen(const Tag &t) const { return m_applied.contains(t); }
 
   private:
     QHash<Tag, QByteArray> m_applied;
