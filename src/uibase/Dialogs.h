@@ -68,6 +68,13 @@ class Dialogs
     {
         instance().message(parent, text, Buttons::Ok);
     }
+    // A change stored whose reading back into the window failed: said as
+    // stored, so that nobody makes it twice.
+    static void notifyNotReadBack(QWidget *parent, const QString &error)
+    {
+        notify(parent, QStringLiteral("The change was saved, but the window could not read it "
+                                      "back: %1").arg(error));
+    }
     static bool askYesNo(QWidget *parent, const QString &text)
     {
         return instance().message(parent, text, Buttons::YesNo) != Answer::No;

@@ -2,6 +2,7 @@
 
 #include "data/access/Connection.h"
 #include "data/safety/DatabaseFile.h"
+#include "data/safety/SafeFile.h"
 #include "data/access/Schema.h"
 
 #include <QDir>
@@ -21,6 +22,7 @@ namespace
 {
 
 constexpr int kWaitMs = 5000; // as long as any other write waits for the file
+const QLatin1String kAside(".being-written");
 
 const QRegularExpression &automaticName()
 {
@@ -53,6 +55,15 @@ sqlite3 *openFile(const QString &path, int flags, QString *error)
     }
     // The loop below waits; the handler only smooths short holds.
     sqlite3_busy_timeout(db, 250);
+    // A written file's journal deletion synced too: a journal back after a
+    // power cut would undo the copy that had returned.
+    if ((flags & SQLITE_OPEN_READWRITE) &&
+        sqlite3_exec(db, "PRAGMA synchronous=EXTRA", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        if (error)
+            *error = openError(db, path);
+        sqlite3_close(db);
+        return nullptr;
+    }
     return db;
 }
 
@@ -111,20 +122,26 @@ QString automaticFolderFor(const QString &databasePath)
 
 bool copy(const QString &databasePath, const QString &target, QString *error)
 {
+    if (QFileInfo::exists(target)) {
+        if (error)
+            *error = QStringLiteral("%1 already exists.").arg(native(target));
+        return false;
+    }
+    // Written aside and given its name only once whole and synced, so a power
+    // cut never leaves a backup that is half a file.
+    const QString aside = target + kAside;
+    for (const char *side : {"", "-journal"})
+        QFile::remove(aside + QLatin1String(side));
     {
-        // Made here and only here: an existing file is never written over.
-        QFile made(target);
+        QFile made(aside);
         if (!made.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
             if (error)
-                *error = QFileInfo::exists(target)
-                             ? QStringLiteral("%1 already exists.").arg(native(target))
-                             : QStringLiteral("%1 cannot be made: %2")
-                                   .arg(native(target), made.errorString());
+                *error = QStringLiteral("%1 cannot be made: %2").arg(native(target), made.errorString());
             return false;
         }
     }
     sqlite3 *from = openFile(databasePath, SQLITE_OPEN_READONLY, error);
-    sqlite3 *to = from ? openFile(target, SQLITE_OPEN_READWRITE, error) : nullptr;
+    sqlite3 *to = from ? openFile(aside, SQLITE_OPEN_READWRITE, error) : nullptr;
     bool ok = from && to && backupPages(from, to, target, error);
     // The copy stands alone: one file, no journal beside it.
     if (ok) {
@@ -141,11 +158,27 @@ bool copy(const QString &databasePath, const QString &target, QString *error)
         if (error)
             *error = openError(to, target);
     }
+    if (ok && !SafeFile::linkNew(aside, target, error)) {
+        ok = false;
+        QFile::remove(target); // its folder unsynced: not a backup to count on
+    }
     // A copy that failed goes whole, with a journal its last write left.
     if (!ok)
         for (const char *side : {"", "-journal", "-wal", "-shm"})
-            QFile::remove(target + QLatin1String(side));
+            QFile::remove(aside + QLatin1String(side));
     return ok;
+}
+
+void tidyAside(const QString &folder)
+{
+    // Copies a power cut stopped; one still being written is minutes younger.
+    const QDateTime stale = QDateTime::currentDateTime().addSecs(-600);
+    const QDir dir(folder);
+    for (const QFileInfo &f :
+         dir.entryInfoList({QStringLiteral("*") + kAside, QStringLiteral("*") + kAside + QStringLiteral("-journal")},
+                           QDir::Files))
+        if (f.lastModified() < stale)
+            QFile::remove(f.absoluteFilePath());
 }
 
 QStringList keep(const QStringList &names, const QDateTime &now)
@@ -208,6 +241,8 @@ QString automatic(const QString &databasePath, QString *error, const QDateTime &
     const QString target =
         freshName(folder, QStringLiteral("Vendora-") + now.toString(QStringLiteral("yyyyMMdd-HHmmss")),
                   QStringLiteral(".mdb"));
+    tidyAside(folder);
+    tidyAside(folderFor(databasePath));
     if (!copy(databasePath, target, error))
         return {};
     const QStringList all = QDir(folder).entryList(QDir::Files);

@@ -9,9 +9,13 @@ namespace pantrio::Backup
 
 // A consistent copy of a live database through SQLite's online backup, safe
 // while another connection writes; a writer holding the file longer than five
-// seconds makes it fail as "locked". The target must not exist yet: it is
-// created here, so no name is ever used twice.
+// seconds makes it fail as "locked". The target must not exist yet: the copy
+// is written beside it and given the name only when whole and synced (never
+// over a file that appeared meanwhile), so no name is ever used twice.
 bool copy(const QString &databasePath, const QString &target, QString *error);
+
+// Removes copies left half-written in folder by a power cut (not recent ones).
+void tidyAside(const QString &folder);
 
 // An automatic copy (at start-up, before a restore) under a name never used
 // before in backups/automatic/, then that folder pruned to the newest 10 and

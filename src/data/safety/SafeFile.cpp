@@ -138,6 +138,23 @@ bool syncFolderOf(const QString &path, QString *error)
     return syncFolder(path, error);
 }
 
+bool linkNew(const QString &from, const QString &to, QString *error)
+{
+    const QByteArray a = QFile::encodeName(from), b = QFile::encodeName(to);
+    if (::link(a.constData(), b.constData()) != 0) {
+        const int err = errno;
+        if (error)
+            *error = err == EEXIST ? QStringLiteral("A file has appeared at %1 meanwhile; it was "
+                                                    "left as it is.")
+                                         .arg(QDir::toNativeSeparators(to))
+                                   : QStringLiteral("%1 could not be written: %2")
+                                         .arg(QDir::toNativeSeparators(to), said(err));
+        return false;
+    }
+    ::unlink(a.constData());
+    return syncFolder(to, error);
+}
+
 bool moveOver(const QString &from, const QString &to, QString *error)
 {
     if (g_io->rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)

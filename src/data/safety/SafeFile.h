@@ -20,6 +20,10 @@ bool write(const QString &path, const QByteArray &data, QString *error);
 // rename succeeds), and syncs the folder.
 bool moveOver(const QString &from, const QString &to, QString *error);
 
+// Gives the finished file from the name to, only where nothing stands at to
+// (never over a file), drops the name from, and syncs the folder.
+bool linkNew(const QString &from, const QString &to, QString *error);
+
 // Syncs the folder a file's name stands in, so a new name lasts.
 bool syncFolderOf(const QString &path, QString *error);
 

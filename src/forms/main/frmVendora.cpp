@@ -60,8 +60,7 @@ QFont frmVendora::designedFont()
 void frmVendora::showError(const QString &error)
 {
     if (m_readingBack)
-        Dialogs::notify(this, QStringLiteral("The change was saved, but the window could not "
-                                             "read it back: %1").arg(error));
+        Dialogs::notifyNotReadBack(this, error);
     else
         Dialogs::notify(this, error);
 }

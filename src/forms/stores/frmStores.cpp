@@ -7,6 +7,7 @@
 #include "uibase/HelpViewer.h"
 #include "uibase/UndoCommands.h"
 
+#include <QScopedValueRollback>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QKeyEvent>
@@ -88,6 +89,8 @@ void frmStores::fileChanged(Household::Changes what, const QObject *origin)
     if (!(what & (Household::StoresAndAisles | Household::Catalogue | Household::Categories |
                   Household::Replaced)))
         return;
+    // Whatever fails from here is reading back a change that was stored.
+    const QScopedValueRollback readingBack(m_readingBack, true);
     if (origin == m_model && what == Household::StoresAndAisles) {
         showOrder();
         return;
@@ -121,7 +124,10 @@ void frmStores::cmdRedo_Click()
 
 bool frmStores::showError(const QString &error)
 {
-    Dialogs::notify(this, error);
+    if (m_readingBack)
+        Dialogs::notifyNotReadBack(this, error);
+    else
+        Dialogs::notify(this, error);
     return false;
 }
 
@@ -303,6 +309,7 @@ void frmStores::cmdAddStore_Click()
     if (!change(QStringLiteral("Add Store"),
                 [&](QString *e) { return Stores::add(m_file->connection(), trimmed, &id, e); }))
         return;
+    const QScopedValueRollback readingBack(m_readingBack, true);
     reloadStores(id);
 }
 

@@ -73,6 +73,7 @@ class frmStores : public QMainWindow
     StoreAisleModel *m_model = nullptr;
     QString m_loadError;
     bool m_showing = false; // lists being filled, not edited
+    bool m_readingBack = false; // a stored change being shown
     // The walking order as last shown and stored: what an edit changes from.
     QStringList m_shownAisles;
     QStringList m_shownExcluded;
