@@ -14,6 +14,7 @@
 #include "support/TestDatabase.h"
 
 #include <QRandomGenerator>
+#include <sqlite3.h>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -259,6 +260,72 @@ class TstHousehold : public QObject
         QVERIFY(!m_file->redo(&error));
         QVERIFY2(error.contains("deleted since"), qPrintable(error));
         QVERIFY(rows("SELECT * FROM StoreAisles").isEmpty());
+    }
+
+    // The file's link checks are off during an undo; when they cannot be
+    // switched back on, nothing more is written until they are (a write
+    // without them would skip what deleting a line does to its ticks).
+    void noWriteWhileTheLinkChecksAreOff()
+    {
+        QVERIFY(write("Add", Household::List, "INSERT INTO Selected (Item) VALUES ('Figs')"));
+        sqlite3 *db = m_file->connection().handle();
+        auto refuseOn = [](void *, int action, const char *name, const char *value, const char *,
+                           const char *) {
+            return action == SQLITE_PRAGMA && qstrcmp(name, "foreign_keys") == 0 && value &&
+                           qstricmp(value, "ON") == 0
+                       ? SQLITE_DENY
+                       : SQLITE_OK;
+        };
+        sqlite3_set_authorizer(db, refuseOn, nullptr);
+        QVERIFY(undo());
+        const int lines = m_db->scalar("SELECT COUNT(*) FROM Selected").toInt();
+        QString error;
+        QVERIFY(!m_file->change("Add", Household::List,
+                                [&](QString *e) {
+                                    return m_file->connection().exec(
+                                        "INSERT INTO Selected (Item) VALUES ('Jam')", {}, e);
+                                },
+                                &error));
+        QVERIFY2(error.contains("could not be switched back on"), qPrintable(error));
+        QCOMPARE(m_db->scalar("SELECT COUNT(*) FROM Selected").toInt(), lines);
+        // Once they can be, the same change is written, with them on.
+        sqlite3_set_authorizer(db, nullptr, nullptr);
+        QVERIFY(write("Add", Household::List, "INSERT INTO Selected (Item) VALUES ('Jam')"));
+        QCOMPARE(m_db->scalar("SELECT COUNT(*) FROM Selected").toInt(), lines + 1);
+        Connection::Rows on;
+        QVERIFY(m_file->connection().select("PRAGMA foreign_keys", &on, &error));
+        QCOMPARE(on.rows.value(0).value(0).toInt(), 1);
+    }
+
+    // A table added to the file later, with a key to the catalogue: its rows
+    // are recorded, undone and redone, and a redo that would leave its key
+    // pointing at an item deleted since is refused, without undo knowing it.
+    void aTableAddedLaterIsRecordedAndChecked()
+    {
+        m_file->close();
+        QVERIFY(m_db->exec("CREATE TABLE Pantry (ID INTEGER PRIMARY KEY, ItemID INTEGER REFERENCES "
+                           "Vendora(ID), Amount TEXT)"));
+        QString error;
+        QVERIFY2(m_file->open(m_db->database(), &error), qPrintable(error));
+        const qlonglong milk = id("Whole Milk");
+        QVERIFY(write("Stock", Household::Catalogue, "INSERT INTO Pantry (ItemID, Amount) VALUES (?, '2')",
+                      {milk}));
+        QVERIFY(undo());
+        QCOMPARE(m_db->scalar("SELECT COUNT(*) FROM Pantry").toInt(), 0);
+        QVERIFY(redo());
+        QCOMPARE(m_db->scalar("SELECT Amount FROM Pantry").toString(), QString("2"));
+        QVERIFY(undo());
+        QVERIFY(m_db->exec("DELETE FROM Vendora WHERE ID = ?", {milk}));
+        QVERIFY(!m_file->redo(&error));
+        QVERIFY2(error.contains("deleted since"), qPrintable(error));
+        QCOMPARE(m_db->scalar("SELECT COUNT(*) FROM Pantry").toInt(), 0);
+
+        // One without a key: no history rather than one that misses its rows.
+        m_file->close();
+        QVERIFY(m_db->exec("CREATE TABLE Notes (Text TEXT)"));
+        QVERIFY2(m_file->open(m_db->database(), &error), qPrintable(error));
+        QVERIFY2(m_file->historyUnavailableReason().contains("Notes"),
+                 qPrintable(m_file->historyUnavailableReason()));
     }
 
     void eachChangeIsAnnouncedOnce()

@@ -26,6 +26,14 @@ const QList<Table> &tables()
     return all;
 }
 
+bool outsideHistory(const QString &table)
+{
+    static const QSet<QString> outside = {QStringLiteral("settings"), QStringLiteral("settings2"),
+                                          QStringLiteral("sharedevices"), QStringLiteral("shareops"),
+                                          QStringLiteral("sqlite_sequence")};
+    return outside.contains(table.toLower()) || table.startsWith(QLatin1String("sqlite_"));
+}
+
 bool verify(Connection &connection, QString *error)
 {
     QSqlQuery q(connection.database());

@@ -36,6 +36,12 @@ bool readVersion(Connection &connection, int *version, QString *error);
 // all the steps or none.
 bool upgrade(Connection &connection, QString *error);
 
+// The tables the user's history leaves alone: the windows' looks, the
+// phones' register and the log of their operations. Every other table of a
+// file is recorded by undo, so a table added later is recorded unless named
+// here.
+bool outsideHistory(const QString &table);
+
 // Makes a new database file with the schema, optionally filled with the starter
 // catalogue. Refuses to touch a file that already exists.
 bool createDatabase(const QString &path, bool withStarterData, QString *error);

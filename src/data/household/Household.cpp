@@ -28,23 +28,20 @@ namespace pantrio
 namespace
 {
 
-// The tables whose rows the history records; SQLite records changes only of
-// tables with a declared primary key.
-const char *const kRecorded[] = {"Vendora",     "Categories",      "Selected",  "Stores",
-                                 "StoreAisles", "StoreAisleOrder", "ShareTicks"};
-
-// Records every row one write changes, while it lives.
+// Records every row one write changes in the tables the history records,
+// and which tables those were, while it lives.
 class Recorder
 {
   public:
-    explicit Recorder(sqlite3 *db)
+    Recorder(sqlite3 *db, const QSet<QString> *recorded) : m_recorded(recorded)
     {
         if (!db || sqlite3session_create(db, "main", &m_session) != SQLITE_OK) {
             m_session = nullptr;
             return;
         }
-        for (const char *table : kRecorded)
-            sqlite3session_attach(m_session, table);
+        // Every table as it is first changed, kept when the history records it.
+        sqlite3session_table_filter(m_session, &Recorder::take, this);
+        sqlite3session_attach(m_session, nullptr);
     }
     ~Recorder()
     {
@@ -52,6 +49,7 @@ class Recorder
             sqlite3session_delete(m_session);
     }
     bool ok() const { return m_session != nullptr; }
+    QStringList tables() const { return m_tables; }
     QByteArray changeset() const
     {
         int size = 0;
@@ -64,22 +62,19 @@ class Recorder
     }
 
   private:
+    static int take(void *self, const char *table)
+    {
+        auto *r = static_cast<Recorder *>(self);
+        const QString name = QString::fromUtf8(table);
+        if (!r->m_recorded->contains(name))
+            return 0;
+        r->m_tables << name;
+        return 1;
+    }
     sqlite3_session *m_session = nullptr;
+    const QSet<QString> *m_recorded;
+    QStringList m_tables;
 };
-
-// Which tables' keys a step may have left pointing nowhere: the tables that
-// refer to others, among what the step touched. Told by the kinds of change
-// it announces (reading a changeset of 100,000 rows for its tables costs more
-// than the checks it would spare).
-QStringList tablesToCheck(Household::Changes what)
-{
-    QStringList out;
-    if (what & (Household::Catalogue | Household::StoresAndAisles))
-        out << QStringLiteral("StoreAisles");
-    if (what & Household::StoresAndAisles)
-        out << QStringLiteral("StoreAisleOrder");
-    return out;
-}
 
 } // namespace
 
@@ -121,27 +116,10 @@ bool Household::readSchema(QString *error)
         }
         m_version = Schema::currentVersion;
     }
-    // A table another program made without a key would be changed without a
-    // record; then there is no history rather than one that misses rows.
-    m_noHistory.clear();
-    for (const char *table : kRecorded) {
-        const QString name = QString::fromLatin1(table);
-        if ((!hasStores() && name.startsWith(QLatin1String("Store"))) ||
-            (!hasSharing() && name.startsWith(QLatin1String("Share"))))
-            continue;
-        Connection::Rows info;
-        if (!m_connection.select(QStringLiteral("PRAGMA table_info(\"%1\")").arg(name), &info,
-                                 &why)) {
-            if (error)
-                *error = why;
-            return false;
-        }
-        const bool keyed = std::any_of(info.rows.cbegin(), info.rows.cend(),
-                                       [](const auto &col) { return col.value(5).toInt() > 0; });
-        if (!keyed)
-            m_noHistory = QStringLiteral("Changes cannot be undone in this file: its table %1 has "
-                                         "no key, as another program made it.")
-                              .arg(name);
+    if (!readRecordedTables(&why)) {
+        if (error)
+            *error = why;
+        return false;
     }
     m_de.setConnection(&m_connection, hasStores());
     // Only now, with no history, can the phones' ticks of deleted lines go.
@@ -149,6 +127,57 @@ bool Household::readSchema(QString *error)
     if (hasSharing() && !m_connection.isReadOnly())
         m_connection.transaction([&] { return ShareStore::tidy(m_connection, &why); }, &why);
     return true;
+}
+
+bool Household::readRecordedTables(QString *error)
+{
+    // Read from the file itself, so a table or key added later is recorded
+    // and checked like the rest. A table another program made without a key
+    // would be changed without a record; then there is no history rather
+    // than one that misses rows.
+    m_noHistory.clear();
+    m_recorded.clear();
+    m_parents.clear();
+    Connection::Rows tables;
+    if (!m_connection.select(QStringLiteral("SELECT name FROM sqlite_schema WHERE type = 'table' "
+                                            "ORDER BY name"),
+                             &tables, error))
+        return false;
+    for (const auto &row : std::as_const(tables.rows)) {
+        const QString name = row.value(0).toString();
+        if (Schema::outsideHistory(name))
+            continue;
+        Connection::Rows info, keys;
+        if (!m_connection.select(QStringLiteral("PRAGMA table_info(\"%1\")").arg(name), &info, error) ||
+            !m_connection.select(QStringLiteral("PRAGMA foreign_key_list(\"%1\")").arg(name), &keys,
+                                 error))
+            return false;
+        const bool keyed = std::any_of(info.rows.cbegin(), info.rows.cend(),
+                                       [](const auto &col) { return col.value(5).toInt() > 0; });
+        if (!keyed)
+            m_noHistory = QStringLiteral("Changes cannot be undone in this file: its table %1 has "
+                                         "no key, as another program made it.")
+                              .arg(name);
+        m_recorded.insert(name);
+        for (const auto &key : std::as_const(keys.rows))
+            m_parents[name].insert(key.value(2).toString());
+    }
+    return true;
+}
+
+QStringList Household::tablesToCheck(const QStringList &changed) const
+{
+    // A table's keys may point nowhere once its own rows or the rows of a
+    // table it refers to have changed (the keys' actions were off).
+    QStringList out;
+    for (auto it = m_parents.cbegin(); it != m_parents.cend(); ++it) {
+        const bool touched = changed.contains(it.key()) ||
+                             std::any_of(it.value().cbegin(), it.value().cend(),
+                                         [&](const QString &p) { return changed.contains(p); });
+        if (touched)
+            out << it.key();
+    }
+    return out;
 }
 
 void Household::close()
@@ -175,11 +204,12 @@ bool Household::change(const QString &text, Changes what,
         return false;
     }
     QByteArray changeset;
+    QStringList tables;
     m_nested = {};
     {
         const QScopedValueRollback writing(m_writing, true);
         const bool record = !text.isEmpty() && m_noHistory.isEmpty();
-        Recorder recorder(record ? m_connection.handle() : nullptr);
+        Recorder recorder(record ? m_connection.handle() : nullptr, &m_recorded);
         if (record && !recorder.ok()) {
             if (error)
                 *error = QStringLiteral("The change could not be recorded for undo, so it was "
@@ -188,12 +218,14 @@ bool Household::change(const QString &text, Changes what,
         }
         if (!m_connection.transaction([&] { return write(error); }, error))
             return false;
-        if (record)
+        if (record) {
             changeset = recorder.changeset();
+            tables = recorder.tables();
+        }
     }
     what |= m_nested;
     if (!changeset.isEmpty())
-        m_history.push({text, int(what), changeset});
+        m_history.push({text, int(what), tables, changeset});
     emit changed(what, origin);
     return true;
 }
@@ -296,7 +328,7 @@ bool Household::replay(bool forward, QString *error)
             }
             // Only the tables whose rows could now point nowhere.
             bool dangling = false;
-            for (const QString &table : tablesToCheck(Changes(step.changes))) {
+            for (const QString &table : tablesToCheck(step.tables)) {
                 Connection::Rows broken;
                 if (!m_connection.select(
                         QStringLiteral("PRAGMA foreign_key_check(\"%1\")").arg(table), &broken,
@@ -334,7 +366,13 @@ bool Household::keysOn(QString *error)
     if (!m_keysOff)
         return true;
     QString why;
-    if (!m_connection.exec(QStringLiteral("PRAGMA foreign_keys=ON"), {}, &why)) {
+    // Read back: inside a transaction left open the switch is silently ignored.
+    Connection::Rows on;
+    if (!m_connection.exec(QStringLiteral("PRAGMA foreign_keys=ON"), {}, &why) ||
+        !m_connection.select(QStringLiteral("PRAGMA foreign_keys"), &on, &why) ||
+        on.rows.value(0).value(0).toInt() != 1) {
+        if (why.isEmpty())
+            why = QStringLiteral("they stayed off.");
         if (error)
             *error = QStringLiteral("The file's checks of its links could not be switched back "
                                     "on after the last undo or redo, so nothing was changed: %1")
@@ -353,22 +391,12 @@ bool Household::writeBack(QString *error)
     // The whole file as this connection sees it, in one consistent copy.
     if (!m_connection.exec(QStringLiteral("VACUUM INTO ?"), {aside}, error))
         return false;
-    // Put in place only where nothing stands: link() never replaces a file.
-    const QByteArray from = QFile::encodeName(aside), to = QFile::encodeName(path);
-    if (::link(from.constData(), to.constData()) != 0) {
-        const int err = errno;
+    // Put in place only where nothing stands: a file that has reappeared is the user's.
+    if (!SafeFile::linkNew(aside, path, error) && QFileInfo::exists(aside)) {
         QFile::remove(aside);
-        if (error)
-            *error = err == EEXIST
-                         ? QStringLiteral("A file has appeared at %1 meanwhile; it was left as "
-                                          "it is.").arg(QDir::toNativeSeparators(path))
-                         : QStringLiteral("%1 could not be written back: %2")
-                               .arg(QDir::toNativeSeparators(path),
-                                    QString::fromLocal8Bit(strerror(err)));
         return false;
     }
-    ::unlink(from.constData());
-    SafeFile::syncFolderOf(path, nullptr);
+    // (In place with only its folder unsynced, it is opened again all the same.)
     // Opened again at its place; the history still names the same rows.
     const UndoHistory::Saved kept = m_history.save();
     QString openError;

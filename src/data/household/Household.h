@@ -5,7 +5,9 @@
 #include "data/access/RecordSet.h"
 #include "data/household/UndoHistory.h"
 
+#include <QHash>
 #include <QObject>
+#include <QSet>
 
 #include <functional>
 #include <memory>
@@ -109,6 +111,8 @@ class Household : public QObject
     bool readSchema(QString *error);
     bool replay(bool forward, QString *error);
     bool keysOn(QString *error);
+    bool readRecordedTables(QString *error);
+    QStringList tablesToCheck(const QStringList &changed) const;
 
     QString m_path;
     Connection m_connection;
@@ -116,6 +120,8 @@ class Household : public QObject
     UndoHistory m_history;
     int m_version = 0;
     QString m_noHistory;
+    QSet<QString> m_recorded;               // the tables the history records
+    QHash<QString, QSet<QString>> m_parents; // a table -> the tables its keys refer to
     bool m_writing = false;
     bool m_keysOff = false;
     Changes m_nested;

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 namespace pantrio
@@ -14,6 +15,7 @@ namespace pantrio
 struct UndoStep {
     QString text;   // "Delete All", "Add 12 Items"
     int changes = 0; // what it touches (Household::Changes)
+    QStringList tables; // the tables whose rows it changed
     QByteArray changeset;
 };
 
