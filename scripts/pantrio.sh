@@ -87,6 +87,9 @@ run_fuzz() {
     local shares="$1/corpus-share"
     mkdir -p "$shares" && cp -n fuzz/corpus-share/* "$shares"/ 2>/dev/null || true
     "$1/fuzz/fuzz_share" -max_total_time="$2" -max_len=4096 -print_final_stats=1 "$shares"
+    local texts="$1/corpus-escape"
+    mkdir -p "$texts"
+    "$1/fuzz/fuzz_escape" -max_total_time="$2" -max_len=1024 -print_final_stats=1 "$texts"
 }
 
 cups_up() {
@@ -158,7 +161,7 @@ test)
     start_cups
     name_localhost
     export PANTRIO_CUPS_OUT=/var/spool/cups-pdf/out QT_QPA_PLATFORM=offscreen
-    echo "== fuzzing the record set, grouping and layout for 30 s"
+    echo "== fuzzing the record set, grouping and layout, the share and the escaper, 30 s each"
     build_fuzz "$BUILD-fuzz"
     run_fuzz "$BUILD-fuzz" 30
     echo "== the whole suite with AddressSanitizer and UndefinedBehaviorSanitizer"

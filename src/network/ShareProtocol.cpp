@@ -1,5 +1,7 @@
 #include "network/ShareProtocol.h"
 
+#include "data/text/Escape.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
@@ -124,44 +126,6 @@ bool readBatch(const QByteArray &body, const QString &device, Batch *batch, QStr
     return true;
 }
 
-void appendJsonString(QByteArray &out, const QString &text)
-{
-    out += '"';
-    const QByteArray utf8 = text.toUtf8();
-    for (qsizetype i = 0; i < utf8.size(); ++i) {
-        const char c = utf8.at(i);
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '/':
-            out += i > 0 && utf8.at(i - 1) == '<' ? "\\/" : "/";
-            break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                static const char hex[] = "0123456789abcdef";
-                out += "\\u00";
-                out += hex[(c >> 4) & 0xf];
-                out += hex[c & 0xf];
-            } else {
-                out += c;
-            }
-        }
-    }
-    out += '"';
-}
 
 QByteArray listBody(const TakeAlong::List &items,
                     const QHash<qint64, QVector<Share::Tag>> &ticks, bool readOnly,
@@ -173,26 +137,26 @@ QByteArray listBody(const TakeAlong::List &items,
     int left = 0, total = 0;
     body.reserve(4096 + items.lineCount() * 96);
     body += "{\"store\":";
-    appendJsonString(body, items.store);
+    Escape::append(body, items.store, Escape::Into::Json);
     body += ",\"groups\":[";
     for (qsizetype gi = 0; gi < items.groups.size(); ++gi) {
         const TakeAlong::Group &g = items.groups.at(gi);
         body += gi ? ",{\"title\":" : "{\"title\":";
-        appendJsonString(body, g.title);
+        Escape::append(body, g.title, Escape::Into::Json);
         body += ",\"lines\":[";
         for (qsizetype li = 0; li < g.lines.size(); ++li) {
             const TakeAlong::Line &l = g.lines.at(li);
             body += li ? ",{\"id\":" : "{\"id\":";
             body += QByteArray::number(l.id);
             body += ",\"item\":";
-            appendJsonString(body, l.item);
+            Escape::append(body, l.item, Escape::Into::Json);
             body += ",\"qty\":";
-            appendJsonString(body, l.quantity);
+            Escape::append(body, l.quantity, Escape::Into::Json);
             body += ",\"ticks\":[";
             const QVector<Share::Tag> seen = ticks.value(l.id);
             for (qsizetype t = 0; t < seen.size(); ++t) {
                 body += t ? ",[" : "[";
-                appendJsonString(body, seen.at(t).source);
+                Escape::append(body, seen.at(t).source, Escape::Into::Json);
                 body += ',';
                 body += QByteArray::number(seen.at(t).seq);
                 body += ']';
@@ -205,7 +169,7 @@ QByteArray listBody(const TakeAlong::List &items,
     }
     body += "],\"left\":" + QByteArray::number(left) + ",\"total\":" + QByteArray::number(total) +
             ",\"readOnly\":" + (readOnly ? "true" : "false") + ",\"version\":";
-    appendJsonString(body, version);
+    Escape::append(body, version, Escape::Into::Json);
     body += '}';
     return body;
 }

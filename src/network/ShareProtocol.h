@@ -39,8 +39,5 @@ QByteArray acksBody(const QVector<Sent> &ops, const QVector<Share::Outcome> &out
 
 HttpResponse json(const QJsonObject &o, int status = 200);
 HttpResponse refuse(int status, const QString &why);
-// A JSON string as UTF-8, what JSON requires escaped, and "</" too, so the
-// text can never close a script element it is placed in.
-void appendJsonString(QByteArray &out, const QString &text);
 
 } // namespace pantrio::ShareProtocol

@@ -2,6 +2,7 @@
 
 #include "data/access/DEVendora.h"
 #include "data/household/Stores.h"
+#include "data/text/Escape.h"
 
 #include <QCryptographicHash>
 #include <QRandomGenerator>
@@ -14,39 +15,9 @@ namespace
 
 const QString kNoAisle = QStringLiteral("No aisle");
 
-// Text made safe inside an element or a quoted attribute, written straight
-// onto the page (a list of 2,000 lines is 4,000 such texts).
-void appendEscaped(QString &out, const QString &text)
-{
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-        case '<':
-            out += QLatin1String("&lt;");
-            break;
-        case '>':
-            out += QLatin1String("&gt;");
-            break;
-        case '&':
-            out += QLatin1String("&amp;");
-            break;
-        case '"':
-            out += QLatin1String("&quot;");
-            break;
-        case '\'':
-            out += QLatin1String("&#39;");
-            break;
-        default:
-            out += c;
-        }
-    }
-}
-
 QString escaped(const QString &text)
 {
-    QString out;
-    out.reserve(text.size());
-    appendEscaped(out, text);
-    return out;
+    return Escape::html(text);
 }
 
 // Styles for a phone: large tick targets, sizes in rem so the phone's text
@@ -218,11 +189,11 @@ QByteArray phonePage(const List &list, const QDateTime &made, const QString &sto
             html += QLatin1String("<li><label><input type=\"checkbox\" id=\"l");
             html += QString::number(n++);
             html += QLatin1String("\"><span class=\"text\"><span class=\"item\" dir=\"auto\">");
-            appendEscaped(html, l.item);
+            Escape::append(html, l.item, Escape::Into::Html);
             html += QLatin1String("</span><span class=\"cat\" dir=\"auto\">");
-            appendEscaped(html, l.category);
+            Escape::append(html, l.category, Escape::Into::Html);
             html += QLatin1String("</span></span><span class=\"qty\" dir=\"auto\">");
-            appendEscaped(html, l.quantity);
+            Escape::append(html, l.quantity, Escape::Into::Html);
             html += QLatin1String("</span></label></li>\n");
         }
         html += QStringLiteral("</ul>\n</section>\n");
