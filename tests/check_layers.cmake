@@ -1,51 +1,86 @@
 # cmake -DSOURCE_DIR=... -P check_layers.cmake
-# Fails when a file of src/ includes a header of a layer above its own. The
-# layers, lowest first; each may include its own and those below it:
-#   data  <-  network  <-  uibase  <-  appearance  <-  reports/engine  <-  reports  <-  forms  <-  app
-# (The libraries link the same way, so most upward includes would not link
-# either; this also catches those a header alone would satisfy.)
+cmake_policy(SET CMP0057 NEW)
+# The map of the layers: each with the layers it may include, lowest first,
+# a layer naming only layers above it in this list (so there is no circle):
+#
+#   data
+#   network         data                        the share: no widgets
+#   uibase          data
+#   appearance      data uibase
+#   reports/engine  data
+#   reports         data uibase reports/engine
+#   forms           data network uibase appearance reports
+#   app             data uibase forms
+#
+# Fails when a file of src/ includes a header of a layer its own may not use,
+# or names no layer; and when the map claims a use no file makes, so the map
+# (and docs/architecture.md, which draws it) stays true.
 set(layers data network uibase appearance reports/engine reports forms app)
+set(uses_data "")
+set(uses_network data)
+set(uses_uibase data)
+set(uses_appearance data uibase)
+set(uses_reports/engine data)
+set(uses_reports data uibase reports/engine)
+set(uses_forms data network uibase appearance reports)
+set(uses_app data uibase forms)
 
-function(rank_of path out)
-    set(found -1)
-    set(i 0)
-    foreach(layer IN LISTS layers)
-        string(LENGTH "${layer}/" n)
-        string(SUBSTRING "${path}" 0 ${n} head)
-        if(head STREQUAL "${layer}/")
-            set(found ${i}) # a longer match later in the list wins (reports/engine < reports)
-            if(layer STREQUAL "reports/engine")
-                set(${out} ${i} PARENT_SCOPE)
-                return()
-            endif()
-        endif()
-        math(EXPR i "${i} + 1")
-    endforeach()
-    set(${out} ${found} PARENT_SCOPE)
+function(layer_of path out)
+    if(path MATCHES "^reports/engine/")
+        set(${out} reports/engine PARENT_SCOPE)
+        return()
+    endif()
+    string(REGEX REPLACE "/.*" "" head "${path}")
+    if(head IN_LIST layers)
+        set(${out} ${head} PARENT_SCOPE)
+    else()
+        set(${out} "" PARENT_SCOPE)
+    endif()
 endfunction()
 
-file(GLOB_RECURSE sources RELATIVE ${SOURCE_DIR}/src ${SOURCE_DIR}/src/*.cpp ${SOURCE_DIR}/src/*.h)
 set(faults "")
+# No circle: each layer uses only those before it.
+set(seen "")
+foreach(layer IN LISTS layers)
+    foreach(used IN LISTS uses_${layer})
+        if(NOT used IN_LIST seen)
+            string(APPEND faults "  the map: ${layer} uses ${used}, which is not below it\n")
+        endif()
+    endforeach()
+    list(APPEND seen ${layer})
+endforeach()
+
+file(GLOB_RECURSE sources RELATIVE ${SOURCE_DIR}/src ${SOURCE_DIR}/src/*.cpp ${SOURCE_DIR}/src/*.h)
+set(made "")
 foreach(file IN LISTS sources)
-    rank_of("${file}" own)
-    if(own LESS 0)
+    layer_of("${file}" own)
+    if(own STREQUAL "")
         continue()
     endif()
     file(STRINGS ${SOURCE_DIR}/src/${file} includes REGEX "^#include \"")
     foreach(line IN LISTS includes)
         string(REGEX REPLACE "^#include \"([^\"]+)\".*" "\\1" header "${line}")
-        if(NOT header MATCHES "/")
+        layer_of("${header}" theirs)
+        if(theirs STREQUAL "")
             string(APPEND faults "  ${file}: \"${header}\" does not name its layer\n")
-            continue()
+        elseif(NOT theirs STREQUAL own)
+            if(theirs IN_LIST uses_${own})
+                list(APPEND made "${own}>${theirs}")
+            else()
+                string(APPEND faults "  ${file}: includes ${header}; ${own} may not use ${theirs}\n")
+            endif()
         endif()
-        rank_of("${header}" theirs)
-        if(theirs GREATER own)
-            string(APPEND faults "  ${file}: includes ${header}, a layer above its own\n")
+    endforeach()
+endforeach()
+foreach(layer IN LISTS layers)
+    foreach(used IN LISTS uses_${layer})
+        if(NOT "${layer}>${used}" IN_LIST made)
+            string(APPEND faults "  the map: ${layer} is said to use ${used}, but no file of it does\n")
         endif()
     endforeach()
 endforeach()
 list(LENGTH sources count)
 if(faults)
-    message(FATAL_ERROR "Includes against the layers:\n${faults}")
+    message(FATAL_ERROR "Includes against the map of the layers:\n${faults}")
 endif()
-message(STATUS "${count} files: every include names its layer and none reaches up")
+message(STATUS "${count} files: every include names its layer and follows the map")
