@@ -15,11 +15,11 @@ class frmAdding;
 class frmStores;
 class frmShare;
 
-// The program itself: where the data is, the report data environment, the
-// highest catalogue ID at start-up, and the single instances of the two
-// windows. It owns their lifetimes: it makes and loads each on first use,
-// hands it its connections, and switches between them when they ask (the
-// editor wanted, the editor closed, the data replaced).
+// The face the windows call, under the names they know: where the data is,
+// the report data environment, the highest catalogue ID at start-up, and the
+// single instances of the windows. Behind it, Places says where things are,
+// StartUp settles the file before it is opened, Program owns the open file
+// and the windows, and SessionEnd ends a session's way.
 namespace Module1
 {
 
