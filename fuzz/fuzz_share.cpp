@@ -6,7 +6,7 @@
 // the file stays whole, and nothing is written by a request without the
 // phone's token.
 #include "data/access/Schema.h"
-#include "data/household/Household.h"
+#include "data/owner/Household.h"
 #include "network/ShareService.h"
 
 #include <QCoreApplication>

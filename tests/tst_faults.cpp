@@ -15,7 +15,7 @@
 // prints the counts (the benchmark's run). Seeds are fixed and printed.
 #include "app/Module1.h"
 #include "data/access/Connection.h"
-#include "data/household/Household.h"
+#include "data/owner/Household.h"
 #include "data/safety/Backup.h"
 #include "data/safety/SafeFile.h"
 #include "data/access/Schema.h"

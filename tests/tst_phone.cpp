@@ -3,7 +3,7 @@
 // clipboard, and what each says of an empty list or a file it cannot write.
 #include "app/Module1.h"
 #include "data/access/Connection.h"
-#include "data/household/Stores.h"
+#include "data/shopping/Stores.h"
 #include "forms/main/frmVendora.h"
 #include "forms/phone/TakeAlongCommands.h"
 #include "forms/phone/frmQrCode.h"

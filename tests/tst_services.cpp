@@ -1,14 +1,14 @@
 // The logic the windows use, without any window: adding lines to the shopping
 // list, the item editor's modes, and stores with their aisles and walking order.
-#include "data/household/AisleOrder.h"
+#include "data/shopping/AisleOrder.h"
 #include "data/access/Connection.h"
 #include "data/access/Schema.h"
 #include "data/access/DEVendora.h"
-#include "data/household/EditSession.h"
+#include "data/shopping/EditSession.h"
 #include "data/access/RecordSet.h"
 #include "data/access/RecordSources.h"
-#include "data/household/ShoppingList.h"
-#include "data/household/Stores.h"
+#include "data/shopping/ShoppingList.h"
+#include "data/shopping/Stores.h"
 #include "support/TestDatabase.h"
 
 #include <QSignalSpy>

@@ -3,8 +3,8 @@
 // push channel, and every way of being kept out. Every loop is bounded in
 // count and time.
 #include "app/Module1.h"
-#include "data/household/Household.h"
-#include "data/household/ShoppingList.h"
+#include "data/owner/Household.h"
+#include "data/shopping/ShoppingList.h"
 #include "forms/main/frmVendora.h"
 #include "forms/phone/frmShare.h"
 #include "network/PhoneRegister.h"

@@ -11,7 +11,7 @@
 // "noshrink=0", finds the smallest such case). PANTRIO_MODEL_CASES sets how many cases run (the benchmark's
 // long run); every loop is bounded in count and time.
 #include "app/Module1.h"
-#include "data/household/Household.h"
+#include "data/owner/Household.h"
 #include "data/sharing/ShareMerge.h"
 #include "data/sharing/ShareStore.h"
 #include "forms/main/frmVendora.h"

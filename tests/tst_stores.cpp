@@ -5,7 +5,7 @@
 #include "data/access/Connection.h"
 #include "data/formats/Csv.h"
 #include "data/access/Schema.h"
-#include "data/household/Stores.h"
+#include "data/shopping/Stores.h"
 #include "forms/main/frmVendora.h"
 #include "forms/stores/frmStores.h"
 #include "reports/PrintCommands.h"

@@ -3,7 +3,7 @@
 // at once, a restore under an open Stores window, an edit during an import,
 // and the editor's deletion undone from the main window.
 #include "app/Module1.h"
-#include "data/household/Household.h"
+#include "data/owner/Household.h"
 #include "forms/editor/frmAdding.h"
 #include "forms/main/frmVendora.h"
 #include "forms/stores/frmStores.h"

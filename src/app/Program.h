@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/StartUp.h"
-#include "data/household/Household.h"
+#include "data/owner/Household.h"
 
 #include <QPointer>
 #include <QVariant>

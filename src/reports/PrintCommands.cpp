@@ -3,7 +3,7 @@
 
 #include "data/access/DEVendora.h"
 #include "data/access/DataControl.h"
-#include "data/household/Stores.h"
+#include "data/shopping/Stores.h"
 #include "reports/ReportPreview.h"
 #include "uibase/Dialogs.h"
 

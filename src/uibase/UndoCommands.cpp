@@ -1,6 +1,6 @@
 #include "uibase/UndoCommands.h"
 
-#include "data/household/Household.h"
+#include "data/owner/Household.h"
 #include "uibase/Dialogs.h"
 
 #include <QAction>

@@ -2,7 +2,7 @@
 
 #include "data/access/Schema.h"
 #include "data/text/NaturalOrder.h"
-#include "data/household/Stores.h"
+#include "data/shopping/Stores.h"
 
 #include <QHash>
 

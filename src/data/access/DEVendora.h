@@ -1,8 +1,8 @@
 #pragma once
 
-#include "data/household/AisleOrder.h"
+#include "data/shopping/AisleOrder.h"
 #include "data/access/Connection.h"
-#include "data/household/Stores.h"
+#include "data/shopping/Stores.h"
 
 #include <QStringList>
 #include <QVariant>

@@ -1,7 +1,7 @@
 #include "data/formats/TakeAlong.h"
 
 #include "data/access/DEVendora.h"
-#include "data/household/Stores.h"
+#include "data/shopping/Stores.h"
 #include "data/text/Escape.h"
 
 #include <QCryptographicHash>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/household/Stores.h"
+#include "data/shopping/Stores.h"
 
 #include <QAbstractTableModel>
 

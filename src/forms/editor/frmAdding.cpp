@@ -2,7 +2,7 @@
 
 #include "appearance/Appearance.h"
 #include "data/access/DataControl.h"
-#include "data/household/EditSession.h"
+#include "data/shopping/EditSession.h"
 #include "data/access/RecordSet.h"
 #include "data/access/RecordSources.h"
 #include "forms/editor/DataCombo.h"

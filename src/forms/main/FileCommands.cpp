@@ -6,8 +6,8 @@
 #include "data/formats/Csv.h"
 #include "data/text/Plural.h"
 #include "data/safety/SafeFile.h"
-#include "data/household/Household.h"
-#include "data/household/Stores.h"
+#include "data/owner/Household.h"
+#include "data/shopping/Stores.h"
 #include "uibase/Dialogs.h"
 
 #include <QDate>

@@ -6,7 +6,7 @@
 #include "data/text/Plural.h"
 #include "data/models/RecordSetModel.h"
 #include "data/access/RecordSources.h"
-#include "data/household/ShoppingList.h"
+#include "data/shopping/ShoppingList.h"
 #include "data/sharing/ShareStore.h"
 #include "forms/main/CatalogueView.h"
 #include "uibase/KeptTyping.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/household/Household.h"
+#include "data/owner/Household.h"
 
 #include <QMainWindow>
 #include <QVariant>

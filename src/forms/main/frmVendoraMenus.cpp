@@ -4,7 +4,7 @@
 
 #include "appearance/Appearance.h"
 #include "data/access/DataControl.h"
-#include "data/household/Stores.h"
+#include "data/shopping/Stores.h"
 #include "forms/main/FileCommands.h"
 #include "forms/phone/TakeAlongCommands.h"
 #include "reports/PrintCommands.h"

@@ -1,6 +1,6 @@
 #include "forms/phone/frmShare.h"
 
-#include "data/household/Household.h"
+#include "data/owner/Household.h"
 #include "data/sharing/ShareStore.h"
 #include "network/ShareService.h"
 #include "uibase/Dialogs.h"

@@ -1,8 +1,8 @@
 #include "forms/stores/frmStores.h"
 
-#include "data/household/Household.h"
+#include "data/owner/Household.h"
 #include "data/models/StoreAisleModel.h"
-#include "data/household/Stores.h"
+#include "data/shopping/Stores.h"
 #include "uibase/Dialogs.h"
 #include "uibase/HelpViewer.h"
 #include "uibase/UndoCommands.h"

@@ -2,7 +2,7 @@
 
 #include <QMainWindow>
 
-#include "data/household/Household.h"
+#include "data/owner/Household.h"
 
 #include <functional>
 

@@ -3,7 +3,7 @@
 #include "data/access/Connection.h"
 #include "data/access/DEVendora.h"
 #include "data/access/RecordSet.h"
-#include "data/household/UndoHistory.h"
+#include "data/owner/UndoHistory.h"
 
 #include <QHash>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "data/household/EditSession.h"
+#include "data/shopping/EditSession.h"
 
 #include "data/access/RecordSet.h"
 

@@ -1,4 +1,4 @@
-#include "data/household/UndoHistory.h"
+#include "data/owner/UndoHistory.h"
 
 namespace pantrio
 {

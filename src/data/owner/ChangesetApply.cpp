@@ -1,4 +1,4 @@
-#include "data/household/ChangesetApply.h"
+#include "data/owner/ChangesetApply.h"
 
 #include "data/access/Connection.h"
 

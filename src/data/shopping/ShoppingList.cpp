@@ -1,4 +1,4 @@
-#include "data/household/ShoppingList.h"
+#include "data/shopping/ShoppingList.h"
 
 #include "data/access/Connection.h"
 

@@ -1,4 +1,4 @@
-#include "data/household/AisleOrder.h"
+#include "data/shopping/AisleOrder.h"
 
 #include "data/text/NaturalOrder.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/household/AisleOrder.h"
+#include "data/shopping/AisleOrder.h"
 #include "data/formats/Csv.h"
 
 #include <QString>

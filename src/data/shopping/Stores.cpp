@@ -1,4 +1,4 @@
-#include "data/household/Stores.h"
+#include "data/shopping/Stores.h"
 
 #include "data/access/Connection.h"
 #include "data/text/NaturalOrder.h"

@@ -1,7 +1,7 @@
-#include "data/household/Household.h"
+#include "data/owner/Household.h"
 
 #include "data/access/Schema.h"
-#include "data/household/ChangesetApply.h"
+#include "data/owner/ChangesetApply.h"
 #include "data/safety/SafeFile.h"
 #include "data/sharing/ShareStore.h"
 #include "data/text/Plural.h"
