@@ -1,5 +1,7 @@
 #include "uibase/KeptTyping.h"
 
+#include <QAbstractItemDelegate>
+
 #include <QAbstractItemView>
 #include <QLineEdit>
 #include <QMetaProperty>
@@ -60,6 +62,19 @@ void KeptTyping::restore(QAbstractItemView *view,
     if (auto *line = qobject_cast<QLineEdit *>(editor)) {
         line->deselect();
         line->setCursorPosition(m_cursor);
+    }
+}
+
+void KeptTyping::commitOpenEditors(QAbstractItemView *view)
+{
+    QAbstractItemDelegate *delegate = view->itemDelegate();
+    const QList<QWidget *> editors =
+        view->viewport()->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
+    for (QWidget *editor : editors) {
+        if (!editor->isVisible())
+            continue;
+        emit delegate->commitData(editor);
+        emit delegate->closeEditor(editor, QAbstractItemDelegate::NoHint);
     }
 }
 

@@ -21,6 +21,10 @@ class KeptTyping
     // Nothing when nothing was being typed or the row is gone.
     void restore(QAbstractItemView *view, const std::function<int(const QVariant &key)> &rowOf) const;
 
+    // Ends every edit open in the view as Return would, so what was typed
+    // reaches its model.
+    static void commitOpenEditors(QAbstractItemView *view);
+
   private:
     bool m_active = false;
     QVariant m_key;

@@ -2,6 +2,8 @@
 
 #include "data/access/RecordSet.h"
 
+#include <algorithm>
+
 namespace pantrio
 {
 
@@ -72,6 +74,59 @@ void EditSession::setField(const QString &field, const QString &text)
         return;
     // An emptied box stores Null, as the catalogue shows a nameless item as "-".
     m_records->setValue(field, text.isEmpty() ? QVariant() : QVariant(text));
+}
+
+bool EditSession::move(Step step, bool *pastEnd, QString *error)
+{
+    *pastEnd = false;
+    RecordSet *rs = m_records;
+    switch (step) {
+    case Step::First:
+        return rs->moveFirst(error);
+    case Step::Last:
+        return rs->moveLast(error);
+    case Step::Next:
+        if (!rs->eof() && !rs->moveNext(error))
+            return false;
+        if (rs->eof() && rs->recordCount() > 0) {
+            *pastEnd = true;
+            return rs->moveLast(error);
+        }
+        return true;
+    case Step::Previous:
+        if (!rs->bof() && !rs->movePrevious(error))
+            return false;
+        if (rs->bof() && rs->recordCount() > 0) {
+            *pastEnd = true;
+            return rs->moveFirst(error);
+        }
+        return true;
+    }
+    return true;
+}
+
+bool EditSession::removeCurrent(QString *error)
+{
+    const int position = m_records->currentIndex();
+    if (!m_records->deleteCurrent(error))
+        return false;
+    if (m_records->recordCount() > 0)
+        m_records->moveTo(std::min(position, m_records->recordCount() - 1));
+    return true;
+}
+
+bool EditSession::reread(QString *error)
+{
+    const QVariant id = m_records->value(QStringLiteral("ID"));
+    const int position = m_records->currentIndex();
+    cancel();
+    if (!m_records->requery(error))
+        return false;
+    m_records->moveFirst();
+    if (!id.isNull() && !m_records->find(Criterion{QStringLiteral("ID"), id}) &&
+        m_records->recordCount() > 0)
+        m_records->moveTo(std::clamp(position, 0, m_records->recordCount() - 1));
+    return true;
 }
 
 } // namespace pantrio

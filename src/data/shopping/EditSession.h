@@ -44,6 +44,17 @@ class EditSession : public QObject
     // What the user typed into a field; empty text is stored as Null.
     void setField(const QString &field, const QString &text);
 
+    // Browsing. A step past either end stays on the last or first record,
+    // and says so in *pastEnd (the editor beeps).
+    enum class Step { First, Previous, Next, Last };
+    bool move(Step step, bool *pastEnd, QString *error);
+    // Deletes the current record; the next takes its place, past the end the last.
+    bool removeCurrent(QString *error);
+    // Reads the records again after a change made elsewhere, any change being
+    // typed dropped: the same item stays current where it still exists, else
+    // the record at its place.
+    bool reread(QString *error);
+
   signals:
     void modeChanged(pantrio::EditSession::Mode mode);
 

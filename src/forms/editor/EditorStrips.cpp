@@ -74,4 +74,24 @@ ButtonStrip::ButtonStrip(QWidget *parent) : QWidget(parent)
     cmdCancel->hide();
 }
 
+std::optional<EditSession::Step> stepForKey(int key, Qt::KeyboardModifiers modifiers)
+{
+    using Step = EditSession::Step;
+    const bool exactlyCtrl = (modifiers & ~Qt::KeypadModifier) == Qt::ControlModifier;
+    switch (key) {
+    case Qt::Key_End:
+        return Step::Last;
+    case Qt::Key_Home:
+        return Step::First;
+    case Qt::Key_Up:
+    case Qt::Key_PageUp:
+        return exactlyCtrl ? Step::First : Step::Previous;
+    case Qt::Key_Down:
+    case Qt::Key_PageDown:
+        return exactlyCtrl ? Step::Last : Step::Next;
+    default:
+        return std::nullopt;
+    }
+}
+
 } // namespace pantrio

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "data/shopping/EditSession.h"
+
 #include <QWidget>
+
+#include <optional>
 
 class QLabel;
 class QPushButton;
@@ -36,6 +40,10 @@ class ButtonStrip : public QWidget
     QPushButton *cmdUpdate;
     QPushButton *cmdCancel;
 };
+
+// The record a browsing key moves to (End, Home, the arrows and the page
+// keys, with Ctrl to the first or last), or nothing for other keys.
+std::optional<EditSession::Step> stepForKey(int key, Qt::KeyboardModifiers modifiers);
 
 // A command button with its caption, accessible name and help topic.
 QPushButton *editorButton(QWidget *parent, const char *name, const QString &caption, int topic);

@@ -97,15 +97,8 @@ void frmAdding::fileChanged(Household::Changes what, const QObject *origin)
     if (!(what & (Household::Catalogue | Household::Replaced)))
         return;
     if (origin != m_rs) {
-        const QVariant id = m_rs->value(QStringLiteral("ID"));
-        const int position = m_rs->currentIndex();
-        m_session->cancel();
-        if (!m_rs->requery(&error))
+        if (!m_session->reread(&error))
             return showError(error);
-        m_rs->moveFirst();
-        if (!id.isNull() && !m_rs->find(Criterion{QStringLiteral("ID"), id}) &&
-            m_rs->recordCount() > 0)
-            m_rs->moveTo(std::clamp(position, 0, m_rs->recordCount() - 1));
         showRecord();
         refreshFindList();
     }
@@ -198,85 +191,47 @@ bool frmAdding::editing() const
     return m_session && m_session->editing();
 }
 
-void frmAdding::SetBrowseMode(bool browse)
-{
-    cmdAdd->setVisible(browse);
-    cmdEdit->setVisible(browse);
-    cmdUpdate->setVisible(!browse);
-    cmdCancel->setVisible(!browse);
-    cmdDelete->setVisible(browse);
-    cmdQuit->setVisible(browse);
-    cmdRefresh->setVisible(browse);
-    for (QPushButton *b : {cmdNext, cmdFirst, cmdLast, cmdPrevious})
-        b->setEnabled(browse);
-}
-
 void frmAdding::showError(const QString &error)
 {
     Dialogs::notify(this, error);
 }
 
+void frmAdding::step(int which)
+{
+    bool pastEnd = false;
+    QString error;
+    if (!m_session->move(EditSession::Step(which), &pastEnd, &error))
+        return showError(error);
+    if (pastEnd)
+        Dialogs::instance().beep();
+}
+
 void frmAdding::cmdFirst_Click()
 {
-    QString error;
-    if (!m_rs->moveFirst(&error))
-        showError(error);
+    step(int(EditSession::Step::First));
 }
 
 void frmAdding::cmdLast_Click()
 {
-    QString error;
-    if (!m_rs->moveLast(&error))
-        showError(error);
+    step(int(EditSession::Step::Last));
 }
 
 void frmAdding::cmdNext_Click()
 {
-    QString error;
-    if (!m_rs->eof() && !m_rs->moveNext(&error))
-        return showError(error);
-    if (m_rs->eof() && m_rs->recordCount() > 0) {
-        Dialogs::instance().beep();
-        if (!m_rs->moveLast(&error))
-            showError(error);
-    }
+    step(int(EditSession::Step::Next));
 }
 
 void frmAdding::cmdPrevious_Click()
 {
-    QString error;
-    if (!m_rs->bof() && !m_rs->movePrevious(&error))
-        return showError(error);
-    if (m_rs->bof() && m_rs->recordCount() > 0) {
-        Dialogs::instance().beep();
-        if (!m_rs->moveFirst(&error))
-            showError(error);
-    }
+    step(int(EditSession::Step::Previous));
 }
 
 void frmAdding::Form_KeyDown(int key, Qt::KeyboardModifiers shift)
 {
     if (adding() || editing())
         return;
-    const bool exactlyCtrl = (shift & ~Qt::KeypadModifier) == Qt::ControlModifier;
-    switch (key) {
-    case Qt::Key_End:
-        cmdLast_Click();
-        break;
-    case Qt::Key_Home:
-        cmdFirst_Click();
-        break;
-    case Qt::Key_Up:
-    case Qt::Key_PageUp:
-        exactlyCtrl ? cmdFirst_Click() : cmdPrevious_Click();
-        break;
-    case Qt::Key_Down:
-    case Qt::Key_PageDown:
-        exactlyCtrl ? cmdLast_Click() : cmdNext_Click();
-        break;
-    default:
-        break;
-    }
+    if (const std::optional<EditSession::Step> s = stepForKey(key, shift))
+        step(int(*s));
 }
 
 bool frmAdding::eventFilter(QObject *watched, QEvent *event)
@@ -304,31 +259,6 @@ void frmAdding::keyPressEvent(QKeyEvent *event)
         return;
     }
     QMainWindow::keyPressEvent(event);
-}
-
-void frmAdding::Form_Resize()
-{
-    // Twips of the outer window; a window too narrow gives a negative width,
-    // which is skipped as the rule's failing step.
-    const int outer = frameGeometry().width() * 15;
-    const int statusWidth = outer - 1500;
-    if (statusWidth < 0)
-        return;
-    lblStatus->resize(twips(statusWidth), lblStatus->height());
-    cmdNext->move(twips(statusWidth + 700), cmdNext->y());
-    cmdLast->move(twips(statusWidth + 700 + 340), cmdLast->y());
-}
-
-void frmAdding::resizeEvent(QResizeEvent *event)
-{
-    QMainWindow::resizeEvent(event);
-    // The two strips run along the bottom edge at full width.
-    if (QWidget *client = centralWidget()) {
-        const int w = client->width();
-        picStatBox->setGeometry(0, client->height() - twips(660), w, twips(660));
-        picButtons->setGeometry(0, picStatBox->y() - twips(540), w, twips(540));
-    }
-    Form_Resize();
 }
 
 void frmAdding::refreshFindList()
@@ -377,12 +307,8 @@ void frmAdding::cmdDelete_Click()
     if (!Dialogs::askYesNo(this, QStringLiteral("Are you sure you want to delete this record?")))
         return;
     QString error;
-    const int position = m_rs->currentIndex();
-    if (!m_rs->deleteCurrent(&error))
+    if (!m_session->removeCurrent(&error))
         return showError(error);
-    // The next record takes the deleted one's place; past the end, the last.
-    if (m_rs->recordCount() > 0)
-        m_rs->moveTo(std::min(position, m_rs->recordCount() - 1));
     showRecord();
     refreshFindList();
 }

@@ -86,6 +86,7 @@ class frmAdding : public QMainWindow
     void buildMenus();
     void showRecord();
     void showFields();
+    void step(int which); // an EditSession::Step, the beep past an end
     void fieldEdited(int index, const QString &text);
     bool finishPendingChange(QString *error);
     bool Form_QueryUnload();

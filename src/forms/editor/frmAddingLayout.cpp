@@ -9,6 +9,7 @@
 #include "uibase/LongText.h"
 
 #include <QAction>
+#include <QResizeEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -146,6 +147,44 @@ void frmAdding::buildMenus()
     connect(a.value("mnuBackColor"), &QAction::triggered, this, [this] { DialogShowing(2); });
     connect(a.value("mnuFontColor"), &QAction::triggered, this, [this] { DialogShowing(4); });
     connect(a.value("mnuExit"), &QAction::triggered, this, &frmAdding::mnuExit_Click);
+}
+
+void frmAdding::SetBrowseMode(bool browse)
+{
+    cmdAdd->setVisible(browse);
+    cmdEdit->setVisible(browse);
+    cmdUpdate->setVisible(!browse);
+    cmdCancel->setVisible(!browse);
+    cmdDelete->setVisible(browse);
+    cmdQuit->setVisible(browse);
+    cmdRefresh->setVisible(browse);
+    for (QPushButton *b : {cmdNext, cmdFirst, cmdLast, cmdPrevious})
+        b->setEnabled(browse);
+}
+
+void frmAdding::Form_Resize()
+{
+    // Twips of the outer window; a window too narrow gives a negative width,
+    // which is skipped as the rule's failing step.
+    const int outer = frameGeometry().width() * 15;
+    const int statusWidth = outer - 1500;
+    if (statusWidth < 0)
+        return;
+    lblStatus->resize(twips(statusWidth), lblStatus->height());
+    cmdNext->move(twips(statusWidth + 700), cmdNext->y());
+    cmdLast->move(twips(statusWidth + 700 + 340), cmdLast->y());
+}
+
+void frmAdding::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    // The two strips run along the bottom edge at full width.
+    if (QWidget *client = centralWidget()) {
+        const int w = client->width();
+        picStatBox->setGeometry(0, client->height() - twips(660), w, twips(660));
+        picButtons->setGeometry(0, picStatBox->y() - twips(540), w, twips(540));
+    }
+    Form_Resize();
 }
 
 } // namespace pantrio

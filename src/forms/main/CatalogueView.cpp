@@ -1,5 +1,7 @@
 #include "forms/main/CatalogueView.h"
 
+#include <QStyle>
+
 #include <QFont>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -197,6 +199,15 @@ void CatalogueView::keyPressEvent(QKeyEvent *event)
         return;
     }
     QTreeView::keyPressEvent(event);
+}
+
+void CatalogueView::addColumnsInThirds(const QStringList &titles)
+{
+    const int room = width() - 2 * frameWidth() - style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    for (const QString &title : titles) {
+        m_model->addColumn(title);
+        setColumnWidth(m_model->columnHeaderCount() - 1, room / 3);
+    }
 }
 
 } // namespace pantrio

@@ -72,6 +72,9 @@ class CatalogueView : public QTreeView
   public:
     explicit CatalogueView(QWidget *parent = nullptr);
     CatalogueModel *catalogue() const { return m_model; }
+    // Columns with these titles, a third each of the room inside the frame
+    // and beside the scroll bar.
+    void addColumnsInThirds(const QStringList &titles);
 
   signals:
     void anyClick();

@@ -13,21 +13,14 @@
 #include "uibase/Design.h"
 #include "uibase/Dialogs.h"
 #include "uibase/LongText.h"
-#include "uibase/UndoCommands.h"
 
-#include <QAbstractItemDelegate>
 #include <QEvent>
 #include <QScopedValueRollback>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
 #include <QListWidget>
-#include <QMenu>
-#include <QMenuBar>
 #include <QPushButton>
-#include <QStatusBar>
-#include <QStyle>
 #include <QTableView>
 
 namespace pantrio
@@ -84,18 +77,7 @@ void frmVendora::setConnections(Household &file, const QString &helpFile)
         file.gate(nullptr, nullptr, "Delete Category", Household::Categories));
     // Appearance is stored at once and announced, but is no step of the history.
     m_adoSettings->recordset()->setGate(file.gate(nullptr, nullptr, nullptr, Household::Appearance));
-    // Edit comes after File, before the menus the window has always had.
-    if (!findChild<QMenu *>(QStringLiteral("mnuEdit")))
-    {
-        UndoCommands::addEditMenu(this, file, menuBar()->actions().value(1),
-                                  [this] { return storeTyping(); });
-        // The lines ticked on the phones, taken off the list as one step.
-        QMenu *edit = findChild<QMenu *>(QStringLiteral("mnuEdit"));
-        edit->addSeparator();
-        QAction *remove = edit->addAction(QStringLiteral("Remove Ticked Lines"));
-        remove->setObjectName(QStringLiteral("mnuRemoveTicked"));
-        connect(remove, &QAction::triggered, this, &frmVendora::mnuRemoveTicked_Click);
-    }
+    buildEditMenu(file);
 }
 
 bool frmVendora::change(const QString &text, Household::Changes what,
@@ -141,16 +123,7 @@ void frmVendora::fileChanged(Household::Changes what, const QObject *origin)
 
 bool frmVendora::storeTyping()
 {
-    QAbstractItemDelegate *delegate = grdList->itemDelegate();
-    const QList<QWidget *> editors = grdList->viewport()->findChildren<QWidget *>(
-        QString(), Qt::FindDirectChildrenOnly);
-    for (QWidget *editor : editors) {
-        if (!editor->isVisible())
-            continue;
-        // What the view does when the edit ends with Return.
-        emit delegate->commitData(editor);
-        emit delegate->closeEditor(editor, QAbstractItemDelegate::NoHint);
-    }
+    KeptTyping::commitOpenEditors(grdList);
     RecordSet *rs = m_adoList->recordset();
     QString error;
     if (m_adoList->recordset()->isOpen() && !rs->updateBatch(&error)) {
@@ -237,17 +210,9 @@ void frmVendora::AddToListView()
 {
     CatalogueModel *model = lvwItems->catalogue();
     model->clear();
-    if (bLoading) {
-        // A third each of the room inside the frame and beside the scroll bar.
-        const int room = lvwItems->width() - 2 * lvwItems->frameWidth() -
-                         lvwItems->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-        const int width = room / 3;
-        for (const QString &title :
-             {QStringLiteral("Item"), QStringLiteral("Category"), QStringLiteral("Aisle")}) {
-            model->addColumn(title);
-            lvwItems->setColumnWidth(model->columnHeaderCount() - 1, width);
-        }
-    }
+    if (bLoading)
+        lvwItems->addColumnsInThirds(
+            {QStringLiteral("Item"), QStringLiteral("Category"), QStringLiteral("Aisle")});
     RecordSet *rs = m_adoVendora->recordset();
     if (rs->recordCount() < 1)
         return;
@@ -317,25 +282,7 @@ void frmVendora::cmdAddToList_Click()
             lines.append({e.text, e.sub1, e.sub2});
         }
     }
-    // Pending grid edits first, then the new lines, in list-view order: one
-    // step of the history. Lines stored before a failure stay.
-    ShoppingList::AddResult added;
-    QString error;
-    const bool stored = m_file->change(
-        plural(QT_TRANSLATE_N_NOOP("Pantrio", "Add %n Item(s)"), int(lines.size())), Household::List,
-        [&](QString *e) {
-            if (!rs->updateBatch(e))
-                return false;
-            added = ShoppingList::addLines(*m_adoList->connection(), lines);
-            return added.added > 0 || added.ok();
-        },
-        &error);
-    if (!stored) {
-        // Rolled back whole (a full disk at the commit): nothing was added.
-        added.added = 0;
-        if (added.error.isEmpty())
-            added.error = error;
-    }
+    const ShoppingList::AddResult added = ShoppingList::addAsOneStep(*m_file, *rs, lines);
     setGridEnabledByCount();
     // What was added is unticked; what was not stays ticked, to try again.
     if (added.ok())
@@ -446,19 +393,8 @@ bool frmVendora::eventFilter(QObject *watched, QEvent *event)
 
 void frmVendora::fillRecentList(const QVariant &highestID)
 {
-    RecordSet *rs = m_adoVendora->recordset();
-    rs->moveFirst();
-    const int count = rs->recordCount();
-    const qlonglong highest = highestID.toLongLong();
-    const int id = rs->fieldIndex(QStringLiteral("ID"));
-    const int item = rs->fieldIndex(QStringLiteral("Item"));
-    for (int row = 0; row < count; ++row) {
-        if (rs->valueAt(row, id).toLongLong() > highest) {
-            const QVariant name = rs->valueAt(row, item);
-            lstRecent->addItem(name.toString().isEmpty() ? QStringLiteral("-") : name.toString());
-        }
-    }
-    rs->moveFirst();
+    lstRecent->addItems(ShoppingList::addedSince(*m_adoVendora->recordset(), highestID.toLongLong()));
+    m_adoVendora->recordset()->moveFirst();
 }
 
 void frmVendora::cmdDelCat_Click()

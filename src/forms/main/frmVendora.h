@@ -111,6 +111,7 @@ class frmVendora : public QMainWindow
     bool m_readingBack = false; // reading back a change that was stored
     void buildControls();
     void buildMenus();
+    void buildEditMenu(Household &file);
     void showCount();
     void fitGridRowsToFont();
     void setGridEnabledByCount();

@@ -1,6 +1,7 @@
 // The main window's menu commands: File, Print and Help, which hand their
 // work to the commands of each kind.
 #include "forms/main/frmVendora.h"
+#include "uibase/UndoCommands.h"
 
 #include "appearance/Appearance.h"
 #include "data/access/DataControl.h"
@@ -146,6 +147,21 @@ void frmVendora::DialogShowing(int choice)
 {
     Appearance::DialogShowing(this, Appearance::Window::Main, m_adoSettings, choice,
                               designedFont());
+}
+
+void frmVendora::buildEditMenu(Household &file)
+{
+    // Edit comes after File, before the menus the window has always had.
+    if (findChild<QMenu *>(QStringLiteral("mnuEdit")))
+        return;
+    UndoCommands::addEditMenu(this, file, menuBar()->actions().value(1),
+                              [this] { return storeTyping(); });
+    // The lines ticked on the phones, taken off the list as one step.
+    QMenu *edit = findChild<QMenu *>(QStringLiteral("mnuEdit"));
+    edit->addSeparator();
+    QAction *remove = edit->addAction(QStringLiteral("Remove Ticked Lines"));
+    remove->setObjectName(QStringLiteral("mnuRemoveTicked"));
+    connect(remove, &QAction::triggered, this, &frmVendora::mnuRemoveTicked_Click);
 }
 
 } // namespace pantrio
