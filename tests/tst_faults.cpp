@@ -213,7 +213,8 @@ class TstFaults : public Fixture
     {
         Connection c;
         Connection::Rows rows;
-        return c.open(m_dir->database(), nullptr, Connection::Mode::ReadOnly) &&
+        // As the next start opens it: a journal a failed commit left is applied.
+        return c.open(m_dir->database(), nullptr) &&
                c.select("PRAGMA integrity_check", &rows, nullptr) &&
                rows.rows.value(0).value(0).toString() == QLatin1String("ok");
     }

@@ -272,6 +272,18 @@ bool RecordSet::moveToBookmark(Bookmark mark, QString *error)
     return moveTo(index, error);
 }
 
+bool RecordSet::addRecord(const QString &field, const QVariant &value, QString *error)
+{
+    if (!addNew(error))
+        return false;
+    if (setValue(field, value) && update(error))
+        return true;
+    cancelUpdate(); // the new row only
+    if (error && error->isEmpty())
+        *error = QStringLiteral("The record could not be added.");
+    return false;
+}
+
 bool RecordSet::addNew(QString *error)
 {
     if (!m_open) {

@@ -117,6 +117,9 @@ class RecordSet : public QObject
 
     // Appends a blank row at the end and makes it current.
     bool addNew(QString *error = nullptr);
+    // A new row with one field set, written at once; nothing is left pending
+    // when it fails.
+    bool addRecord(const QString &field, const QVariant &value, QString *error);
     bool update(QString *error) { return updateAt(m_pos, error); }
     bool updateAt(int row, QString *error);
     // Writes every row with a pending change in one transaction: all or none.

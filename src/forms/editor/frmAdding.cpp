@@ -22,6 +22,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScopedValueRollback>
 
 namespace pantrio
 {
@@ -88,6 +89,7 @@ void frmAdding::fileChanged(Household::Changes what, const QObject *origin)
 {
     if (!m_rs || m_closing)
         return;
+    const QScopedValueRollback readingBack(m_readingBack, true);
     QString error;
     if (what & (Household::Categories | Household::Replaced)) {
         if (!m_adoCat->refresh(&error))
@@ -193,7 +195,10 @@ bool frmAdding::editing() const
 
 void frmAdding::showError(const QString &error)
 {
-    Dialogs::notify(this, error);
+    if (m_readingBack)
+        Dialogs::notifyNotReadBack(this, error);
+    else
+        Dialogs::notify(this, error);
 }
 
 void frmAdding::step(int which)
@@ -290,10 +295,8 @@ void frmAdding::cmdUpdate_Click()
     if (!m_session->update(&error))
         return showError(error);
     // Stored: a failure now is only of reading it back, and said so.
-    if (!m_adoVend->refresh(&error))
-        showError(QStringLiteral("The record was saved, but the window could not read it back: "
-                                 "%1").arg(error));
-    cboFind->refresh();
+    const QScopedValueRollback readingBack(m_readingBack, true);
+    refreshFindList();
 }
 
 void frmAdding::cmdCancel_Click()
@@ -309,6 +312,7 @@ void frmAdding::cmdDelete_Click()
     QString error;
     if (!m_session->removeCurrent(&error))
         return showError(error);
+    const QScopedValueRollback readingBack(m_readingBack, true);
     showRecord();
     refreshFindList();
 }
@@ -331,6 +335,7 @@ bool frmAdding::finishPendingChange(QString *error)
     const bool changing = wasAdding || editing();
     if (!m_session->finish(error))
         return false;
+    const QScopedValueRollback readingBack(m_readingBack, true);
     if (changing) {
         refreshFindList();
         if (wasAdding)
@@ -348,14 +353,10 @@ void frmAdding::cboCat_Click()
     fieldEdited(1, text);
     if (cboCat->matchedWithList())
         return;
-    RecordSet *cats = m_adoCat->recordset();
     QString error;
-    if (!cats->addNew(&error) || !cats->setValue(QStringLiteral("Categories"), text) ||
-        !cats->update(&error)) {
-        cats->cancelUpdate();
-        return showError(error.isEmpty() ? QStringLiteral("The category could not be added.")
-                                         : error);
-    }
+    if (!m_adoCat->recordset()->addRecord(QStringLiteral("Categories"), text, &error))
+        return showError(error);
+    const QScopedValueRollback readingBack(m_readingBack, true);
     if (!m_adoCat->refresh(&error))
         showError(error);
     cboCat->refresh();

@@ -121,6 +121,7 @@ class frmAdding : public QMainWindow
     QString m_loadError;
     bool m_showing = false; // fields being filled from the record, not typed
     bool m_closing = false;
+    bool m_readingBack = false; // a stored change being shown
 };
 
 } // namespace pantrio
