@@ -8,6 +8,11 @@
 #include "data/shopping/Amount.h"
 #include "data/shopping/MealPlan.h"
 #include "data/shopping/Usual.h"
+#include "data/access/Connection.h"
+#include "data/owner/Household.h"
+#include "data/shopping/Meals.h"
+#include "data/sharing/ShareStore.h"
+#include "support/TestDatabase.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
@@ -296,6 +301,95 @@ class TstMeals : public QObject
         choices.stopped << "coffee" << "salt";
         for (const auto &s : Usual::due(bought, today.addDays(100), {}, choices))
             QVERIFY(s.key != "coffee" && s.key != "salt");
+    }
+
+    // In the file: meals made, put on the list as one step, undone, redone,
+    // taken back; the list's dump as it was; ticked lines that leave are
+    // purchases, and their undo takes them back too.
+    void mealsInTheFile()
+    {
+        test::TestDatabase db;
+        Household file;
+        QString error;
+        QVERIFY2(file.open(db.database(), &error), qPrintable(error));
+        QVERIFY(file.hasMeals());
+        auto write = [&](const char *text, const std::function<bool(QString *)> &fn) {
+            const bool ok = file.change(QString::fromLatin1(text), Household::List, fn, &error);
+            if (!ok)
+                qWarning() << error;
+            return ok;
+        };
+        auto dump = [&] {
+            QStringList out;
+            for (const auto &r : db.rows("SELECT ID, Item, Category, Aisle, Quantity FROM Selected ORDER BY ID"))
+                out << QVariant(r).toStringList().join("|");
+            return out.join("\n");
+        };
+        QVERIFY(db.exec("INSERT INTO Selected (Item, Quantity) VALUES ('Milk', '1'), ('Onions', '')"));
+        qint64 chili = 0, tacos = 0;
+        QVector<Meals::Ingredient> in(3);
+        in[0].item = "Onions";
+        in[0].amount = "2";
+        in[1].item = "Minced beef";
+        in[1].category = "Meat";
+        in[1].amount = "500 g";
+        in[1].note = "lean";
+        in[2].item = "Milk";
+        in[2].amount = "100 ml";
+        Meals::Row row;
+        row.name = "Chili";
+        row.serves = 4;
+        row.note = "hot";
+        QVERIFY(write("New Meal", [&](QString *e) {
+            row.id = chili;
+            return Meals::add(file.connection(), "Chili", &chili, e) &&
+                   Meals::update(file.connection(), (row.id = chili, row), e) &&
+                   Meals::setIngredients(file.connection(), chili, in, e) &&
+                   Meals::duplicate(file.connection(), chili, &tacos, e);
+        }));
+        QCOMPARE(db.scalar("SELECT Name FROM Meals WHERE ID = ?", {tacos}).toString(), QString("Chili (copy)"));
+        QCOMPARE(db.scalar("SELECT COUNT(*) FROM MealItems WHERE MealID = ?", {tacos}).toInt(), 3);
+        const QString before = dump();
+        QVERIFY(write("Add Meals", [&](QString *e) {
+            return Meals::addToList(file.connection(), {{chili, 8}, {tacos, 4}}, {}, e);
+        }));
+        QCOMPARE(db.scalar("SELECT Quantity FROM Selected WHERE Item = 'Onions'").toString(), QString("6"));
+        QCOMPARE(db.scalar("SELECT Quantity FROM Selected WHERE Item = 'Minced beef'").toString(),
+                 QString("1.5 kg"));
+        QCOMPARE(db.scalar("SELECT Quantity FROM Selected WHERE Item = 'Milk'").toString(), QString("1"));
+        QHash<qint64, QString> forText;
+        QVERIFY(Meals::forTexts(file.connection(), &forText, &error));
+        const qint64 milk = db.scalar("SELECT ID FROM Selected WHERE Item = 'Milk'").toLongLong();
+        QCOMPARE(forText.value(milk), QString("+ 300 ml for Chili, Chili (copy)"));
+        const QString added = dump();
+        QVERIFY(file.undo(&error));
+        QCOMPARE(dump(), before);
+        QVERIFY(file.redo(&error));
+        QCOMPARE(dump(), added);
+        QVector<Meals::Row> onList;
+        QVERIFY(Meals::mealsOnList(file.connection(), &onList, &error));
+        QCOMPARE(onList.size(), 2);
+        QVERIFY(write("Remove Meal", [&](QString *e) { return Meals::removeFromList(file.connection(), chili, e); }));
+        QCOMPARE(db.scalar("SELECT Quantity FROM Selected WHERE Item = 'Minced beef'").toString(),
+                 QString("500 g"));
+        QVERIFY(write("Remove Meal", [&](QString *e) { return Meals::removeFromList(file.connection(), tacos, e); }));
+        QCOMPARE(dump(), before);
+        // A meal deleted: its ingredients go, the lines it made stay named.
+        QVERIFY(write("Add Meals", [&](QString *e) { return Meals::addToList(file.connection(), {{chili, 4}}, {}, e); }));
+        QVERIFY(write("Delete Meal", [&](QString *e) { return Meals::remove(file.connection(), chili, e); }));
+        QCOMPARE(db.scalar("SELECT COUNT(*) FROM MealItems WHERE MealID = ?", {chili}).toInt(), 0);
+        QVERIFY(Meals::forTexts(file.connection(), &forText, &error));
+        QVERIFY(forText.values().contains("for Chili"));
+
+        // Ticked and removed: bought today; undone, not bought.
+        const qint64 onions = db.scalar("SELECT ID FROM Selected WHERE Item = 'Onions'").toLongLong();
+        QVERIFY(db.exec("INSERT INTO ShareTicks (LineID, Device, Seq) VALUES (?, 'A/1', 1)", {onions}));
+        QVERIFY(write("Remove Ticked", [&](QString *e) { return ShareStore::removeTicked(file.connection(), nullptr, e); }));
+        QHash<QString, QList<QDate>> bought;
+        QVERIFY(Meals::history(file.connection(), &bought, &error));
+        QCOMPARE(bought.value(foldName("onion")), QList<QDate>{QDate::currentDate()});
+        QVERIFY(file.undo(&error));
+        QCOMPARE(db.scalar("SELECT COUNT(*) FROM Purchases").toInt(), 0);
     }
 
     // Text from anywhere: read without a crash, kept as typed.

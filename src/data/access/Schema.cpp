@@ -256,6 +256,38 @@ bool giveTheListAKey(Connection &c, QString *error)
     return true;
 }
 
+// Version 5: meals and the household's usual items. A meal's ingredients
+// name items as the list does (by name, category and aisle); what a meal put
+// on a line is kept beside the line (no key to it: line IDs are never used
+// twice, and undo may bring a line back), as are the lines the meals made.
+// A line that leaves the list ticked is a purchase.
+bool addMeals(Connection &c, QString *error)
+{
+    const QStringList ddl = {
+        QStringLiteral("CREATE TABLE IF NOT EXISTS Meals (ID INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "Name TEXT NOT NULL, Serves INTEGER NOT NULL DEFAULT 0, Note TEXT)"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS MealItems (ID INTEGER PRIMARY KEY "
+                       "AUTOINCREMENT, MealID INTEGER NOT NULL REFERENCES Meals(ID) ON DELETE "
+                       "CASCADE, Position INTEGER NOT NULL, Item TEXT NOT NULL, Category TEXT, "
+                       "Aisle TEXT, Amount TEXT, Note TEXT)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS MealItemsByMeal ON MealItems (MealID, Position)"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS MealParts (LineID INTEGER NOT NULL, Seq "
+                       "INTEGER NOT NULL, MealID INTEGER NOT NULL, MealName TEXT NOT NULL, Item "
+                       "TEXT NOT NULL, Amount TEXT NOT NULL, PRIMARY KEY (LineID, Seq))"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS MealLines (LineID INTEGER PRIMARY KEY)"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS Purchases (ID INTEGER PRIMARY KEY "
+                       "AUTOINCREMENT, Item TEXT NOT NULL, Bought TEXT NOT NULL, Amount TEXT)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS PurchasesByItem ON Purchases (Item)"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS UsualChoices (ItemKey TEXT PRIMARY KEY, "
+                       "Stopped INTEGER NOT NULL DEFAULT 0, Always INTEGER NOT NULL DEFAULT 0, "
+                       "QuietUntil TEXT)"),
+    };
+    for (const QString &sql : ddl)
+        if (!c.exec(sql, {}, error))
+            return false;
+    return true;
+}
+
 } // namespace
 
 bool readVersion(Connection &connection, int *version, QString *error)
@@ -283,6 +315,8 @@ bool upgrade(Connection &connection, QString *error)
             if (version < 3 && !addSharing(connection, error))
                 return false;
             if (version < 4 && !keepTicksApart(connection, error))
+                return false;
+            if (version < 5 && !addMeals(connection, error))
                 return false;
             return connection.exec(
                 QStringLiteral("PRAGMA user_version = %1").arg(currentVersion), {}, error);

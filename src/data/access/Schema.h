@@ -29,8 +29,9 @@ bool checkFile(const QString &path, QString *error);
 // The version this program writes (PRAGMA user_version): 1 the five tables,
 // 2 the stores' three tables beside them, 3 the shared list's tables (the
 // phones that joined, the operations applied, the ticks), 4 the ticks kept
-// apart from their lines and each operation's digest.
-constexpr int currentVersion = 4;
+// apart from their lines and each operation's digest, 5 meals, what they put
+// on the list, and purchases.
+constexpr int currentVersion = 5;
 bool readVersion(Connection &connection, int *version, QString *error);
 // Brings a file of an older version up to currentVersion in one transaction:
 // all the steps or none.

@@ -4,6 +4,7 @@
 #include "data/owner/ChangesetApply.h"
 #include "data/safety/SafeFile.h"
 #include "data/sharing/ShareStore.h"
+#include "data/shopping/Meals.h"
 #include "data/text/Plural.h"
 
 #include <QDir>
@@ -126,6 +127,9 @@ bool Household::readSchema(QString *error)
     // Left for the next start when it fails: they change nothing shown.
     if (hasSharing() && !m_connection.isReadOnly())
         m_connection.transaction([&] { return ShareStore::tidy(m_connection, &why); }, &why);
+    // So too what the meals put on lines that are gone.
+    if (hasMeals() && !m_connection.isReadOnly())
+        m_connection.transaction([&] { return Meals::tidy(m_connection, &why); }, &why);
     return true;
 }
 

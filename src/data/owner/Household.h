@@ -55,6 +55,7 @@ class Household : public QObject
     int schemaVersion() const { return m_version; }
     bool hasStores() const { return m_version >= 2; }
     bool hasSharing() const { return m_version >= 3; }
+    bool hasMeals() const { return m_version >= 5; }
 
     // Why nothing may be changed (empty when it may).
     QString readOnlyReason() const { return m_connection.readOnlyReason(); }

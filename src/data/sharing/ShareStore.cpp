@@ -1,5 +1,7 @@
 #include "data/sharing/ShareStore.h"
 
+#include "data/shopping/Meals.h"
+
 #include "data/access/Connection.h"
 
 #include <QStringList>
@@ -180,6 +182,9 @@ bool deviceHashes(Connection &c, QVector<QPair<Device, QByteArray>> *out, QStrin
 bool removeTicked(Connection &c, int *removed, QString *error)
 {
     int n = 0;
+    // A line that leaves the list ticked was bought.
+    if (!Meals::recordTickedAsBought(c, QDate::currentDate(), error))
+        return false;
     if (!c.exec(QStringLiteral("DELETE FROM Selected WHERE ID IN (SELECT LineID FROM ShareTicks "
                                "WHERE Taken = 0)"),
                 {}, error, &n))

@@ -308,7 +308,9 @@ QList<Amount> addUp(const QList<Amount> &amounts)
             continue; // "a pinch" once
         same->low += a.low;
         same->high += a.high;
-        if (same->unit != a.unit) {
+        if (same->high >= 1000 && (same->unit == QLatin1String("g") || same->unit == QLatin1String("ml")))
+            same->unit = same->unit == QLatin1String("g") ? QStringLiteral("kg") : QStringLiteral("l");
+        else if (same->unit != a.unit) {
             // Mixed units of one dimension: in the metric unit that reads best.
             const bool big = same->high >= 1000;
             same->unit = same->dimension == Amount::Dimension::Mass ? (big ? QStringLiteral("kg")

@@ -19,6 +19,7 @@ struct Part {
 // while it reads as their parts added up; one the user typed stays as typed,
 // the parts shown beside it.
 struct Line {
+    qint64 id = 0; // the list's line; 0 for one not written yet
     QString item, category, aisle;
     QString quantity;
     QList<Part> parts;

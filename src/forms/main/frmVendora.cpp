@@ -6,6 +6,7 @@
 #include "data/text/Plural.h"
 #include "data/models/RecordSetModel.h"
 #include "data/access/RecordSources.h"
+#include "data/shopping/Meals.h"
 #include "data/shopping/ShoppingList.h"
 #include "data/sharing/ShareStore.h"
 #include "forms/main/CatalogueView.h"
@@ -327,7 +328,11 @@ void frmVendora::cmdClearAll_Click()
             this, QStringLiteral("Are you sure you want to delete all items on your list?")))
         return;
     change(QStringLiteral("Delete All"), Household::List,
-           [this](QString *e) { return m_de->ClearList(e); });
+           [this](QString *e) {
+               // The lines ticked among them were bought.
+               return Meals::recordTickedAsBought(m_file->connection(), QDate::currentDate(), e) &&
+                      m_de->ClearList(e);
+           });
 }
 
 void frmVendora::grdList_AfterColEdit(int)

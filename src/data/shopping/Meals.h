@@ -1,0 +1,68 @@
+#pragma once
+
+#include "data/shopping/MealPlan.h"
+
+#include <QDate>
+#include <QVector>
+
+namespace pantrio
+{
+
+class Connection;
+
+// The household's meals in the open file, what they put on the list, and
+// the purchases the usual items are learnt from. Each function writes or
+// reads on the connection it is given; the windows run the writes as changes
+// of the file (one step of the history each).
+namespace Meals
+{
+
+struct Row {
+    qint64 id = 0;
+    QString name;
+    int serves = 0;
+    QString note;
+};
+struct Ingredient {
+    QString item, category, aisle;
+    QString amount;
+    QString note;
+};
+
+bool list(Connection &c, QVector<Row> *out, QString *error);
+bool add(Connection &c, const QString &name, qint64 *id, QString *error);
+bool update(Connection &c, const Row &meal, QString *error);
+// A copy named "<name> (copy)" with every ingredient.
+bool duplicate(Connection &c, qint64 id, qint64 *copy, QString *error);
+bool remove(Connection &c, qint64 id, QString *error);
+
+bool ingredients(Connection &c, qint64 meal, QVector<Ingredient> *out, QString *error);
+// The meal's ingredients replaced by these, in this order.
+bool setIngredients(Connection &c, qint64 meal, const QVector<Ingredient> &in, QString *error);
+bool load(Connection &c, qint64 id, MealPlan::Meal *out, QString *error);
+
+// The list as the meals see it: every line, with the parts the meals put there.
+bool lines(Connection &c, QList<MealPlan::Line> *out, QString *error);
+struct Plan {
+    qint64 meal = 0;
+    int servings = 0;
+};
+// The meals onto the list (what is at home, by folded name, left out).
+bool addToList(Connection &c, const QVector<Plan> &plans, const QSet<QString> &skip, QString *error);
+// Exactly that meal's parts taken back.
+bool removeFromList(Connection &c, qint64 meal, QString *error);
+// The meals on the list now, by ID, with their names (for "Remove Meal from List").
+bool mealsOnList(Connection &c, QVector<Row> *out, QString *error);
+// What each line is for ("for Chili, Tacos"), by line ID.
+bool forTexts(Connection &c, QHash<qint64, QString> *out, QString *error);
+
+// The lines ticked now, recorded as bought on that day (before they go).
+bool recordTickedAsBought(Connection &c, const QDate &day, QString *error);
+// Each item's purchase days, by folded name.
+bool history(Connection &c, QHash<QString, QList<QDate>> *out, QString *error);
+
+// Parts and marks of lines no longer on the list, once the history is gone.
+bool tidy(Connection &c, QString *error);
+
+} // namespace Meals
+} // namespace pantrio
