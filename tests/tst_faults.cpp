@@ -18,6 +18,7 @@
 #include "data/owner/Household.h"
 #include "data/safety/Backup.h"
 #include "data/safety/SafeFile.h"
+#include "data/shopping/Meals.h"
 #include "data/access/Schema.h"
 #include "forms/editor/frmAdding.h"
 #include "forms/main/CatalogueView.h"
@@ -108,6 +109,7 @@ class TstFaults : public Fixture
     qint64 m_phoneSeq = 0;
     QString m_restoreFrom;
     QString m_phoneTold; // what a phone was answered, when it was refused
+    qint64 m_meal = 0;
 
     // A phone's batch, as the server's threads hand it on: on this thread.
     void phoneSends(const QByteArray &op)
@@ -140,6 +142,26 @@ class TstFaults : public Fixture
     }
     int m_serial = 0;
     Counts m_counts;
+
+    // A meal of three ingredients, made once per test.
+    void makeMeal()
+    {
+        if (m_meal)
+            return;
+        QString error;
+        Household &file = Module1::household();
+        QVector<Meals::Ingredient> in(3);
+        in[0].item = "Onions";
+        in[0].amount = "2";
+        in[1].item = "Passata";
+        in[1].amount = "500 ml";
+        in[2].item = "Milk";
+        in[2].amount = "1 cup";
+        QVERIFY2(file.change("New Meal", Household::List, [&](QString *e) {
+            return Meals::add(file.connection(), "Sweep soup", &m_meal, e) &&
+                   Meals::setIngredients(file.connection(), m_meal, in, e);
+        }, &error), qPrintable(error));
+    }
 
     int count(const char *sql) { return m_dir->scalar(sql).toInt(); }
     QString text(const char *sql) { return m_dir->scalar(sql).toString(); }
@@ -338,6 +360,38 @@ class TstFaults : public Fixture
              },
              [this] { return text("SELECT COUNT(*) FROM ShareTicks WHERE LineID = (SELECT MAX(ID) FROM Selected)"); },
              plusOne},
+            {"a meal put on the list",
+             [this] { makeMeal(); },
+             [this] {
+                 // As the meals' window asks it of the file.
+                 QString error;
+                 Household &file = Module1::household();
+                 if (!file.change("Add Meals", Household::List, [&](QString *e) {
+                         return Meals::addToList(file.connection(), {{m_meal, 4}}, {}, e);
+                     }, &error))
+                     m_phoneTold = error;
+             },
+             [this] { return QString::number(count("SELECT COUNT(*) FROM MealParts")); },
+             [](const QString &b) { return QString::number(b.toInt() + 3); }},
+            {"a meal taken back",
+             [this] {
+                 makeMeal();
+                 QString error;
+                 Household &file = Module1::household();
+                 QVERIFY2(file.change("Add Meals", Household::List, [&](QString *e) {
+                     return Meals::addToList(file.connection(), {{m_meal, 2}}, {}, e);
+                 }, &error), qPrintable(error));
+             },
+             [this] {
+                 QString error;
+                 Household &file = Module1::household();
+                 if (!file.change("Remove Meal from List", Household::List, [&](QString *e) {
+                         return Meals::removeFromList(file.connection(), m_meal, e);
+                     }, &error))
+                     m_phoneTold = error;
+             },
+             [this] { return QString::number(count("SELECT COUNT(*) FROM MealParts")); },
+             [](const QString &) { return QStringLiteral("0"); }},
             {"undo", [this] { tickFirst(); main()->cmdAddToList_Click(); },
              [this] { main()->findChild<QAction *>("mnuUndo")->trigger(); }, lines, minusOne},
             {"redo", [this] { tickFirst(); main()->cmdAddToList_Click(); main()->findChild<QAction *>("mnuUndo")->trigger(); },
@@ -479,7 +533,11 @@ class TstFaults : public Fixture
     }
 
     void beforeEach() override { FaultVfs::install(); }
-    void afterEach() override { m_share.reset(); }
+    void afterEach() override
+    {
+        m_share.reset();
+        m_meal = 0;
+    }
 
   private slots:
     // The phone page and the list's export over an earlier good file, with
