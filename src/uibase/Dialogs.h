@@ -68,12 +68,13 @@ class Dialogs
     {
         instance().message(parent, text, Buttons::Ok);
     }
-    // A change stored whose reading back into the window failed: said as
-    // stored, so that nobody makes it twice.
-    static void notifyNotReadBack(QWidget *parent, const QString &error)
+    // A window's error; one met while reading back a change that was stored
+    // is said as stored, so that nobody makes the change twice.
+    static void notifyError(QWidget *parent, const QString &error, bool changeWasStored)
     {
-        notify(parent, QStringLiteral("The change was saved, but the window could not read it "
-                                      "back: %1").arg(error));
+        notify(parent, changeWasStored ? QStringLiteral("The change was saved, but the window "
+                                                        "could not read it back: %1").arg(error)
+                                       : error);
     }
     static bool askYesNo(QWidget *parent, const QString &text)
     {

@@ -29,8 +29,7 @@ const QList<Table> &tables()
 bool outsideHistory(const QString &table)
 {
     static const QSet<QString> outside = {QStringLiteral("settings"), QStringLiteral("settings2"),
-                                          QStringLiteral("sharedevices"), QStringLiteral("shareops"),
-                                          QStringLiteral("sqlite_sequence")};
+                                          QStringLiteral("sharedevices"), QStringLiteral("shareops")};
     return outside.contains(table.toLower()) || table.startsWith(QLatin1String("sqlite_"));
 }
 

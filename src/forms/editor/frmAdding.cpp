@@ -195,10 +195,7 @@ bool frmAdding::editing() const
 
 void frmAdding::showError(const QString &error)
 {
-    if (m_readingBack)
-        Dialogs::notifyNotReadBack(this, error);
-    else
-        Dialogs::notify(this, error);
+    Dialogs::notifyError(this, error, m_readingBack);
 }
 
 void frmAdding::step(int which)

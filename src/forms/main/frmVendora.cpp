@@ -53,10 +53,7 @@ QFont frmVendora::designedFont()
 
 void frmVendora::showError(const QString &error)
 {
-    if (m_readingBack)
-        Dialogs::notifyNotReadBack(this, error);
-    else
-        Dialogs::notify(this, error);
+    Dialogs::notifyError(this, error, m_readingBack);
 }
 
 void frmVendora::setConnections(Household &file, const QString &helpFile)

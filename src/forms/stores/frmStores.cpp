@@ -124,10 +124,7 @@ void frmStores::cmdRedo_Click()
 
 bool frmStores::showError(const QString &error)
 {
-    if (m_readingBack)
-        Dialogs::notifyNotReadBack(this, error);
-    else
-        Dialogs::notify(this, error);
+    Dialogs::notifyError(this, error, m_readingBack);
     return false;
 }
 
