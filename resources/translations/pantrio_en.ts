@@ -183,5 +183,40 @@ Export the list as a page for the phone instead?</numerusform>
             <numerusform>Remove %n Ticked Lines</numerusform>
         </translation>
     </message>
+    <message numerus="yes">
+        <source>%n meal(s) added.</source>
+        <translation>
+            <numerusform>%n meal added.</numerusform>
+            <numerusform>%n meals added.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n meal(s) were here already and were left as they are.</source>
+        <translation>
+            <numerusform>%n meal was here already and was left as it is.</numerusform>
+            <numerusform>%n meals were here already and were left as they are.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n ingredient(s) added to %1.</source>
+        <translation>
+            <numerusform>%n ingredient added to %1.</numerusform>
+            <numerusform>%n ingredients added to %1.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n line(s) skipped.</source>
+        <translation>
+            <numerusform>%n line skipped.</numerusform>
+            <numerusform>%n lines skipped.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n new item(s) added to the catalogue.</source>
+        <translation>
+            <numerusform>%n new item added to the catalogue.</numerusform>
+            <numerusform>%n new items added to the catalogue.</numerusform>
+        </translation>
+    </message>
 </context>
 </TS>

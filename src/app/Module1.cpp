@@ -99,6 +99,11 @@ void unloadAdding()
 {
     Program::instance().unloadEditor();
 }
+frmMeals *frmMealsIfOpen()
+{
+    return Program::instance().mealsIfOpen();
+}
+
 frmStores *frmStoresIfOpen()
 {
     return Program::instance().storesIfOpen();

@@ -12,6 +12,7 @@ class DEVendora;
 class Household;
 class frmVendora;
 class frmAdding;
+class frmMeals;
 class frmStores;
 class frmShare;
 
@@ -63,6 +64,7 @@ frmAdding *frmAddingInstance();
 frmAdding *frmAddingIfLoaded();
 void unloadAdding();
 frmStores *frmStoresIfOpen();
+frmMeals *frmMealsIfOpen();
 frmShare *frmShareIfOpen();
 
 // Stores what is being typed in any window, as closing it would; false when

@@ -6,6 +6,7 @@
 #include "forms/editor/frmAdding.h"
 #include "forms/main/frmVendora.h"
 #include "forms/phone/frmShare.h"
+#include "forms/meals/frmMeals.h"
 #include "forms/stores/frmStores.h"
 #include "uibase/Dialogs.h"
 #include "uibase/HelpViewer.h"
@@ -163,6 +164,7 @@ frmVendora *Program::mainWindow()
         TopLevelWindows::adopt(m_main);
         connect(m_main, &frmVendora::editorRequested, m_main, [this] { openEditor(); });
         connect(m_main, &frmVendora::storesRequested, m_main, [this] { openStores(); });
+        connect(m_main, &frmVendora::mealsRequested, m_main, [this](bool usual) { openMeals(usual); });
         connect(m_main, &frmVendora::shareRequested, m_main, [this] { openShare(); });
         connect(m_main, &frmVendora::quitRequested, m_main, [] { Module1::endProgram(); });
         setConnections(1);
@@ -186,6 +188,11 @@ frmAdding *Program::editorIfLoaded() const
 frmStores *Program::storesIfOpen() const
 {
     return m_stores;
+}
+
+frmMeals *Program::mealsIfOpen() const
+{
+    return m_meals;
 }
 
 frmShare *Program::shareIfOpen() const
@@ -254,6 +261,14 @@ void Program::openStores()
 {
     openOne(m_stores, m_main, [] { return new frmStores; },
             [this](frmStores *w) { return w->load(m_household); }, QString());
+}
+
+void Program::openMeals(bool usual)
+{
+    openOne(m_meals, m_main, [] { return new frmMeals; },
+            [this](frmMeals *w) { return w->load(m_household); }, QString());
+    if (m_meals && usual)
+        m_meals->showUsual();
 }
 
 // While the share window is open the list is shared.

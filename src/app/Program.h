@@ -11,6 +11,7 @@ namespace pantrio
 
 class frmAdding;
 class frmShare;
+class frmMeals;
 class frmStores;
 class frmVendora;
 
@@ -42,6 +43,7 @@ class Program : public QObject
     frmAdding *editorIfLoaded() const;
     void unloadEditor();
     frmStores *storesIfOpen() const;
+    frmMeals *mealsIfOpen() const;
     frmShare *shareIfOpen() const;
 
     void setConnections(int formNo);
@@ -57,6 +59,7 @@ class Program : public QObject
     void openEditor();
     void closeEditor();
     void openStores();
+    void openMeals(bool usual);
     void openShare();
     void reloadMain();
     void offerWriteBack();
@@ -68,6 +71,7 @@ class Program : public QObject
     QPointer<frmVendora> m_main;
     QPointer<frmAdding> m_editor;
     QPointer<frmStores> m_stores;
+    QPointer<frmMeals> m_meals;
     QPointer<frmShare> m_share;
     bool m_askingWriteBack = false;
 };

@@ -2,6 +2,10 @@
 
 #include <QApplication>
 #include <QColorDialog>
+#include <QDialogButtonBox>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
@@ -249,6 +253,70 @@ int WidgetDialogs::chooseItem(QWidget *parent, const QString &title, const QStri
     if (!result || *result != QDialog::Accepted)
         return -1;
     return int(items.indexOf(dialog->textValue()));
+}
+
+namespace
+{
+// A dialog of one labelled control with OK and Cancel, named for a screen reader.
+QDialogButtonBox *framed(QDialog *dialog, const QString &title, const QString &label, QWidget *control)
+{
+    dialog->setWindowTitle(title);
+    dialog->setAccessibleName(title);
+    auto *layout = new QVBoxLayout(dialog);
+    auto *caption = new QLabel(label, dialog);
+    caption->setTextFormat(Qt::PlainText);
+    caption->setWordWrap(true);
+    caption->setBuddy(control);
+    control->setAccessibleName(label);
+    layout->addWidget(caption);
+    layout->addWidget(control, 1);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    dialog->resize(520, 420);
+    return buttons;
+}
+} // namespace
+
+std::optional<QString> WidgetDialogs::askLongText(QWidget *parent, const QString &title,
+                                                  const QString &label, const QString &initial)
+{
+    Guarded<QDialog> dialog(new QDialog(parent));
+    auto *edit = new QPlainTextEdit(initial, dialog.get());
+    edit->setObjectName(QStringLiteral("txtLongText"));
+    edit->setTabChangesFocus(true); // Tab reaches OK, as a keyboard user expects
+    framed(dialog.get(), title, label, edit);
+    edit->setFocus();
+    const std::optional<int> result = dialog.exec();
+    if (!result || *result != QDialog::Accepted)
+        return std::nullopt;
+    return edit->toPlainText();
+}
+
+std::optional<QList<bool>> WidgetDialogs::chooseSeveral(QWidget *parent, const QString &title,
+                                                        const QString &label,
+                                                        const QStringList &items,
+                                                        const QList<bool> &ticked)
+{
+    Guarded<QDialog> dialog(new QDialog(parent));
+    auto *list = new QListWidget(dialog.get());
+    list->setObjectName(QStringLiteral("lstChoices"));
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        auto *item = new QListWidgetItem(items.at(i), list);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+        item->setCheckState(ticked.value(i, true) ? Qt::Checked : Qt::Unchecked);
+    }
+    list->setCurrentRow(0);
+    framed(dialog.get(), title, label, list);
+    list->setFocus();
+    const std::optional<int> result = dialog.exec();
+    if (!result || *result != QDialog::Accepted)
+        return std::nullopt;
+    QList<bool> out;
+    for (int i = 0; i < list->count(); ++i)
+        out << (list->item(i)->checkState() == Qt::Checked);
+    return out;
 }
 
 bool WidgetDialogs::choosePrinter(QWidget *parent, QPrinter *printer, int pageCount, int *from,

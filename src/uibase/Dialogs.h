@@ -49,6 +49,14 @@ class Dialogs
     // One of several choices, by its index; -1 when the user cancels.
     virtual int chooseItem(QWidget *parent, const QString &title, const QString &label,
                            const QStringList &items, int current) = 0;
+    // Several lines of text, such as a pasted recipe; empty when cancelled.
+    virtual std::optional<QString> askLongText(QWidget *parent, const QString &title,
+                                               const QString &label, const QString &initial) = 0;
+    // Items to tick or untick, each ticked as given; the ticks when the user
+    // agrees, nothing when cancelled.
+    virtual std::optional<QList<bool>> chooseSeveral(QWidget *parent, const QString &title,
+                                                     const QString &label, const QStringList &items,
+                                                     const QList<bool> &ticked) = 0;
     // The print dialog: printer, copies and page range (from/to 0 for all pages).
     virtual bool choosePrinter(QWidget *parent, QPrinter *printer, int pageCount, int *from,
                                int *to) = 0;
@@ -102,6 +110,11 @@ class WidgetDialogs : public Dialogs
                                    const QString &initial) override;
     int chooseItem(QWidget *parent, const QString &title, const QString &label,
                    const QStringList &items, int current) override;
+    std::optional<QString> askLongText(QWidget *parent, const QString &title, const QString &label,
+                                       const QString &initial) override;
+    std::optional<QList<bool>> chooseSeveral(QWidget *parent, const QString &title,
+                                             const QString &label, const QStringList &items,
+                                             const QList<bool> &ticked) override;
     bool choosePrinter(QWidget *parent, QPrinter *printer, int pageCount, int *from,
                        int *to) override;
     std::unique_ptr<Progress> progress(QWidget *parent, const QString &text) override;

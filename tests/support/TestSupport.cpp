@@ -109,6 +109,25 @@ int ScriptedDialogs::chooseItem(QWidget *, const QString &, const QString &,
     return c;
 }
 
+std::optional<QList<bool>> ScriptedDialogs::chooseSeveral(QWidget *, const QString &,
+                                                           const QString &,
+                                                           const QStringList &items,
+                                                           const QList<bool> &)
+{
+    lastSeveral = items;
+    if (several.empty()) {
+        ++unexpected;
+        return std::nullopt;
+    }
+    if (!several.front()) {
+        several.pop_front();
+        return std::nullopt;
+    }
+    const QList<bool> ticks = *several.front();
+    several.pop_front();
+    return ticks;
+}
+
 bool ScriptedDialogs::choosePrinter(QWidget *, QPrinter *printer, int, int *from, int *to)
 {
     if (printFile.isEmpty())

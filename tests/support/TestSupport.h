@@ -58,6 +58,17 @@ class ScriptedDialogs : public Dialogs
                                    const QString &) override;
     int chooseItem(QWidget *, const QString &, const QString &, const QStringList &items,
                    int) override;
+    // Long texts come from texts as well; each chooseSeveral answer from
+    // several (ticks, or nothing to cancel), what it offered in lastSeveral.
+    std::optional<QString> askLongText(QWidget *w, const QString &t, const QString &l,
+                                       const QString &i) override
+    {
+        return askText(w, t, l, i);
+    }
+    std::deque<std::optional<QList<bool>>> several;
+    QStringList lastSeveral;
+    std::optional<QList<bool>> chooseSeveral(QWidget *, const QString &, const QString &,
+                                             const QStringList &items, const QList<bool> &) override;
     // Prints to the file given in printFile (PDF), or cancels when it is empty.
     QString printFile;
     bool choosePrinter(QWidget *, QPrinter *printer, int, int *from, int *to) override;

@@ -2,6 +2,7 @@
 
 #include "data/access/Schema.h"
 #include "data/text/NaturalOrder.h"
+#include "data/shopping/Meals.h"
 #include "data/shopping/Stores.h"
 
 #include <QHash>
@@ -219,6 +220,25 @@ bool DEVendora::runAisleForStore(qlonglong storeId, const QString &storeName, QS
         if (order.excluded(g.value.toString()))
             g.value = QStringLiteral("%1 (not in %2)").arg(g.value.toString(), storeName);
     m_results[ListPrintAisle_Grouping] = std::move(result);
+    return noteMeals(&*m_results[ListPrintAisle_Grouping], error);
+}
+
+// Each line a meal put there says which meals it serves, as the grid does.
+bool DEVendora::noteMeals(GroupedResult *result, QString *error)
+{
+    QHash<qint64, QString> notes;
+    if (!Meals::forTexts(conn(), &notes, error))
+        return false;
+    if (notes.isEmpty())
+        return true;
+    const int item = result->childField(QStringLiteral("Item"));
+    const int id = result->childField(QStringLiteral("ID"));
+    for (GroupedResult::Group &g : result->groups)
+        for (QVector<QVariant> &row : g.rows) {
+            const auto note = notes.constFind(row.at(id).toLongLong());
+            if (note != notes.cend())
+                row[item] = QStringLiteral("%1 \u2014 %2").arg(row.at(item).toString(), *note);
+        }
     return true;
 }
 
@@ -302,11 +322,15 @@ bool DEVendora::run(Command command, QString *error)
         if (!conn().select(listSql, &rows, error))
             return false;
         m_results[command] = group(rows, QStringLiteral("Category"), QStringLiteral("Item"), true);
+        if (!noteMeals(&*m_results[command], error))
+            return false;
         break;
     case ListPrintAisle_Grouping:
         if (!conn().select(listSql, &rows, error))
             return false;
         m_results[command] = group(rows, QStringLiteral("Aisle"), QStringLiteral("Item"), true);
+        if (!noteMeals(&*m_results[command], error))
+            return false;
         break;
     case All_Grouping: {
         GroupedResult result;

@@ -98,6 +98,7 @@ class DEVendora
                                const QString &sortField, const AisleOrder &order);
 
   private:
+    bool noteMeals(GroupedResult *result, QString *error);
     static GroupedResult group(const Connection::Rows &rows, const QString &groupField,
                                const QString &sortField, bool emptyLast, const AisleOrder *order);
     bool ensureOpen(QString *error);

@@ -83,6 +83,12 @@ QVariant RecordSetModel::data(const QModelIndex &index, int role) const
         if (role != Qt::EditRole && !m_emptyText.isEmpty() && v.toString().isEmpty() &&
             m_rs->fieldNames().value(field).compare(m_emptyField, Qt::CaseInsensitive) == 0)
             return m_emptyText;
+        if (role != Qt::EditRole && !m_notes.isEmpty() &&
+            m_rs->fieldNames().value(field).compare(m_noteField, Qt::CaseInsensitive) == 0) {
+            const auto note = m_notes.constFind(m_rs->valueAt(index.row(), m_noteKey).toLongLong());
+            if (note != m_notes.cend())
+                return QStringLiteral("%1 \u2014 %2").arg(v.toString(), *note);
+        }
         return v.isNull() ? QVariant(QString()) : v;
     }
     // Ticked on a phone: shown, and told to a screen reader, as checked.
@@ -100,6 +106,19 @@ void RecordSetModel::setTicked(const QSet<qint64> &keys, const QString &keyField
     m_tickKey = keyField;
     if (rowCount() > 0)
         emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::CheckStateRole});
+}
+
+void RecordSetModel::setNotes(const QHash<qint64, QString> &notes, const QString &keyField,
+                              const QString &noteField)
+{
+    if (notes == m_notes && keyField == m_noteKey && noteField == m_noteField)
+        return;
+    m_notes = notes;
+    m_noteKey = keyField;
+    m_noteField = noteField;
+    if (rowCount() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
+                         {Qt::DisplayRole, Qt::AccessibleTextRole});
 }
 
 QVariant RecordSetModel::headerData(int section, Qt::Orientation orientation, int role) const

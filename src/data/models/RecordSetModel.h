@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QPointer>
+#include <QHash>
 #include <QSet>
 
 namespace pantrio
@@ -30,6 +31,10 @@ class RecordSetModel : public QAbstractTableModel
     // Rows whose key (the field keyField) is in keys show as ticked in the
     // first column, the others as unticked; an empty set shows no ticks.
     void setTicked(const QSet<qint64> &keys, const QString &keyField);
+    // A note shown after the value of noteField, for rows whose key is in
+    // notes ("Onions — for Chili, Tacos"); what is edited stays the value.
+    void setNotes(const QHash<qint64, QString> &notes, const QString &keyField,
+                  const QString &noteField);
     // The record set's field behind a column.
     int fieldOf(int column) const;
 
@@ -52,6 +57,8 @@ class RecordSetModel : public QAbstractTableModel
     QString m_emptyText;
     QSet<qint64> m_ticked;
     QString m_tickKey;
+    QHash<qint64, QString> m_notes;
+    QString m_noteKey, m_noteField;
     QList<QMetaObject::Connection> m_links;
 };
 

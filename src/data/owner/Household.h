@@ -35,6 +35,7 @@ class Household : public QObject
         StoresAndAisles = 0x08,
         Appearance = 0x10,
         Replaced = 0x20, // the whole file: reload everything
+        Meals = 0x40,    // meals, their ingredients, purchases and usual choices
     };
     Q_DECLARE_FLAGS(Changes, Change)
     Q_FLAG(Changes)

@@ -2,6 +2,8 @@
 
 #include "data/shopping/Amount.h"
 
+#include <QHash>
+
 #include <algorithm>
 
 namespace pantrio::MealPlan
@@ -145,6 +147,30 @@ Preview preview(const QList<Line> &lines, const Meal &meal, int servings)
         p.entries.append({kind, in.item.trimmed(), scaled(in.amount, meal, servings), key});
     }
     return p;
+}
+
+Preview preview(QList<Line> lines, const QList<Planned> &plans)
+{
+    Preview out;
+    QHash<QString, qsizetype> at;
+    QList<QList<Part>> amounts;
+    for (const Planned &p : plans) {
+        const Preview one = preview(lines, p.meal, p.servings);
+        for (const Preview::Entry &e : one.entries) {
+            const Part part{p.meal.id, p.meal.name, e.amount, e.item};
+            const auto found = at.constFind(e.key);
+            if (found == at.cend()) {
+                at.insert(e.key, out.entries.size());
+                out.entries.append(e);
+                amounts.append({part});
+                continue;
+            }
+            amounts[*found].append(part);
+            out.entries[*found].amount = mealsQuantity(amounts.at(*found));
+        }
+        lines = add(lines, p.meal, p.servings);
+    }
+    return out;
 }
 
 } // namespace pantrio::MealPlan

@@ -66,5 +66,12 @@ struct Preview {
     QList<Entry> entries;
 };
 Preview preview(const QList<Line> &lines, const Meal &meal, int servings);
+// The same for several meals added one after another: an item once, with
+// what all of them put there.
+struct Planned {
+    Meal meal;
+    int servings = 0;
+};
+Preview preview(QList<Line> lines, const QList<Planned> &plans);
 
 } // namespace pantrio::MealPlan

@@ -1,6 +1,8 @@
 #include "data/shopping/Meals.h"
 
 #include "data/access/Connection.h"
+#include "data/formats/Csv.h"
+#include "data/safety/SafeFile.h"
 #include "data/shopping/Amount.h"
 
 #include <QHash>
@@ -281,10 +283,20 @@ bool mealsOnList(Connection &c, QVector<Row> *out, QString *error)
 
 bool forTexts(Connection &c, QHash<qint64, QString> *out, QString *error)
 {
+    out->clear();
+    bool meals = false;
+    if (!hasTable(c, "MealParts", &meals, error))
+        return false;
+    Connection::Rows any;
+    if (!meals)
+        return true; // a file of before meals
+    if (!c.select(QStringLiteral("SELECT 1 FROM MealParts LIMIT 1"), &any, error))
+        return false;
     QList<MealPlan::Line> all;
+    if (any.rows.isEmpty())
+        return true;
     if (!lines(c, &all, error))
         return false;
-    out->clear();
     for (const MealPlan::Line &l : std::as_const(all)) {
         if (l.parts.isEmpty())
             continue;
@@ -324,6 +336,283 @@ bool history(Connection &c, QHash<QString, QList<QDate>> *out, QString *error)
             it = folded.insert(item, foldName(item));
         (*out)[*it].append(QDate::fromString(r.value(1).toString(), Qt::ISODate));
     }
+    return true;
+}
+
+bool choices(Connection &c, Usual::Choices *out, QString *error)
+{
+    Connection::Rows rows;
+    if (!c.select(QStringLiteral("SELECT ItemKey, Stopped, Always, QuietUntil FROM UsualChoices"),
+                  &rows, error))
+        return false;
+    *out = {};
+    for (const auto &r : std::as_const(rows.rows)) {
+        const QString key = r.value(0).toString();
+        if (r.value(1).toInt())
+            out->stopped.insert(key);
+        if (r.value(2).toInt())
+            out->always.insert(key);
+        const QDate until = QDate::fromString(r.value(3).toString(), Qt::ISODate);
+        if (until.isValid())
+            out->notUntil.insert(key, until);
+    }
+    return true;
+}
+
+bool setChoice(Connection &c, const QString &key, Choice choice, const QDate &until, QString *error)
+{
+    if (key.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("The item has no name.");
+        return false;
+    }
+    switch (choice) {
+    case Choice::Forget:
+        return c.exec(QStringLiteral("DELETE FROM UsualChoices WHERE ItemKey = ?"), {key}, error);
+    case Choice::NotThisTime:
+        return c.exec(QStringLiteral("INSERT INTO UsualChoices (ItemKey, QuietUntil) VALUES (?1, ?2) "
+                                     "ON CONFLICT (ItemKey) DO UPDATE SET QuietUntil = ?2"),
+                      {key, until.toString(Qt::ISODate)}, error);
+    case Choice::StopSuggesting:
+        return c.exec(QStringLiteral("INSERT INTO UsualChoices (ItemKey, Stopped) VALUES (?1, 1) ON "
+                                     "CONFLICT (ItemKey) DO UPDATE SET Stopped = 1, Always = 0"),
+                      {key}, error);
+    case Choice::AlwaysHave:
+        return c.exec(QStringLiteral("INSERT INTO UsualChoices (ItemKey, Always) VALUES (?1, 1) ON "
+                                     "CONFLICT (ItemKey) DO UPDATE SET Always = 1, Stopped = 0, "
+                                     "QuietUntil = NULL"),
+                      {key}, error);
+    }
+    return false;
+}
+
+bool due(Connection &c, const QDate &today, QList<Due> *out, QString *error)
+{
+    QHash<QString, QList<QDate>> bought;
+    Usual::Choices said;
+    Connection::Rows onList, last;
+    if (!history(c, &bought, error) || !choices(c, &said, error) ||
+        !c.select(QStringLiteral("SELECT Item FROM Selected"), &onList, error) ||
+        !c.select(QStringLiteral("SELECT p.Item, v.Category, v.Aisle FROM Purchases p LEFT JOIN "
+                                 "Vendora v ON v.ID = (SELECT MIN(ID) FROM Vendora WHERE Item = "
+                                 "p.Item) ORDER BY p.Bought, p.ID"),
+                  &last, error))
+        return false;
+    QSet<QString> listed;
+    for (const auto &r : std::as_const(onList.rows))
+        listed.insert(foldName(r.value(0).toString()));
+    QHash<QString, Due> named; // each key as last bought
+    for (const auto &r : std::as_const(last.rows)) {
+        Due d;
+        d.item = r.value(0).toString();
+        d.category = r.value(1).toString();
+        d.aisle = r.value(2).toString();
+        named.insert(foldName(d.item), d);
+    }
+    out->clear();
+    QList<qsizetype> unnamed;
+    for (const Usual::Suggestion &s : Usual::due(bought, today, listed, said)) {
+        Due d = named.value(s.key);
+        d.suggestion = s;
+        if (d.item.isEmpty())
+            unnamed << out->size();
+        out->append(d);
+    }
+    if (unnamed.isEmpty())
+        return true;
+    // Marked "always have" and never bought: named as the catalogue names it.
+    QList<RecipeMatch::Item> items;
+    if (!catalogue(c, &items, error))
+        return false;
+    QHash<QString, const RecipeMatch::Item *> byKey;
+    for (const RecipeMatch::Item &i : std::as_const(items))
+        byKey.insert(foldName(i.name), &i);
+    for (qsizetype at : std::as_const(unnamed)) {
+        Due &d = (*out)[at];
+        if (const RecipeMatch::Item *i = byKey.value(d.suggestion.key)) {
+            d.item = i->name;
+            d.category = i->category;
+            d.aisle = i->aisle;
+        } else {
+            d.item = d.suggestion.key;
+        }
+    }
+    return true;
+}
+
+bool addLine(Connection &c, const QString &item, const QString &category, const QString &aisle,
+             const QString &quantity, QString *error)
+{
+    auto orNull = [](const QString &s) { return s.isEmpty() ? QVariant() : QVariant(s); };
+    return c.exec(QStringLiteral("INSERT INTO Selected (Item, Category, Aisle, Quantity) VALUES "
+                                 "(?, ?, ?, ?)"),
+                  {item, orNull(category), orNull(aisle), quantity}, error);
+}
+
+bool catalogue(Connection &c, QList<RecipeMatch::Item> *out, QString *error)
+{
+    Connection::Rows rows;
+    if (!c.select(QStringLiteral("SELECT Item, Category, Aisle FROM Vendora WHERE Item IS NOT NULL "
+                                 "AND Item <> '' ORDER BY ID"),
+                  &rows, error))
+        return false;
+    out->clear();
+    out->reserve(rows.rows.size());
+    for (const auto &r : std::as_const(rows.rows))
+        out->append({r.value(0).toString(), r.value(1).toString(), r.value(2).toString()});
+    return true;
+}
+
+bool categories(Connection &c, QStringList *out, QString *error)
+{
+    Connection::Rows rows;
+    if (!c.select(QStringLiteral("SELECT DISTINCT Category FROM Vendora WHERE Category IS NOT NULL "
+                                 "AND Category <> '' ORDER BY Category COLLATE NOCASE"),
+                  &rows, error))
+        return false;
+    out->clear();
+    for (const auto &r : std::as_const(rows.rows))
+        out->append(r.value(0).toString());
+    return true;
+}
+
+bool addToCatalogue(Connection &c, const QString &item, const QString &category, QString *error)
+{
+    if (item.trimmed().isEmpty()) {
+        if (error)
+            *error = QStringLiteral("An item needs a name.");
+        return false;
+    }
+    return c.exec(QStringLiteral("INSERT INTO Vendora (Item, Category, Aisle) VALUES (?, ?, NULL)"),
+                  {item.trimmed(), category.trimmed().isEmpty() ? QVariant() : QVariant(category.trimmed())},
+                  error);
+}
+
+namespace
+{
+const QStringList kCsvHeader = {QStringLiteral("Meal"),     QStringLiteral("Serves"),
+                                QStringLiteral("Meal Note"), QStringLiteral("Item"),
+                                QStringLiteral("Category"), QStringLiteral("Aisle"),
+                                QStringLiteral("Amount"),   QStringLiteral("Note")};
+
+bool sameMeal(const Imported &a, const Row &b, const QVector<Ingredient> &bIn)
+{
+    if (a.meal.name.trimmed() != b.name || a.meal.serves != b.serves ||
+        a.meal.note.trimmed() != b.note || a.ingredients.size() != bIn.size())
+        return false;
+    for (qsizetype i = 0; i < bIn.size(); ++i) {
+        const Ingredient &x = a.ingredients.at(i), &y = bIn.at(i);
+        if (x.item.trimmed() != y.item || x.category.trimmed() != y.category ||
+            x.aisle.trimmed() != y.aisle || x.amount.trimmed() != y.amount ||
+            x.note.trimmed() != y.note)
+            return false;
+    }
+    return true;
+}
+} // namespace
+
+QByteArray toCsv(const QVector<Row> &meals, const QHash<qint64, QVector<Ingredient>> &ingredients)
+{
+    QByteArray data = Csv::line(kCsvHeader);
+    for (const Row &m : meals) {
+        const QStringList meal = {m.name, QString::number(m.serves), m.note};
+        const QVector<Ingredient> in = ingredients.value(m.id);
+        if (in.isEmpty())
+            data += Csv::line(meal + QStringList{QString(), QString(), QString(), QString(), QString()});
+        for (const Ingredient &i : in)
+            data += Csv::line(meal + QStringList{i.item, i.category, i.aisle, i.amount, i.note});
+    }
+    return data;
+}
+
+bool exportCsv(Connection &c, const QString &path, int *count, QString *error)
+{
+    QVector<Row> meals;
+    if (!list(c, &meals, error))
+        return false;
+    QHash<qint64, QVector<Ingredient>> all;
+    int rows = 0;
+    for (const Row &m : std::as_const(meals)) {
+        if (!ingredients(c, m.id, &all[m.id], error))
+            return false;
+        rows += std::max(1, int(all[m.id].size()));
+    }
+    if (!SafeFile::write(path, toCsv(meals, all), error))
+        return false;
+    if (count)
+        *count = rows;
+    return true;
+}
+
+bool readCsv(const Csv::Table &table, QVector<Imported> *out, QString *error)
+{
+    QVector<int> col;
+    if (!Csv::columns(table, kCsvHeader, &col, error))
+        return false;
+    out->clear();
+    // Rows of one meal follow each other; a meal's name starts the next.
+    for (qsizetype r = 0; r < table.rows.size(); ++r) {
+        const QStringList &row = table.rows.at(r);
+        auto field = [&](int i) { return Csv::unprotect(row.at(col.at(i))).trimmed(); };
+        const QString name = field(0);
+        if (name.isEmpty()) {
+            if (error)
+                *error = QStringLiteral("line %1: a row without the meal's name.").arg(table.lines.value(r));
+            return false;
+        }
+        bool ok = true;
+        const int serves = field(1).isEmpty() ? 0 : field(1).toInt(&ok);
+        if (!ok || serves < 0 || serves > 10000) {
+            if (error)
+                *error = QStringLiteral("line %1: \"%2\" is not a number of servings.")
+                             .arg(table.lines.value(r))
+                             .arg(field(1));
+            return false;
+        }
+        if (out->isEmpty() || out->last().meal.name != name || out->last().meal.serves != serves ||
+            out->last().meal.note != field(2))
+            out->append(Imported{Row{0, name, serves, field(2)}, {}});
+        if (!field(3).isEmpty())
+            out->last().ingredients.append({field(3), field(4), field(5), field(6), field(7)});
+    }
+    return true;
+}
+
+bool importMeals(Connection &c, const QVector<Imported> &meals, int *added, int *same, QString *error)
+{
+    QVector<Row> held;
+    if (!list(c, &held, error))
+        return false;
+    int a = 0, s = 0;
+    for (const Imported &m : meals) {
+        bool there = false;
+        for (const Row &h : std::as_const(held)) {
+            if (h.name != m.meal.name.trimmed())
+                continue;
+            QVector<Ingredient> in;
+            if (!ingredients(c, h.id, &in, error))
+                return false;
+            if ((there = sameMeal(m, h, in)))
+                break;
+        }
+        if (there) {
+            ++s;
+            continue;
+        }
+        qint64 id = 0;
+        Row row = m.meal;
+        if (!add(c, row.name, &id, error))
+            return false;
+        row.id = id;
+        if (!update(c, row, error) || !setIngredients(c, id, m.ingredients, error))
+            return false;
+        held.append(row);
+        ++a;
+    }
+    if (added)
+        *added = a;
+    if (same)
+        *same = s;
     return true;
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "data/formats/Csv.h"
 #include "data/shopping/MealPlan.h"
+#include "data/shopping/RecipeMatch.h"
+#include "data/shopping/Usual.h"
 
 #include <QDate>
 #include <QVector>
@@ -60,6 +63,40 @@ bool forTexts(Connection &c, QHash<qint64, QString> *out, QString *error);
 bool recordTickedAsBought(Connection &c, const QDate &day, QString *error);
 // Each item's purchase days, by folded name.
 bool history(Connection &c, QHash<QString, QList<QDate>> *out, QString *error);
+
+// What the household said about its usual items, by folded name.
+bool choices(Connection &c, Usual::Choices *out, QString *error);
+enum class Choice { NotThisTime, StopSuggesting, AlwaysHave, Forget };
+// Forget: the item back to being suggested by its rhythm alone.
+bool setChoice(Connection &c, const QString &key, Choice choice, const QDate &until, QString *error);
+struct Due {
+    Usual::Suggestion suggestion;
+    QString item, category, aisle; // as last bought, or as the catalogue names it
+};
+// The items due today, never one on the list.
+bool due(Connection &c, const QDate &today, QList<Due> *out, QString *error);
+// An item put on the list with its quantity (one step of its own).
+bool addLine(Connection &c, const QString &item, const QString &category, const QString &aisle,
+             const QString &quantity, QString *error);
+
+// The catalogue as pasted recipes are matched against, and its categories.
+bool catalogue(Connection &c, QList<RecipeMatch::Item> *out, QString *error);
+bool categories(Connection &c, QStringList *out, QString *error);
+bool addToCatalogue(Connection &c, const QString &item, const QString &category, QString *error);
+
+// Meals as a CSV file: one row per ingredient ("Meal", "Serves", "Meal Note",
+// "Item", "Category", "Aisle", "Amount", "Note"), a meal without any as one
+// row; *count gets the rows written.
+QByteArray toCsv(const QVector<Row> &meals, const QHash<qint64, QVector<Ingredient>> &ingredients);
+bool exportCsv(Connection &c, const QString &path, int *count, QString *error);
+struct Imported {
+    Row meal;
+    QVector<Ingredient> ingredients;
+};
+bool readCsv(const Csv::Table &table, QVector<Imported> *out, QString *error);
+// Adds the meals the file does not hold already (the same name and
+// ingredients); *added and *same count each kind.
+bool importMeals(Connection &c, const QVector<Imported> &meals, int *added, int *same, QString *error);
 
 // Parts and marks of lines no longer on the list, once the history is gone.
 bool tidy(Connection &c, QString *error);

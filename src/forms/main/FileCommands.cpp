@@ -7,6 +7,7 @@
 #include "data/text/Plural.h"
 #include "data/safety/SafeFile.h"
 #include "data/owner/Household.h"
+#include "data/shopping/Meals.h"
 #include "data/shopping/Stores.h"
 #include "uibase/Dialogs.h"
 
@@ -310,6 +311,42 @@ void exportStoreAisles(QWidget *parent, Household &file)
         return void(Dialogs::notify(parent, QStringLiteral("This file has no stores yet.")));
     exportTo(parent, file, QStringLiteral("Export Store Aisles"),
              QStringLiteral("Store Aisles.csv"), &Stores::exportAisles);
+}
+
+void importMeals(QWidget *parent, Household &file)
+{
+    if (!mayWrite(parent, file))
+        return;
+    if (!file.hasMeals())
+        return void(Dialogs::notify(parent, QStringLiteral("This file has no meals, and Pantrio can "
+                                                           "only read it.")));
+    QString path, error;
+    Csv::Table table;
+    if (!chooseCsv(parent, QStringLiteral("Import Meals"), QStringLiteral("nothing was added."),
+                   &path, &table))
+        return;
+    QVector<Meals::Imported> meals;
+    if (!Meals::readCsv(table, &meals, &error))
+        return void(Dialogs::notify(parent, QStringLiteral("%1 cannot be imported; nothing was "
+                                                           "added.\n\n%2").arg(native(path), error)));
+    int added = 0, same = 0;
+    if (!file.change(QStringLiteral("Import Meals"), Household::Meals,
+                     [&](QString *e) { return Meals::importMeals(file.connection(), meals, &added, &same, e); },
+                     &error))
+        return void(Dialogs::notify(parent, QStringLiteral("%1 cannot be imported; nothing was "
+                                                           "added.\n\n%2").arg(native(path), error)));
+    QStringList said = {plural(QT_TRANSLATE_N_NOOP("Pantrio", "%n meal(s) added."), added)};
+    if (same)
+        said << plural(QT_TRANSLATE_N_NOOP("Pantrio", "%n meal(s) were here already and were left as they are."), same);
+    Dialogs::notify(parent, said.join(QLatin1Char(' ')));
+}
+
+void exportMeals(QWidget *parent, Household &file)
+{
+    if (!file.hasMeals())
+        return void(Dialogs::notify(parent, QStringLiteral("This file has no meals yet.")));
+    exportTo(parent, file, QStringLiteral("Export Meals"), QStringLiteral("Meals.csv"),
+             &Meals::exportCsv);
 }
 
 } // namespace pantrio::FileCommands

@@ -24,6 +24,9 @@ void exportShoppingList(QWidget *parent, Household &file);
 // Each store's own aisles (Store, Item, Category, Aisle): all rows or none.
 void importStoreAisles(QWidget *parent, Household &file);
 void exportStoreAisles(QWidget *parent, Household &file);
+// Meals with their ingredients; a meal the file holds already is not added twice.
+void importMeals(QWidget *parent, Household &file);
+void exportMeals(QWidget *parent, Household &file);
 
 } // namespace FileCommands
 } // namespace pantrio

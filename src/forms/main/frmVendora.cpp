@@ -134,11 +134,13 @@ bool frmVendora::storeTyping()
 void frmVendora::showTicks()
 {
     QSet<qint64> ticked;
+    QHash<qint64, QString> meals; // what each line is for
     QString error;
-    if (m_file && m_file->hasSharing() &&
-        !ShareStore::tickedLines(m_file->connection(), &ticked, &error))
+    if (m_file && ((m_file->hasSharing() && !ShareStore::tickedLines(m_file->connection(), &ticked, &error)) ||
+                   (m_file->hasMeals() && !Meals::forTexts(m_file->connection(), &meals, &error))))
         return showError(error);
     m_listModel->setTicked(ticked, QStringLiteral("ID"));
+    m_listModel->setNotes(meals, QStringLiteral("ID"), QStringLiteral("Item"));
 }
 
 void frmVendora::mnuRemoveTicked_Click()

@@ -61,6 +61,10 @@ class frmVendora : public QMainWindow
     void cmdDelCat_Click();
     void mnuAdd_Click();
     void mnuStores_Click() { emit storesRequested(); }
+    void mnuMeals_Click() { emit mealsRequested(false); }
+    void mnuUsual_Click() { emit mealsRequested(true); }
+    void mnuImportMeals_Click();
+    void mnuExportMeals_Click();
     void mnuImportStores_Click();
     void mnuExportStores_Click();
     void mnuAislePrintStore_Click();
@@ -98,6 +102,8 @@ class frmVendora : public QMainWindow
     void editorRequested();
     // "Stores…" was chosen.
     void storesRequested();
+    // "Meals…" or "Usually Bought…" was chosen.
+    void mealsRequested(bool usual);
     // "Share List on Home Network…" was chosen.
     void shareRequested();
     // The Exit button: the program ends at once.

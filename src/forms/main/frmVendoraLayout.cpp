@@ -141,8 +141,10 @@ void frmVendora::buildMenus()
         {"mnuExportPhone", "Export List for Phone…"}, {"mnuShowQr", "Show List as QR Code…"},
         {"mnuCopyText", "Copy List as Text"}, {"mnuShare", "Share List on Home Network…"},
         {nullptr, nullptr},
-        {"mnuImportStores", "Import Store Aisles…"}, {"mnuExportStores", "Export Store Aisles…"}});
-    a.insert(addMenu(this, nullptr, nullptr, {{"mnuAdd", "Add"}, {"mnuStores", "Stores…"}}));
+        {"mnuImportStores", "Import Store Aisles…"}, {"mnuExportStores", "Export Store Aisles…"},
+        {"mnuImportMeals", "Import Meals…"}, {"mnuExportMeals", "Export Meals…"}});
+    a.insert(addMenu(this, nullptr, nullptr, {{"mnuAdd", "Add"}, {"mnuStores", "Stores…"},
+                                              {"mnuMeals", "Meals…"}, {"mnuUsual", "Usually Bought…"}}));
     a.insert(addMenu(this, "mnuOpt", "Options", {
         {"mnuFont", "Font"}, {"mnuBackColor", "Back Color"},
         {"mnuFontColor", "Font && Form Color"}}));
@@ -170,6 +172,10 @@ void frmVendora::buildMenus()
         {"mnuStores", &frmVendora::mnuStores_Click},
         {"mnuImportStores", &frmVendora::mnuImportStores_Click},
         {"mnuExportStores", &frmVendora::mnuExportStores_Click},
+        {"mnuMeals", &frmVendora::mnuMeals_Click},
+        {"mnuUsual", &frmVendora::mnuUsual_Click},
+        {"mnuImportMeals", &frmVendora::mnuImportMeals_Click},
+        {"mnuExportMeals", &frmVendora::mnuExportMeals_Click},
         {"mnuAislePrintStore", &frmVendora::mnuAislePrintStore_Click},
         {"mnuFont", &frmVendora::mnuFont_Click},
         {"mnuBackColor", &frmVendora::mnuBackColor_Click},
@@ -199,7 +205,7 @@ void frmVendora::setReadOnly(const QString &reason)
     grdList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grdList->setAccessibleDescription(why);
     for (const char *name :
-         {"mnuAdd", "mnuStores", "mnuRestore", "mnuImport", "mnuImportStores", "mnuRemoveTicked", "mnuFont",
+         {"mnuAdd", "mnuStores", "mnuRestore", "mnuImport", "mnuImportStores", "mnuImportMeals", "mnuRemoveTicked", "mnuFont",
           "mnuBackColor", "mnuFontColor"}) {
         if (QAction *a = findChild<QAction *>(QLatin1String(name))) {
             a->setEnabled(false);

@@ -82,6 +82,16 @@ void frmVendora::mnuExportStores_Click()
     FileCommands::exportStoreAisles(this, *m_file);
 }
 
+void frmVendora::mnuImportMeals_Click()
+{
+    FileCommands::importMeals(this, *m_file);
+}
+
+void frmVendora::mnuExportMeals_Click()
+{
+    FileCommands::exportMeals(this, *m_file);
+}
+
 void frmVendora::mnuAislePrintStore_Click()
 {
     if (!storeTyping())

@@ -4,6 +4,7 @@
 
 #include "data/models/StoreAisleModel.h"
 #include "uibase/ControlTable.h"
+#include "uibase/FormParts.h"
 #include "uibase/LongText.h"
 
 #include <QCheckBox>
@@ -22,31 +23,7 @@
 namespace pantrio
 {
 
-namespace
-{
-template <typename W> W *named(W *w, const char *name, const QString &accessibleName = {})
-{
-    w->setObjectName(QLatin1String(name));
-    if (!accessibleName.isEmpty())
-        w->setAccessibleName(accessibleName);
-    return w;
-}
-
-QPushButton *button(const char *name, const QString &caption)
-{
-    return named(new QPushButton(caption), name);
-}
-
-QLabel *heading(const QString &text, QWidget *buddy)
-{
-    auto *l = new QLabel(text);
-    l->setBuddy(buddy);
-    QFont f = l->font();
-    f.setBold(true);
-    l->setFont(f);
-    return l;
-}
-} // namespace
+using namespace FormParts;
 
 void frmStores::buildControls()
 {
