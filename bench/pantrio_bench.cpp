@@ -19,7 +19,13 @@
 #include "data/access/Schema.h"
 #include "data/owner/Household.h"
 #include "network/ShareService.h"
+#include "data/shopping/Amount.h"
+#include "data/shopping/MealPlan.h"
+#include "data/shopping/Meals.h"
+#include "data/shopping/RecipeMatch.h"
 #include "data/shopping/Stores.h"
+#include "data/shopping/Usual.h"
+#include "forms/meals/frmMeals.h"
 #include "data/formats/TakeAlong.h"
 #include "forms/editor/frmAdding.h"
 #include "forms/main/CatalogueView.h"
@@ -354,6 +360,219 @@ frmVendora *startMain()
 {
     Module1::Main();
     return Module1::frmVendoraIfLoaded();
+}
+
+// 1,000 meals of 15 ingredients from the catalogue and ten years of a
+// household's purchases (about 50,000), written raw.
+void makeMeals(Raw &raw, int size)
+{
+    raw.exec("BEGIN");
+    sqlite3_stmt *meal = nullptr, *part = nullptr, *bought = nullptr;
+    sqlite3_prepare_v2(raw.db, "INSERT INTO Meals (Name, Serves) VALUES (?, 4)", -1, &meal, nullptr);
+    sqlite3_prepare_v2(raw.db, "INSERT INTO MealItems (MealID, Position, Item, Category, Aisle, "
+                       "Amount) SELECT ?, ?, Item, Category, Aisle, ? FROM Vendora WHERE ID = ?",
+                       -1, &part, nullptr);
+    const char *const amounts[] = {"200 g", "2", "1 tbsp", "500 ml", "1 tin", "a pinch", "1.5 kg"};
+    for (int m = 0; m < 1000; ++m) {
+        const std::string name = "Meal " + std::to_string(m);
+        sqlite3_bind_text(meal, 1, name.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_step(meal);
+        sqlite3_reset(meal);
+        const sqlite3_int64 id = sqlite3_last_insert_rowid(raw.db);
+        for (int i = 0; i < 15; ++i) {
+            sqlite3_bind_int64(part, 1, id);
+            sqlite3_bind_int(part, 2, i);
+            sqlite3_bind_text(part, 3, amounts[(m + i) % 7], -1, SQLITE_STATIC);
+            sqlite3_bind_int64(part, 4, 1 + (sqlite3_int64(m) * 15 + i) * 7919 % size);
+            sqlite3_step(part);
+            sqlite3_reset(part);
+        }
+    }
+    sqlite3_prepare_v2(raw.db, "INSERT INTO Purchases (Item, Bought, Amount) SELECT Item, ?, '1' "
+                       "FROM Vendora WHERE ID = ?", -1, &bought, nullptr);
+    const QDate today = QDate::currentDate();
+    for (int k = 0; k < 200; ++k)
+        for (int day = 3650 - k % 11; day > 0; day -= 2 + k % 28) {
+            const QByteArray date = today.addDays(-day).toString(Qt::ISODate).toLatin1();
+            sqlite3_bind_text(bought, 1, date.constData(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_int64(bought, 2, 1 + sqlite3_int64(k) * 31 % size);
+            sqlite3_step(bought);
+            sqlite3_reset(bought);
+        }
+    for (sqlite3_stmt *st : {meal, part, bought})
+        sqlite3_finalize(st);
+    raw.exec("COMMIT");
+}
+
+// Each purchase's item folded once per name, as the raw rhythm needs it.
+QHash<QString, QList<QDate>> rawHistory(Raw &raw)
+{
+    sqlite3_stmt *st = nullptr;
+    sqlite3_prepare_v2(raw.db, "SELECT Item, Bought FROM Purchases", -1, &st, nullptr);
+    QHash<QString, QList<QDate>> made;
+    QHash<QString, QString> folded;
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        const QString item = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
+        auto it = folded.find(item);
+        if (it == folded.end())
+            it = folded.insert(item, foldName(item));
+        made[*it].append(QDate::fromString(
+            QString::fromLatin1(reinterpret_cast<const char *>(sqlite3_column_text(st, 1))), Qt::ISODate));
+    }
+    sqlite3_finalize(st);
+    return made;
+}
+
+QList<RecipeMatch::Item> rawCatalogue(Raw &raw)
+{
+    sqlite3_stmt *st = nullptr;
+    sqlite3_prepare_v2(raw.db, "SELECT Item, Category, Aisle FROM Vendora WHERE Item IS NOT NULL "
+                       "AND Item <> '' ORDER BY ID", -1, &st, nullptr);
+    QList<RecipeMatch::Item> made;
+    auto text = [st](int i) {
+        return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, i)));
+    };
+    while (sqlite3_step(st) == SQLITE_ROW)
+        made.append({text(0), text(1), text(2)});
+    sqlite3_finalize(st);
+    return made;
+}
+
+void meals(int size, Raw &raw)
+{
+    makeMeals(raw, size);
+    Household &file = Module1::household();
+    // The window: the meals, the catalogue to pick from, the first meal, what is due.
+    row(QStringLiteral("meals: window opened (1,000 meals, 50,000 purchases)"), size, timeIt([&] {
+            frmMeals w;
+            w.load(file);
+            w.show();
+            QCoreApplication::processEvents();
+        }),
+        timeIt([&] {
+            raw.read("SELECT ID, Name, Serves, Note FROM Meals ORDER BY Name COLLATE NOCASE, ID");
+            raw.read("SELECT DISTINCT Category FROM Vendora");
+            rawCatalogue(raw);
+            raw.read("SELECT Item, Category, Aisle, Amount, Note FROM MealItems WHERE MealID = 1");
+            Usual::due(rawHistory(raw), QDate::currentDate(), {}, {});
+        }));
+    // A recipe of 40 lines: half named as the catalogue names them, half not.
+    QString recipe;
+    QList<RecipeMatch::Item> names = rawCatalogue(raw);
+    for (int i = 0; i < 40; ++i)
+        recipe += QStringLiteral("%1 g %2, chopped\n")
+                      .arg(100 + i)
+                      .arg(i % 2 ? names.at(i * 97 % names.size()).name
+                                 : names.at(i * 97 % names.size()).name.section(' ', 1, 2));
+    row(QStringLiteral("meals: a recipe of 40 lines pasted and matched"), size, timeIt([&] {
+            QList<RecipeMatch::Item> items;
+            Meals::catalogue(file.connection(), &items, nullptr);
+            RecipeMatch(items).match(recipe);
+        }),
+        timeIt([&] {
+            // Exact names only: each name folded into a table, each line looked up.
+            QHash<QString, int> byKey;
+            const QList<RecipeMatch::Item> items = rawCatalogue(raw);
+            for (int i = 0; i < items.size(); ++i)
+                byKey.insert(foldName(items.at(i).name), i);
+            for (const QString &line : recipe.split('\n'))
+                byKey.value(foldName(parseIngredientLine(line).name), -1);
+        }));
+    // Seven meals onto a 200-line list, one step of the history; raw, the same
+    // lines read, planned and written in one transaction.
+    QVector<Meals::Plan> seven;
+    for (int m = 1; m <= 7; ++m)
+        seven << Meals::Plan{m * 100, 6};
+    auto reset = [&] {
+        raw.exec("DELETE FROM MealParts; DELETE FROM MealLines");
+        setList(Module1::strConnect(), 200);
+    };
+    setList(Module1::strConnect(), 200);
+    const double ours = timeIt(
+        [&] {
+            file.change(QStringLiteral("Add Meals"), Household::List | Household::Meals,
+                        [&](QString *e) { return Meals::addToList(file.connection(), seven, {}, e); },
+                        nullptr);
+        },
+        g_runs, reset);
+    const double rawAdd = timeIt(
+        [&] {
+            QList<MealPlan::Line> lines;
+            sqlite3_stmt *st = nullptr;
+            sqlite3_prepare_v2(raw.db, "SELECT ID, Item, Category, Aisle, Quantity FROM Selected",
+                               -1, &st, nullptr);
+            auto text = [&st](int i) {
+                return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, i)));
+            };
+            while (sqlite3_step(st) == SQLITE_ROW) {
+                MealPlan::Line l;
+                l.id = sqlite3_column_int64(st, 0);
+                l.item = text(1);
+                l.quantity = text(4);
+                lines << l;
+            }
+            sqlite3_finalize(st);
+            const qsizetype before = lines.size();
+            for (const Meals::Plan &p : std::as_const(seven)) {
+                MealPlan::Meal meal;
+                meal.id = p.meal;
+                meal.serves = 4;
+                sqlite3_prepare_v2(raw.db, "SELECT Item, Category, Aisle, Amount FROM MealItems WHERE "
+                                   "MealID = ? ORDER BY Position", -1, &st, nullptr);
+                sqlite3_bind_int64(st, 1, p.meal);
+                while (sqlite3_step(st) == SQLITE_ROW)
+                    meal.ingredients.append({text(0), text(1), text(2), text(3)});
+                sqlite3_finalize(st);
+                lines = MealPlan::add(lines, meal, p.servings);
+            }
+            raw.exec("BEGIN IMMEDIATE");
+            sqlite3_stmt *line = nullptr, *part = nullptr;
+            sqlite3_prepare_v2(raw.db, "INSERT INTO Selected (Item, Category, Aisle, Quantity) VALUES "
+                               "(?, ?, ?, ?)", -1, &line, nullptr);
+            sqlite3_prepare_v2(raw.db, "INSERT INTO MealParts (LineID, Seq, MealID, MealName, Item, "
+                               "Amount) VALUES (?, ?, ?, ?, ?, ?)", -1, &part, nullptr);
+            for (qsizetype i = before; i < lines.size(); ++i) {
+                const MealPlan::Line &l = lines.at(i);
+                const QByteArray fields[] = {l.item.toUtf8(), l.category.toUtf8(), l.aisle.toUtf8(),
+                                             l.quantity.toUtf8()};
+                for (int f = 0; f < 4; ++f)
+                    sqlite3_bind_text(line, f + 1, fields[f].constData(), -1, SQLITE_TRANSIENT);
+                sqlite3_step(line);
+                sqlite3_reset(line);
+                const sqlite3_int64 id = sqlite3_last_insert_rowid(raw.db);
+                for (qsizetype n = 0; n < l.parts.size(); ++n) {
+                    const MealPlan::Part &p = l.parts.at(n);
+                    const QByteArray t[] = {p.mealName.toUtf8(), p.item.toUtf8(), p.amount.toUtf8()};
+                    sqlite3_bind_int64(part, 1, id);
+                    sqlite3_bind_int64(part, 2, n);
+                    sqlite3_bind_int64(part, 3, p.meal);
+                    for (int f = 0; f < 3; ++f)
+                        sqlite3_bind_text(part, f + 4, t[f].constData(), -1, SQLITE_TRANSIENT);
+                    sqlite3_step(part);
+                    sqlite3_reset(part);
+                }
+            }
+            sqlite3_finalize(line);
+            sqlite3_finalize(part);
+            raw.exec("COMMIT");
+        },
+        g_runs, reset);
+    row(QStringLiteral("meals: seven added to a 200-line list"), size, ours, rawAdd);
+    reset();
+    row(QStringLiteral("meals: suggestions computed (50,000 purchases)"), size, timeIt([&] {
+            QList<Meals::Due> due;
+            Meals::due(file.connection(), QDate::currentDate(), &due, nullptr);
+        }),
+        timeIt([&] {
+            QSet<QString> listed;
+            sqlite3_stmt *st = nullptr;
+            sqlite3_prepare_v2(raw.db, "SELECT Item FROM Selected", -1, &st, nullptr);
+            while (sqlite3_step(st) == SQLITE_ROW)
+                listed.insert(foldName(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)))));
+            sqlite3_finalize(st);
+            Usual::due(rawHistory(raw), QDate::currentDate(), listed, {});
+        }));
+    row(QStringLiteral("peak memory MiB, with meals and purchases"), size, peakKiB() / 1024.0, 0);
 }
 
 void one(int size)
@@ -1050,6 +1269,10 @@ void one(int size)
                 rawUndoImport);
         }
     }
+
+    // 5d. Meals and the usual items.
+    if (wanted("meals"))
+        meals(size, raw);
 
     // 6. The item editor, on the file opened afresh without the main window.
     auto reopen = [] {

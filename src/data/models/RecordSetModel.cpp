@@ -111,14 +111,17 @@ void RecordSetModel::setTicked(const QSet<qint64> &keys, const QString &keyField
 void RecordSetModel::setNotes(const QHash<qint64, QString> &notes, const QString &keyField,
                               const QString &noteField)
 {
-    if (notes == m_notes && keyField == m_noteKey && noteField == m_noteField)
+    if (notes == m_notes && (notes.isEmpty() || (keyField == m_noteKey && noteField == m_noteField)))
         return;
     m_notes = notes;
     m_noteKey = keyField;
     m_noteField = noteField;
-    if (rowCount() > 0)
-        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
-                         {Qt::DisplayRole, Qt::AccessibleTextRole});
+    // Only the noted column: an editor open in another keeps what is typed.
+    for (int c = 0; c < columnCount(); ++c)
+        if (m_rs->fieldNames().value(fieldOf(c)).compare(noteField, Qt::CaseInsensitive) == 0 &&
+            rowCount() > 0)
+            emit dataChanged(index(0, c), index(rowCount() - 1, c),
+                             {Qt::DisplayRole, Qt::AccessibleTextRole});
 }
 
 QVariant RecordSetModel::headerData(int section, Qt::Orientation orientation, int role) const
