@@ -1,5 +1,7 @@
 #include "uibase/UndoCommands.h"
 
+#include <QAbstractButton>
+
 #include "data/owner/Household.h"
 #include "uibase/Dialogs.h"
 
@@ -93,6 +95,18 @@ void addEditMenu(QMainWindow *window, Household &file, QAction *before,
         if (!prepare || prepare())
             redo(window, *f);
     });
+}
+
+void showOnButtons(Household &file, QAbstractButton *undoButton, QAbstractButton *redoButton)
+{
+    const QString why = unavailableReason(file);
+    const UndoHistory &h = file.history();
+    undoButton->setEnabled(why.isEmpty() && h.canUndo());
+    redoButton->setEnabled(why.isEmpty() && h.canRedo());
+    undoButton->setToolTip(!why.isEmpty() ? why : h.canUndo() ? undoLabel(file) : QString());
+    redoButton->setToolTip(!why.isEmpty() ? why : h.canRedo() ? redoLabel(file) : QString());
+    undoButton->setAccessibleDescription(undoButton->toolTip());
+    redoButton->setAccessibleDescription(redoButton->toolTip());
 }
 
 } // namespace pantrio::UndoCommands

@@ -7,6 +7,8 @@ class QString;
 class QMainWindow;
 class QWidget;
 
+class QAbstractButton;
+
 namespace pantrio
 {
 
@@ -32,6 +34,9 @@ QString undoLabel(Household &file);
 QString redoLabel(Household &file);
 // Why the history cannot be used on this file; empty when it can.
 QString unavailableReason(Household &file);
+// A window's own Undo and Redo buttons: enabled as the history allows, each
+// saying (also to a screen reader) what it would do or why it cannot.
+void showOnButtons(Household &file, QAbstractButton *undo, QAbstractButton *redo);
 
 } // namespace UndoCommands
 } // namespace pantrio

@@ -117,14 +117,7 @@ void frmMeals::fileChanged(Household::Changes what, const QObject *)
 
 void frmMeals::showHistory()
 {
-    const QString why = UndoCommands::unavailableReason(*m_file);
-    const UndoHistory &h = m_file->history();
-    cmdUndo->setEnabled(why.isEmpty() && h.canUndo());
-    cmdRedo->setEnabled(why.isEmpty() && h.canRedo());
-    cmdUndo->setToolTip(!why.isEmpty() ? why : h.canUndo() ? UndoCommands::undoLabel(*m_file) : QString());
-    cmdRedo->setToolTip(!why.isEmpty() ? why : h.canRedo() ? UndoCommands::redoLabel(*m_file) : QString());
-    cmdUndo->setAccessibleDescription(cmdUndo->toolTip());
-    cmdRedo->setAccessibleDescription(cmdRedo->toolTip());
+    UndoCommands::showOnButtons(*m_file, cmdUndo, cmdRedo);
 }
 
 void frmMeals::cmdUndo_Click()

@@ -100,14 +100,7 @@ void frmStores::fileChanged(Household::Changes what, const QObject *origin)
 
 void frmStores::showHistory()
 {
-    const QString why = UndoCommands::unavailableReason(*m_file);
-    const UndoHistory &h = m_file->history();
-    cmdUndo->setEnabled(why.isEmpty() && h.canUndo());
-    cmdRedo->setEnabled(why.isEmpty() && h.canRedo());
-    cmdUndo->setToolTip(!why.isEmpty() ? why : h.canUndo() ? UndoCommands::undoLabel(*m_file) : QString());
-    cmdRedo->setToolTip(!why.isEmpty() ? why : h.canRedo() ? UndoCommands::redoLabel(*m_file) : QString());
-    cmdUndo->setAccessibleDescription(cmdUndo->toolTip());
-    cmdRedo->setAccessibleDescription(cmdRedo->toolTip());
+    UndoCommands::showOnButtons(*m_file, cmdUndo, cmdRedo);
 }
 
 void frmStores::cmdUndo_Click()
