@@ -7,8 +7,10 @@
 // purchases over a real-looking year.
 #include "data/shopping/Amount.h"
 #include "data/shopping/MealPlan.h"
+#include "data/shopping/RecipeMatch.h"
 #include "data/shopping/Usual.h"
 #include "data/access/Connection.h"
+#include "data/access/RowStore.h"
 #include "data/owner/Household.h"
 #include "data/shopping/Meals.h"
 #include "data/sharing/ShareStore.h"
@@ -174,6 +176,45 @@ class TstMeals : public QObject
         QCOMPARE(foldName("Glasses"), foldName("glass"));
         QCOMPARE(foldName("Süßkartoffel"), foldName("Suesskartoffel").replace("ue", "u"));
         QVERIFY(foldName("Rice") != foldName("Rye"));
+    }
+
+    // What is offered for a line not named exactly, in a catalogue large
+    // enough that its common words say nothing alone.
+    void closestNamesOffered()
+    {
+        RowStore items(3);
+        auto add = [&items](const QString &name) { items.append({name, QStringLiteral("Food"), QString()}); };
+        const QStringList kinds = {"Fresh", "Sweet", "Red", "Smoked"};
+        for (int i = 0; i < 12000; ++i)
+            add(QStringLiteral("%1 %2 Item %3").arg(kinds.at(i % 4), kinds.at((i / 4) % 4)).arg(i));
+        add("Tomatoes");
+        add("Tomatoes"); // twice in the catalogue, offered once
+        add("Tomato Paste");
+        add("Onions");
+        const RecipeMatch match(items);
+        const QList<RecipeMatch::Line> lines = match.match("2 tomatoe\n400 g Fresh Red\n1 tin tomatos paste\n"
+                                                           "3 large onions, sliced\nFor the sauce:\n\n5 g zzzz");
+        QCOMPARE(lines.size(), 5);
+        auto offered = [&](const RecipeMatch::Line &l) {
+            QStringList out;
+            for (int i : l.closest)
+                out << match.item(i).name;
+            return out;
+        };
+        // A misspelling: the names two edits away, each once.
+        QCOMPARE(lines.at(0).match, -1);
+        QCOMPARE(offered(lines.at(0)), QStringList({"Tomatoes"}));
+        // Two words each in thousands of names: the names with both, fewest edits first.
+        QCOMPARE(lines.at(1).closest.size(), 3);
+        for (const QString &name : offered(lines.at(1)))
+            QVERIFY2(name.startsWith("Fresh Red Item "), qPrintable(name));
+        QCOMPARE(offered(lines.at(1)).first(), QStringLiteral("Fresh Red Item 8"));
+        QCOMPARE(offered(lines.at(2)).first(), QStringLiteral("Tomato Paste"));
+        // "large onions" is not a name: Onions offered, not taken; nothing close to "zzzz".
+        QCOMPARE(lines.at(3).match, -1);
+        QCOMPARE(offered(lines.at(3)).first(), QStringLiteral("Onions"));
+        QVERIFY(lines.at(4).closest.isEmpty());
+        QCOMPARE(lines.at(4).match, -1);
     }
 
     void mealsOntoTheListAndBack()

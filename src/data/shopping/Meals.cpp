@@ -1,11 +1,14 @@
 #include "data/shopping/Meals.h"
 
 #include "data/access/Connection.h"
+#include "data/access/RowStore.h"
 #include "data/formats/Csv.h"
 #include "data/safety/SafeFile.h"
 #include "data/shopping/Amount.h"
 
 #include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
 
 namespace pantrio::Meals
 {
@@ -322,21 +325,50 @@ bool recordTickedAsBought(Connection &c, const QDate &day, QString *error)
                   {day.toString(Qt::ISODate)}, error);
 }
 
-bool history(Connection &c, QHash<QString, QList<QDate>> *out, QString *error)
+namespace
 {
-    Connection::Rows rows;
-    if (!c.select(QStringLiteral("SELECT Item, Bought FROM Purchases"), &rows, error))
+
+// Each item's purchase days by folded name, and the name it was last bought
+// under. Names and days repeat thousands of times in ten years of
+// purchases, so each is folded or parsed once.
+bool readPurchases(Connection &c, QHash<QString, QList<QDate>> *days, QHash<QString, QString> *lastName,
+                   QString *error)
+{
+    RowStore rows;
+    QStringList columns;
+    if (!c.select(QStringLiteral("SELECT Item, Bought FROM Purchases"), {}, &rows, &columns, error))
         return false;
-    out->clear();
-    QHash<QString, QString> folded; // each name folded once
-    for (const auto &r : std::as_const(rows.rows)) {
-        const QString item = r.value(0).toString();
-        auto it = folded.find(item);
-        if (it == folded.end())
-            it = folded.insert(item, foldName(item));
-        (*out)[*it].append(QDate::fromString(r.value(1).toString(), Qt::ISODate));
+    days->clear();
+    QHash<QString, QString> folded;
+    QHash<QString, QDate> parsed;
+    QHash<QString, QString> lastDay;
+    for (int r = 0; r < rows.rowCount(); ++r) {
+        const QString item = rows.value(r, 0).toString();
+        const QString day = rows.value(r, 1).toString();
+        auto key = folded.constFind(item);
+        if (key == folded.cend())
+            key = folded.insert(item, foldName(item));
+        auto date = parsed.constFind(day);
+        if (date == parsed.cend())
+            date = parsed.insert(day, QDate::fromString(day, Qt::ISODate));
+        (*days)[*key].append(*date);
+        if (lastName) {
+            // ISO days sort as text; on one day the later row wins.
+            QString &latest = lastDay[*key];
+            if (day >= latest) {
+                latest = day;
+                lastName->insert(*key, item);
+            }
+        }
     }
     return true;
+}
+
+} // namespace
+
+bool history(Connection &c, QHash<QString, QList<QDate>> *out, QString *error)
+{
+    return readPurchases(c, out, nullptr, error);
 }
 
 bool choices(Connection &c, Usual::Choices *out, QString *error)
@@ -389,51 +421,60 @@ bool setChoice(Connection &c, const QString &key, Choice choice, const QDate &un
 bool due(Connection &c, const QDate &today, QList<Due> *out, QString *error)
 {
     QHash<QString, QList<QDate>> bought;
+    QHash<QString, QString> lastName;
     Usual::Choices said;
-    Connection::Rows onList, last;
-    if (!history(c, &bought, error) || !choices(c, &said, error) ||
-        !c.select(QStringLiteral("SELECT Item FROM Selected"), &onList, error) ||
-        !c.select(QStringLiteral("SELECT p.Item, v.Category, v.Aisle FROM Purchases p LEFT JOIN "
-                                 "Vendora v ON v.ID = (SELECT MIN(ID) FROM Vendora WHERE Item = "
-                                 "p.Item) ORDER BY p.Bought, p.ID"),
-                  &last, error))
+    Connection::Rows onList;
+    if (!readPurchases(c, &bought, &lastName, error) || !choices(c, &said, error) ||
+        !c.select(QStringLiteral("SELECT Item FROM Selected"), &onList, error))
         return false;
     QSet<QString> listed;
     for (const auto &r : std::as_const(onList.rows))
         listed.insert(foldName(r.value(0).toString()));
-    QHash<QString, Due> named; // each key as last bought
-    for (const auto &r : std::as_const(last.rows)) {
-        Due d;
-        d.item = r.value(0).toString();
-        d.category = r.value(1).toString();
-        d.aisle = r.value(2).toString();
-        named.insert(foldName(d.item), d);
-    }
     out->clear();
-    QList<qsizetype> unnamed;
+    QStringList names; // as last bought, to find in the catalogue
+    bool unnamed = false;
     for (const Usual::Suggestion &s : Usual::due(bought, today, listed, said)) {
-        Due d = named.value(s.key);
+        Due d;
         d.suggestion = s;
+        d.item = lastName.value(s.key);
         if (d.item.isEmpty())
-            unnamed << out->size();
+            unnamed = true;
+        else
+            names << d.item;
         out->append(d);
     }
-    if (unnamed.isEmpty())
+    if (out->isEmpty())
         return true;
-    // Marked "always have" and never bought: named as the catalogue names it.
-    QList<RecipeMatch::Item> items;
-    if (!catalogue(c, &items, error))
+    // Only the few items due are looked up, in one pass over the catalogue.
+    Connection::Rows found;
+    if (!c.select(QStringLiteral("SELECT Item, Category, Aisle FROM Vendora WHERE Item IN (SELECT "
+                                 "value FROM json_each(?)) ORDER BY ID DESC"),
+                  {QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(names))
+                                         .toJson(QJsonDocument::Compact))},
+                  &found, error))
         return false;
-    QHash<QString, const RecipeMatch::Item *> byKey;
-    for (const RecipeMatch::Item &i : std::as_const(items))
-        byKey.insert(foldName(i.name), &i);
-    for (qsizetype at : std::as_const(unnamed)) {
-        Due &d = (*out)[at];
-        if (const RecipeMatch::Item *i = byKey.value(d.suggestion.key)) {
-            d.item = i->name;
-            d.category = i->category;
-            d.aisle = i->aisle;
-        } else {
+    QHash<QString, const QVector<QVariant> *> byName; // the first item of a name wins
+    for (const auto &r : std::as_const(found.rows))
+        byName.insert(r.value(0).toString(), &r);
+    QHash<QString, int> byKey; // folded name -> its first row
+    RowStore items;
+    if (unnamed) {
+        // Marked "always have" and never bought: named as the catalogue names it.
+        if (!catalogue(c, &items, error))
+            return false;
+        for (int r = items.rowCount() - 1; r >= 0; --r)
+            byKey.insert(foldName(items.value(r, 0).toString()), r);
+    }
+    for (Due &d : *out) {
+        const int row = d.item.isEmpty() ? byKey.value(d.suggestion.key, -1) : -1;
+        if (const QVector<QVariant> *r = byName.value(d.item)) {
+            d.category = r->value(1).toString();
+            d.aisle = r->value(2).toString();
+        } else if (row >= 0) {
+            d.item = items.value(row, 0).toString();
+            d.category = items.value(row, 1).toString();
+            d.aisle = items.value(row, 2).toString();
+        } else if (d.item.isEmpty()) {
             d.item = d.suggestion.key;
         }
     }
@@ -449,18 +490,13 @@ bool addLine(Connection &c, const QString &item, const QString &category, const 
                   {item, orNull(category), orNull(aisle), quantity}, error);
 }
 
-bool catalogue(Connection &c, QList<RecipeMatch::Item> *out, QString *error)
+bool catalogue(Connection &c, RowStore *out, QString *error)
 {
-    Connection::Rows rows;
-    if (!c.select(QStringLiteral("SELECT Item, Category, Aisle FROM Vendora WHERE Item IS NOT NULL "
-                                 "AND Item <> '' ORDER BY ID"),
-                  &rows, error))
-        return false;
-    out->clear();
-    out->reserve(rows.rows.size());
-    for (const auto &r : std::as_const(rows.rows))
-        out->append({r.value(0).toString(), r.value(1).toString(), r.value(2).toString()});
-    return true;
+    // Packed as read: a hundred thousand names are held once, compactly.
+    QStringList columns;
+    return c.select(QStringLiteral("SELECT Item, Category, Aisle FROM Vendora WHERE Item IS NOT NULL "
+                                   "AND Item <> '' ORDER BY ID"),
+                    {}, out, &columns, error);
 }
 
 bool categories(Connection &c, QStringList *out, QString *error)

@@ -12,6 +12,7 @@ namespace pantrio
 {
 
 class Connection;
+class RowStore;
 
 // The household's meals in the open file, what they put on the list, and
 // the purchases the usual items are learnt from. Each function writes or
@@ -80,7 +81,8 @@ bool addLine(Connection &c, const QString &item, const QString &category, const 
              const QString &quantity, QString *error);
 
 // The catalogue as pasted recipes are matched against, and its categories.
-bool catalogue(Connection &c, QList<RecipeMatch::Item> *out, QString *error);
+// Columns Item, Category, Aisle, in the catalogue's order.
+bool catalogue(Connection &c, RowStore *out, QString *error);
 bool categories(Connection &c, QStringList *out, QString *error);
 bool addToCatalogue(Connection &c, const QString &item, const QString &category, QString *error);
 

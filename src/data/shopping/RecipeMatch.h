@@ -1,8 +1,10 @@
 #pragma once
 
+#include "data/access/RowStore.h"
 #include "data/shopping/Amount.h"
 
 #include <QHash>
+#include <QSet>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -26,18 +28,29 @@ class RecipeMatch
         QList<int> closest;   // best first, at most three
     };
 
-    explicit RecipeMatch(QList<Item> catalogue);
+    // The catalogue's rows: name, category, aisle.
+    explicit RecipeMatch(RowStore catalogue);
 
-    const Item &item(int index) const { return m_items.at(index); }
+    Item item(int index) const;
     // Blank lines and headings ("For the sauce:") give none.
     QList<Line> match(const QString &pasted) const;
-    Line matchLine(const QString &text) const;
 
   private:
-    QList<Item> m_items;
+    // The items whose names have each of these words.
+    QHash<QString, QList<int>> itemsWithWords(const QSet<QString> &wanted) const;
+    struct Lookup {
+        QHash<QString, QList<int>> byWord; // the pasted words' items
+        QHash<qsizetype, QList<int>> lengths; // short names by length, at the first misspelling
+        bool lengthsBuilt = false;
+    };
+    const QHash<qsizetype, QList<int>> &shortNamesByLength(Lookup &lookup) const;
+    void rank(Line &line, const QString &key, Lookup &lookup) const;
+
+    QString name(int index) const;
+
+    RowStore m_items;
     QStringList m_keys; // each item's folded name
-    QHash<QString, int> m_byKey;             // folded name -> first item of it
-    QHash<QString, QList<int>> m_byWord;     // folded word -> items that have it
+    QHash<QString, int> m_byKey; // folded name -> an item of it
 };
 
 } // namespace pantrio

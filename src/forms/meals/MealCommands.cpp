@@ -41,7 +41,7 @@ Pick pickForLine(QWidget *parent, const RecipeMatch &catalogue, const RecipeMatc
         return Pick::SkipRest;
     *newItem = chosen == addAt;
     if (!*newItem) {
-        const RecipeMatch::Item &item = catalogue.item(line.closest.at(chosen));
+        const RecipeMatch::Item item = catalogue.item(line.closest.at(chosen));
         out->item = item.name;
         out->category = item.category;
         out->aisle = item.aisle;
@@ -91,7 +91,7 @@ bool pasteRecipe(QWidget *parent, Household &file, qint64 meal)
         QString());
     if (!pasted || pasted->trimmed().isEmpty())
         return false;
-    QList<RecipeMatch::Item> items;
+    RowStore items;
     QStringList categories;
     QVector<Meals::Ingredient> had;
     QString error;
@@ -111,7 +111,7 @@ bool pasteRecipe(QWidget *parent, Household &file, qint64 meal)
                                               : line.parsed.amount.text.trimmed();
         i.note = line.parsed.note;
         if (line.match >= 0) {
-            const RecipeMatch::Item &item = catalogue.item(line.match);
+            const RecipeMatch::Item item = catalogue.item(line.match);
             i.item = item.name;
             i.category = item.category;
             i.aisle = item.aisle;

@@ -38,7 +38,7 @@ constexpr int kMealsTopic = 55;
 constexpr int kUsualTopic = 56;
 } // namespace
 
-frmMeals::frmMeals() : m_names(new QStringListModel(this))
+frmMeals::frmMeals() : m_names(new ColumnModel(this)), m_inCategory(new QStringListModel(this))
 {
     setObjectName(QStringLiteral("frmMeals"));
     setWindowTitle(QStringLiteral("Meals"));
@@ -159,11 +159,6 @@ void frmMeals::reloadMeals(qint64 select)
         !Meals::categories(m_file->connection(), &categories, &error) ||
         !Meals::catalogue(m_file->connection(), &m_catalogue, &error))
         showError(error);
-    QStringList names;
-    names.reserve(m_catalogue.size());
-    for (const RecipeMatch::Item &i : std::as_const(m_catalogue))
-        names << i.name;
-    m_names->setStringList(names);
     const QHash<qint64, int> ticked = tickedMeals();
     {
         const QScopedValueRollback showing(m_showing, true);
@@ -311,14 +306,14 @@ void frmMeals::txtMealNote_Changed()
 void frmMeals::cboCategory_Changed()
 {
     QStringList names;
-    for (const RecipeMatch::Item &i : std::as_const(m_catalogue))
-        if (i.category == cboCategory->currentText())
-            names << i.name;
+    const QString category = cboCategory->currentText();
+    for (int r = 0; r < m_catalogue.rowCount(); ++r)
+        if (m_catalogue.value(r, 1).toString() == category) // held once: shared, not made
+            names << m_catalogue.value(r, 0).toString();
     names.sort(Qt::CaseInsensitive);
     names.removeDuplicates();
     const QString typed = cboItem->currentText();
-    cboItem->clear();
-    cboItem->addItems(names);
+    m_inCategory->setStringList(names);
     cboItem->setCurrentText(typed);
 }
 
@@ -347,11 +342,10 @@ void frmMeals::cmdAddIngredient_Click()
     Meals::Ingredient i{name, category, QString(), txtAmount->text().trimmed(),
                         txtIngredientNote->text().trimmed()};
     bool known = false;
-    for (const RecipeMatch::Item &c : std::as_const(m_catalogue))
-        if (c.name == name && c.category == category) {
+    for (int r = 0; r < m_catalogue.rowCount() && !known; ++r)
+        if (m_catalogue.value(r, 1).toString() == category && m_catalogue.value(r, 0).toString() == name) {
             known = true;
-            i.aisle = c.aisle;
-            break;
+            i.aisle = m_catalogue.value(r, 2).toString();
         }
     if (!known && !Dialogs::askYesNo(this, QStringLiteral("\u201C%1\u201D is not in the catalogue. "
                                                           "Add it there, under %2?")

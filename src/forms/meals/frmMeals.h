@@ -3,6 +3,8 @@
 #include <QHash>
 #include <QMainWindow>
 
+#include "data/access/RowStore.h"
+#include "data/models/ColumnModel.h"
 #include "data/owner/Household.h"
 #include "data/shopping/Meals.h"
 
@@ -106,8 +108,10 @@ class frmMeals : public QMainWindow
     QPushButton *cmdAlwaysHave = nullptr;
     QPushButton *cmdUndo = nullptr, *cmdRedo = nullptr, *cmdClose = nullptr;
     QList<Meals::Due> m_due; // each row of grdDue
-    QList<RecipeMatch::Item> m_catalogue; // as last read, for picking items
-    QStringListModel *m_names = nullptr;  // the catalogue's names, for completing
+    RowStore m_catalogue; // Item, Category, Aisle as last read, for picking items
+    ColumnModel *m_names = nullptr; // the catalogue's names, for completing
+    QStringListModel *m_inCategory = nullptr; // the chosen category's names, for cboItem
+    bool m_dueStale = true; // the page of items due is read when it is shown
 };
 
 } // namespace pantrio

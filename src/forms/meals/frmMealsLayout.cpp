@@ -6,6 +6,7 @@
 #include "uibase/LongText.h"
 
 #include <QComboBox>
+#include <QStringListModel>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -54,6 +55,7 @@ QSpinBox *spin(const char *name, const QString &accessible, int minimum)
 void frmMeals::buildControls()
 {
     lstMeals = named(new QListWidget, "lstMeals", QStringLiteral("Meals"));
+    lstMeals->setUniformItemSizes(true); // a thousand meals laid out at once
     lstMeals->setAccessibleDescription(QStringLiteral(
         "Tick the meals to put on the shopping list; Space ticks the chosen meal."));
     cmdNewMeal = button("cmdNewMeal", QStringLiteral("&New…"));
@@ -70,10 +72,15 @@ void frmMeals::buildControls()
                                     QAbstractItemView::AnyKeyPressed);
     grdIngredients->setColumnWidth(1, 110);
     cboCategory = named(new QComboBox, "cboCategory", QStringLiteral("Category"));
+    cboCategory->setMinimumContentsLength(14);
     cboItem = named(new QComboBox, "cboItem", QStringLiteral("Item"));
     cboItem->setEditable(true); // a name not in the catalogue is offered for adding
     cboItem->setInsertPolicy(QComboBox::NoInsert);
     cboItem->setMinimumContentsLength(16);
+    cboItem->setModel(m_inCategory);
+    // Thousands of names: the boxes are not sized to their longest.
+    for (QComboBox *box : {cboCategory, cboItem})
+        box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     txtAmount = named(new QLineEdit, "txtAmount", QStringLiteral("Amount"));
     txtAmount->setPlaceholderText(QStringLiteral("200 g"));
     txtIngredientNote = named(new QLineEdit, "txtIngredientNote", QStringLiteral("Ingredient note"));
@@ -96,6 +103,7 @@ void frmMeals::buildControls()
     cboAlways->setEditable(true);
     cboAlways->setInsertPolicy(QComboBox::NoInsert);
     cboAlways->setMinimumContentsLength(20);
+    cboAlways->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     cmdAlwaysHave = button("cmdAlwaysHave", QStringLiteral("Al&ways Have"));
 
     cmdUndo = button("cmdUndo", QStringLiteral("Und&o"));
@@ -219,6 +227,10 @@ void frmMeals::buildControls()
     for (const auto &k : clicks)
         connect(k.button, &QPushButton::clicked, this, k.handler);
     connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);
+    connect(tabPages, &QTabWidget::currentChanged, this, [this] {
+        if (m_dueStale)
+            showDue();
+    });
     connect(lstMeals, &QListWidget::currentRowChanged, this, &frmMeals::lstMeals_Changed);
     connect(lstMeals, &QListWidget::itemChanged, this, [this](QListWidgetItem *) {
         cmdAddToList->setEnabled(!tickedMeals().isEmpty() && cmdNewMeal->isEnabled());

@@ -3,6 +3,7 @@
 #include "forms/meals/frmMeals.h"
 
 #include <QComboBox>
+#include <QStringListModel>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -12,6 +13,11 @@ namespace pantrio
 
 void frmMeals::showDue()
 {
+    // Ten years of purchases are read only for the page that shows them.
+    m_dueStale = tabPages->currentIndex() != 1;
+    if (m_dueStale)
+        return;
+    m_names->setRows(m_catalogue, 0);
     QList<Meals::Due> due;
     QString error;
     if (!Meals::due(m_file->connection(), QDate::currentDate(), &due, &error))
