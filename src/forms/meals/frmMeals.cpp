@@ -155,10 +155,11 @@ void frmMeals::reloadMeals(qint64 select)
     QVector<Meals::Row> meals;
     QStringList categories;
     QString error;
+    // Unread, what is shown stays (F5 reads again).
     if (!Meals::list(m_file->connection(), &meals, &error) ||
         !Meals::categories(m_file->connection(), &categories, &error) ||
         !Meals::catalogue(m_file->connection(), &m_catalogue, &error))
-        showError(error);
+        return void(showError(error));
     const QHash<qint64, int> ticked = tickedMeals();
     {
         const QScopedValueRollback showing(m_showing, true);
@@ -194,7 +195,18 @@ void frmMeals::lstMeals_Changed()
 void frmMeals::showMeal()
 {
     const qint64 meal = selectedMeal();
-    const bool any = meal > 0;
+    QVector<Meals::Row> meals;
+    QVector<Meals::Ingredient> in;
+    QString error;
+    // A meal that could not be read is shown empty and cannot be changed:
+    // its grid would otherwise be written back over what the file holds.
+    const bool read = meal <= 0 || (Meals::list(m_file->connection(), &meals, &error) &&
+                                    Meals::ingredients(m_file->connection(), meal, &in, &error));
+    if (!read) {
+        showError(error);
+        in.clear();
+    }
+    const bool any = meal > 0 && read;
     const bool writable = !m_file->isReadOnly();
     for (QWidget *w : std::initializer_list<QWidget *>{cmdRenameMeal, cmdDuplicateMeal,
                                                        cmdDeleteMeal, spnServes, txtMealNote,
@@ -203,12 +215,6 @@ void frmMeals::showMeal()
         w->setEnabled(any && writable);
     grdIngredients->setEnabled(any);
     spnServings->setEnabled(any);
-    QVector<Meals::Row> meals;
-    QVector<Meals::Ingredient> in;
-    QString error;
-    if (any && (!Meals::list(m_file->connection(), &meals, &error) ||
-                !Meals::ingredients(m_file->connection(), meal, &in, &error)))
-        showError(error);
     Meals::Row row;
     for (const Meals::Row &m : std::as_const(meals))
         if (m.id == meal)
@@ -351,7 +357,11 @@ void frmMeals::cmdAddIngredient_Click()
                                                           "Add it there, under %2?")
                                                .arg(name, category.isEmpty() ? QStringLiteral("no category") : category)))
         return;
-    QVector<Meals::Ingredient> in = rowsOf(grdIngredients);
+    // Added to what the file holds, whatever the grid shows.
+    QVector<Meals::Ingredient> in;
+    QString error;
+    if (!Meals::ingredients(m_file->connection(), meal, &in, &error))
+        return void(showError(error));
     in << i;
     if (change(QStringLiteral("Add Ingredient"), Household::Meals | (known ? Household::Changes() : Household::Catalogue),
                [&](QString *e) {
@@ -415,6 +425,11 @@ void frmMeals::cmdRemoveFromList_Click()
 
 void frmMeals::keyPressEvent(QKeyEvent *event)
 {
+    if (event->key() == Qt::Key_F5 && event->modifiers() == Qt::NoModifier) {
+        reloadMeals(selectedMeal());
+        showDue();
+        return;
+    }
     const int topic = tabPages->currentIndex() == 1 ? kUsualTopic : kMealsTopic;
     if (!HelpViewer::windowKey(this, event, topic, true))
         QMainWindow::keyPressEvent(event);
