@@ -111,7 +111,7 @@ void frmMeals::fileChanged(Household::Changes what, const QObject *)
         return;
     const QScopedValueRollback readingBack(m_readingBack, true);
     if (what & (Household::Meals | Household::Catalogue | Household::Categories | Household::Replaced))
-        reloadMeals(selectedMeal());
+        reloadMeals(selectedMeal(), what & (Household::Catalogue | Household::Categories | Household::Replaced));
     showDue();
 }
 
@@ -150,15 +150,16 @@ QHash<qint64, int> frmMeals::tickedMeals() const
     return out;
 }
 
-void frmMeals::reloadMeals(qint64 select)
+void frmMeals::reloadMeals(qint64 select, bool catalogueToo)
 {
     QVector<Meals::Row> meals;
     QStringList categories;
     QString error;
-    // Unread, what is shown stays (F5 reads again).
+    // Unread, what is shown stays (F5 reads again). A meal's change leaves
+    // the hundred thousand items of the catalogue unread.
     if (!Meals::list(m_file->connection(), &meals, &error) ||
-        !Meals::categories(m_file->connection(), &categories, &error) ||
-        !Meals::catalogue(m_file->connection(), &m_catalogue, &error))
+        (catalogueToo && (!Meals::categories(m_file->connection(), &categories, &error) ||
+                          !Meals::catalogue(m_file->connection(), &m_catalogue, &error))))
         return void(showError(error));
     const QHash<qint64, int> ticked = tickedMeals();
     {
@@ -175,13 +176,17 @@ void frmMeals::reloadMeals(qint64 select)
                 row = lstMeals->count() - 1;
         }
         lstMeals->setCurrentRow(row);
+    }
+    if (catalogueToo) {
+        const QScopedValueRollback showing(m_showing, true);
         const QSignalBlocker blockCategories(cboCategory);
         const QString was = cboCategory->currentText();
         cboCategory->clear();
         cboCategory->addItems(categories);
         cboCategory->setCurrentIndex(std::max(0, cboCategory->findText(was)));
     }
-    cboCategory_Changed();
+    if (catalogueToo)
+        cboCategory_Changed();
     cmdAddToList->setEnabled(!tickedMeals().isEmpty() && !m_file->isReadOnly());
     showMeal();
 }
@@ -246,7 +251,7 @@ void frmMeals::cmdNewMeal_Click()
     qint64 id = 0;
     if (change(QStringLiteral("New Meal"), Household::Meals,
                [&](QString *e) { return Meals::add(m_file->connection(), *name, &id, e); }))
-        reloadMeals(id);
+        reloadMeals(id, false);
 }
 
 void frmMeals::cmdRenameMeal_Click()
@@ -271,7 +276,7 @@ void frmMeals::cmdDuplicateMeal_Click()
     if (meal > 0 && change(QStringLiteral("Duplicate Meal"), Household::Meals, [&](QString *e) {
             return Meals::duplicate(m_file->connection(), meal, &copy, e);
         }))
-        reloadMeals(copy);
+        reloadMeals(copy, false);
 }
 
 void frmMeals::cmdDeleteMeal_Click()

@@ -71,7 +71,7 @@ class frmMeals : public QMainWindow
   private:
     void buildControls();
     void setReadOnly(const QString &why);
-    void reloadMeals(qint64 select);
+    void reloadMeals(qint64 select, bool catalogueToo = true);
     void showMeal();
     void showDue();
     void showHistory();
