@@ -45,6 +45,10 @@
 #include <QTableView>
 #include <QtTest>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include <functional>
 
 #include <cerrno>
@@ -110,7 +114,7 @@ class TstFaults : public Fixture
     Q_OBJECT
 
     std::unique_ptr<ShareService> m_share;
-    QByteArray m_token;
+    QByteArray m_token, m_token2;
     qint64 m_phoneSeq = 0;
     QString m_restoreFrom;
     QString m_phoneTold; // what a phone was answered, when it was refused
@@ -124,26 +128,59 @@ class TstFaults : public Fixture
             m_share->setJoinApproval([](const QString &) { return true; });
             QString error;
             m_share->start(QHostAddress(), 0, &error);
-            HttpRequest join;
-            join.method = "POST";
-            join.path = "/api/join";
-            join.headers.insert("host", "127.0.0.1:" + QByteArray::number(m_share->port()));
-            join.body = "{\"secret\":\"" +
-                        m_share->newJoiningAddress().section("#join=", 1).toLatin1() +
-                        "\",\"name\":\"Sweep\"}";
-            m_token = QJsonDocument::fromJson(m_share->handle(join).body).object().value("token").toString().toLatin1();
+            m_token = joinAs("Sweep");
+            m_token2 = joinAs("Sweep two");
         }
         if (op.isEmpty())
             return; // joined, nothing sent
+        const HttpRequest r = opsOf(m_token, op);
+        const HttpResponse answer = m_share->handle(r);
+        if (answer.status != 200)
+            m_phoneTold = QString::fromUtf8(answer.body + " for " + r.body);
+    }
+    QByteArray joinAs(const QByteArray &name)
+    {
+        HttpRequest join;
+        join.method = "POST";
+        join.path = "/api/join";
+        join.headers.insert("host", "127.0.0.1:" + QByteArray::number(m_share->port()));
+        join.body = "{\"secret\":\"" + m_share->newJoiningAddress().section("#join=", 1).toLatin1() +
+                    "\",\"name\":\"" + name + "\"}";
+        return QJsonDocument::fromJson(m_share->handle(join).body).object().value("token").toString().toLatin1();
+    }
+    HttpRequest opsOf(const QByteArray &token, const QByteArray &op)
+    {
         HttpRequest r;
         r.method = "POST";
         r.path = "/api/ops";
         r.headers.insert("host", "127.0.0.1:" + QByteArray::number(m_share->port()));
-        r.headers.insert("authorization", "Bearer " + m_token);
+        r.headers.insert("authorization", "Bearer " + token);
         r.body = "{\"src\":\"sweep\",\"ops\":[" + op + "]}";
-        const HttpResponse answer = m_share->handle(r);
-        if (answer.status != 200)
-            m_phoneTold = QString::fromUtf8(answer.body + " for " + r.body);
+        return r;
+    }
+    // Both phones' batches from the server's threads, arriving while the
+    // desktop is busy, so that one turn of its loop takes them together.
+    void phonesSendTogether(const QByteArray &op)
+    {
+        phoneSends({});
+        std::atomic<int> done{0};
+        HttpResponse answers[2];
+        std::vector<std::thread> phones;
+        for (int p = 0; p < 2; ++p)
+            phones.emplace_back([&, p] {
+                answers[p] = m_share->handle(opsOf(p ? m_token2 : m_token, op));
+                ++done;
+            });
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        QElapsedTimer t;
+        t.start();
+        while (done < 2 && t.elapsed() < 10000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        for (auto &phone : phones)
+            phone.join();
+        for (const HttpResponse &a : answers)
+            if (a.status != 200)
+                m_phoneTold += QString::fromUtf8(a.body + " for " + op + '\n');
     }
     int m_serial = 0;
     Counts m_counts;
@@ -401,6 +438,20 @@ class TstFaults : public Fixture
              },
              [this] { return text("SELECT COUNT(*) FROM ShareTicks WHERE LineID = (SELECT MAX(ID) FROM Selected)"); },
              plusOne},
+            {"ticks of two phones in one turn",
+             [this] {
+                 tickFirst();
+                 main()->cmdAddToList_Click();
+                 ++m_phoneSeq;
+                 phoneSends({});
+             },
+             [this] {
+                 phonesSendTogether("{\"seq\":" + QByteArray::number(m_phoneSeq) +
+                                    ",\"kind\":\"tick\",\"line\":" +
+                                    m_dir->scalar("SELECT MAX(ID) FROM Selected").toByteArray() + "}");
+             },
+             [this] { return text("SELECT COUNT(*) FROM ShareTicks WHERE LineID = (SELECT MAX(ID) FROM Selected)"); },
+             [](const QString &b) { return QString::number(b.toInt() + 2); }},
             {"a meal put on the list",
              [this] { makeMeal(); },
              [this] {

@@ -717,6 +717,97 @@ class TstShare : public Fixture
         QVERIFY2(waited.elapsed() < 5000, qPrintable(QString::number(waited.elapsed())));
     }
 
+    // Phones whose ticks arrive while the desktop is busy: all of them are
+    // written in one transaction and told once; the grid is told the rows,
+    // not read again; and a phone that asks for the list meanwhile is
+    // answered on its own thread once the desktop has read it.
+    void ticksOfOneTurnGoTogether()
+    {
+        frmVendora *f = start();
+        QVERIFY(f);
+        QVERIFY(addOnTheDesktop("Oats"));
+        auto *grid = f->findChild<QTableView *>("grdList");
+        QVERIFY(grid);
+        const quint16 port = serve();
+        const QList<QByteArray> tokens = {join(port, "P1"), join(port, "P2"), join(port, "P3")};
+        const QList<qlonglong> lines = {line("Tea"), line("Jam"), line("Oats")};
+        int told = 0, resets = 0;
+        Household::Changes toldWhat;
+        QHash<qint64, bool> toldTicks;
+        QObject watch;
+        connect(&Module1::household(), &Household::changed, &watch, [&](Household::Changes what) {
+            ++told;
+            toldWhat |= what;
+            toldTicks.insert(Module1::household().ticksChanged());
+        });
+        connect(grid->model(), &QAbstractItemModel::modelReset, &watch, [&] { ++resets; });
+        auto asked = [&](const QByteArray &method, const QString &path, const QByteArray &token,
+                         const QByteArray &body) {
+            HttpRequest r;
+            r.method = method;
+            r.path = path;
+            r.headers.insert("host", "127.0.0.1:" + QByteArray::number(port));
+            r.headers.insert("authorization", "Bearer " + token);
+            r.body = body;
+            return r;
+        };
+        std::atomic<int> done{0};
+        QList<int> statuses(4, 0);
+        QByteArray listed;
+        std::vector<std::thread> phones;
+        for (int p = 0; p < 3; ++p)
+            phones.emplace_back([&, p] {
+                statuses[p] = m_share->handle(asked("POST", "/api/ops", tokens.at(p),
+                                                    ops("{\"seq\":1,\"kind\":\"tick\",\"line\":" +
+                                                        QByteArray::number(lines.at(p)) + "}")))
+                                  .status;
+                ++done;
+            });
+        phones.emplace_back([&] {
+            const HttpResponse r = m_share->handle(asked("GET", "/api/list", tokens.at(0), {}));
+            statuses[3] = r.status;
+            listed = r.body;
+            ++done;
+        });
+        // The desktop busy meanwhile: they all wait for its next turn.
+        std::this_thread::sleep_for(std::chrono::milliseconds(800));
+        QCOMPARE(done.load(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(done.load(), 4, 10000);
+        for (auto &t : phones)
+            t.join();
+        QCOMPARE(statuses, QList<int>({200, 200, 200, 200}));
+        QVERIFY(listed.contains("\"Oats\""));
+        QCOMPARE(told, 1);
+        QVERIFY(toldWhat.testFlag(Household::Ticks) && !toldWhat.testFlag(Household::List));
+        QCOMPARE(toldTicks, (QHash<qint64, bool>{{lines[0], true}, {lines[1], true}, {lines[2], true}}));
+        QCOMPARE(m_dir->scalar("SELECT COUNT(*) FROM ShareTicks WHERE Taken = 0").toInt(), 3);
+        auto tickShown = [&](qlonglong id) {
+            for (int row = 0; row < grid->model()->rowCount(); ++row)
+                if (grid->model()->index(row, 4).data().toLongLong() == id)
+                    return grid->model()->index(row, 0).data(Qt::CheckStateRole).toInt();
+            return -1;
+        };
+        for (const qlonglong id : lines)
+            QCOMPARE(tickShown(id), int(Qt::Checked));
+        QCOMPARE(resets, 0);
+        // One untick: that row alone changes; the snapshot after it says so.
+        QString second;
+        for (const auto &d : m_share->devices())
+            if (d.second == "P2")
+                second = d.first;
+        const Reply untick = raw(port, request("POST", "/api/ops", port, tokens.at(1),
+                                               ops("{\"seq\":2,\"kind\":\"untick\",\"line\":" +
+                                                   QByteArray::number(lines.at(1)) +
+                                                   ",\"seen\":[[\"" + second.toLatin1() + "\",1]]}")));
+        QCOMPARE(untick.status, 200);
+        QCOMPARE(tickShown(lines.at(1)), int(Qt::Unchecked));
+        QCOMPARE(tickShown(lines.at(0)), int(Qt::Checked));
+        QCOMPARE(resets, 0);
+        const QJsonObject now = raw(port, request("GET", "/api/list", port, tokens.at(2))).json();
+        QCOMPARE(now.value("left").toInt(), 1);
+        QCOMPARE(m_share->listReads(), 2); // once for each version asked for
+    }
+
     // Neighbours on the Wi-Fi can neither hold every connection nor use up
     // the chances to join.
     void neighboursCannotLockThePhonesOut()

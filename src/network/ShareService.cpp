@@ -7,6 +7,7 @@
 #include <QDeadlineTimer>
 #include <QJsonDocument>
 #include <QRegularExpression>
+#include <QThread>
 #include <QUrl>
 
 #include <algorithm>
@@ -42,7 +43,11 @@ ShareService::ShareService(Household &file, QObject *parent) : QObject(parent), 
             emit devicesChanged();
         }
         if (what & (Household::List | Household::Replaced | Household::StoresAndAisles |
-                    Household::Catalogue))
+                    Household::Catalogue)) {
+                    m_linesRead = false;
+        }
+        if (what & (Household::List | Household::Ticks | Household::Replaced |
+                    Household::StoresAndAisles | Household::Catalogue))
             bump();
     });
 }
@@ -62,6 +67,52 @@ void ShareService::bump()
     QMutexLocker lock(&m_mutex);
     ++m_version;
     m_changed.wakeAll();
+    // A phone that listens asks for the list at once: have it ready.
+    if (m_listening > 0)
+        askSnapshot();
+}
+
+void ShareService::askSnapshot()
+{
+    if (m_readAsked || m_stopping)
+        return;
+    m_readAsked = true;
+    QMetaObject::invokeMethod(this, [this] { readSnapshot(); }, Qt::QueuedConnection);
+}
+
+void ShareService::readSnapshot()
+{
+    // On the program's thread, where the version cannot change while the
+    // list is read: what is sent is what it names.
+    qint64 version = 0;
+    QString name;
+    {
+        QMutexLocker lock(&m_mutex);
+        m_readAsked = false;
+        if (m_stopping || m_snapshotVersion == m_version)
+            return;
+        version = m_version;
+        name = versionText();
+    }
+    QHash<qint64, QVector<Share::Tag>> ticks;
+    QString error;
+    if (!m_linesRead)
+        m_linesRead = TakeAlong::build(m_file.de(), &m_lines, &error);
+    const bool read = m_linesRead && (!m_file.hasSharing() ||
+                                      ShareStore::allLiveTicks(m_file.connection(), &ticks, &error));
+    const QByteArray body =
+        read ? ShareProtocol::listBody(m_lines, ticks, m_file.isReadOnly(), name) : QByteArray();
+    QMutexLocker lock(&m_mutex);
+    ++m_readings;
+    if (read) {
+        ++m_listReads;
+        m_snapshotVersion = version;
+        m_snapshot = body;
+        m_readError.clear();
+    } else {
+        m_readError = error.isEmpty() ? QStringLiteral("the list could not be read") : error;
+    }
+    m_read.wakeAll();
 }
 
 qint64 ShareService::version() const
@@ -95,8 +146,10 @@ bool ShareService::start(const QHostAddress &address, quint16 port, QString *err
         QMutexLocker lock(&m_mutex);
         m_stopping = false;
         m_epoch = PhoneRegister::randomText(6);
-        m_snapshotVersion.clear();
+        m_snapshotVersion = -1;
         m_snapshot.clear();
+        m_readError.clear();
+        m_linesRead = false;
     }
     m_bridge.setStopping(false);
     m_phones.clearSecrets();
@@ -119,6 +172,7 @@ void ShareService::stop()
         QMutexLocker lock(&m_mutex);
         m_stopping = true;
         m_changed.wakeAll();
+        m_read.wakeAll();
     }
     // Nothing the server's threads wait for runs on this thread any more, so
     // they all end here, even while a question to the user is open.
@@ -293,54 +347,35 @@ HttpResponse ShareService::join(const HttpRequest &request)
 HttpResponse ShareService::list(const HttpRequest &request)
 {
     const QString since = request.query.value(QStringLiteral("since"));
-    {
-        QMutexLocker lock(&m_mutex);
-        ++m_listRequests;
-        const QString current = versionText();
-        if (since == current)
-            return json({{QStringLiteral("version"), current}, {QStringLiteral("unchanged"), true}});
-        if (m_snapshotVersion == current) {
-            HttpResponse r;
-            r.body = m_snapshot;
-            return r;
+    QMutexLocker lock(&m_mutex);
+    ++m_listRequests;
+    const QString current = versionText();
+    if (since == current)
+        return json({{QStringLiteral("version"), current}, {QStringLiteral("unchanged"), true}});
+    // Any reading as new as the version of now will do: under a stream of
+    // changes, the newest may always be one turn away.
+    const qint64 wanted = m_version;
+    const int readings = m_readings;
+    QDeadlineTimer deadline(20000);
+    while (m_snapshotVersion < wanted) {
+        if (m_stopping)
+            return stopped();
+        if (m_readings != readings && !m_readError.isEmpty())
+            return json({{QStringLiteral("error"), m_readError}}, 500);
+        if (deadline.hasExpired())
+            return refuse(503, QStringLiteral("the computer is busy: try again"));
+        if (QThread::currentThread() == thread()) {
+            // Asked on the program's own thread (the fuzzer): read it here.
+            lock.unlock();
+            readSnapshot();
+            lock.relock();
+            continue;
         }
+        askSnapshot();
+        m_read.wait(&m_mutex, deadline);
     }
-    struct Read {
-        QByteArray body;
-        QString error;
-    };
-    // Read once per version, on the program's thread, where the version
-    // cannot change while the list is read: what is sent is what it names.
-    const auto read = m_bridge.call<Read>([this](const DesktopBridge::Job &) {
-        Read r;
-        QString version;
-        {
-            QMutexLocker lock(&m_mutex);
-            version = versionText();
-            if (m_snapshotVersion == version) {
-                r.body = m_snapshot;
-                return r;
-            }
-        }
-        TakeAlong::List items;
-        QHash<qint64, QVector<Share::Tag>> ticks;
-        if (!TakeAlong::build(m_file.de(), &items, &r.error) ||
-            (m_file.hasSharing() &&
-             !ShareStore::allLiveTicks(m_file.connection(), &ticks, &r.error)))
-            return r;
-        r.body = ShareProtocol::listBody(items, ticks, m_file.isReadOnly(), version);
-        QMutexLocker lock(&m_mutex);
-        ++m_listReads;
-        m_snapshotVersion = version;
-        m_snapshot = r.body;
-        return r;
-    });
-    if (!read)
-        return stopped();
-    if (read->body.isEmpty())
-        return json({{QStringLiteral("error"), read->error}}, 500);
     HttpResponse r;
-    r.body = read->body;
+    r.body = m_snapshot;
     return r;
 }
 
@@ -376,8 +411,10 @@ HttpResponse ShareService::wait(const QString &device, const HttpRequest &reques
     const QString since = request.query.value(QStringLiteral("since"));
     QDeadlineTimer deadline(20000);
     QMutexLocker lock(&m_mutex);
+    ++m_listening;
     while (since == versionText() && !m_stopping && m_phones.holds(device) && !deadline.hasExpired())
         m_changed.wait(&m_mutex, deadline);
+    --m_listening;
     if (!m_phones.holds(device))
         return refuse(401, QStringLiteral("this phone was forgotten"));
     return json({{QStringLiteral("version"), versionText()}});
@@ -390,62 +427,93 @@ HttpResponse ShareService::ops(const QString &device, const HttpRequest &request
     if (!ShareProtocol::readBatch(request.body, device, &batch, &why))
         return refuse(batch.ops.isEmpty() && why.startsWith(QLatin1String("too many")) ? 413 : 400,
                       why);
-    struct Done {
-        int status = 200;
-        QByteArray body;
-    };
-    const auto done = m_bridge.call<Done>([this, device, batch](const DesktopBridge::Job &) {
-        Done d;
-        // Read here, where a restore may change it, not on the server's thread.
-        if (m_file.isReadOnly()) {
-            d.status = 403;
-            d.body = R"({"error":"the list may only be read","readOnly":true})";
-            return d;
-        }
-        if (!m_phones.holds(device)) {
-            d.status = 401;
-            d.body = R"({"error":"this phone was forgotten"})";
-            return d;
-        }
-        QVector<Share::Outcome> outcomes(batch.ops.size());
-        QString error;
-        // Every operation and the record that it was applied, in one
-        // transaction: all or, when the file fails, none (the phone sends
-        // them again). Only what changed something is announced.
-        const bool stored = m_file.change(
-            QString(), {},
-            [&](QString *e) {
-                bool changedList = false;
-                for (qsizetype i = 0; i < batch.ops.size(); ++i) {
-                    if (!batch.ops.at(i).refused.isEmpty())
-                        continue;
-                    if (!ShareStore::apply(m_file.connection(), batch.ops.at(i).op, &outcomes[i], e))
-                        return false;
-                    changedList = changedList || (!outcomes[i].repeat && outcomes[i].refused.isEmpty());
-                }
-                for (auto it = batch.through.cbegin(); it != batch.through.cend(); ++it)
-                    if (!ShareStore::acknowledged(m_file.connection(), it.key(), it.value(), e))
-                        return false;
-                if (changedList)
-                    m_file.alsoChanged(Household::List);
-                return true;
-            },
-            &error);
-        if (!stored) {
-            d.status = 500;
-            d.body = json({{QStringLiteral("error"), error}}).body;
-            return d;
-        }
-        QMutexLocker lock(&m_mutex);
-        d.body = ShareProtocol::acksBody(batch.ops, outcomes, versionText());
-        return d;
-    });
+    const auto done = m_ops.call({device, batch});
     if (!done)
         return stopped();
     HttpResponse r;
     r.status = done->status;
     r.body = done->body;
     return r;
+}
+
+QVector<ShareService::OpsDone> ShareService::applyOps(const QVector<OpsAsked> &asked)
+{
+    QVector<OpsDone> done(asked.size());
+    QVector<qsizetype> writing;
+    for (qsizetype i = 0; i < asked.size(); ++i) {
+        // Read here, where a restore may change it, not on the server's thread.
+        if (m_file.isReadOnly()) {
+            done[i] = {403, R"({"error":"the list may only be read","readOnly":true})"};
+        } else if (!m_phones.holds(asked.at(i).device)) {
+            done[i] = {401, R"({"error":"this phone was forgotten"})"};
+        } else {
+            writing.append(i);
+        }
+    }
+    // One transaction for all, one announcement; when the file fails it,
+    // each phone's batch is tried alone, so that one cannot fail another's.
+    if (!writing.isEmpty() && !applyTogether(asked, writing, &done) && writing.size() > 1 &&
+        !m_file.isGone())
+        for (const qsizetype i : std::as_const(writing))
+            applyTogether(asked, {i}, &done);
+    return done;
+}
+
+bool ShareService::applyTogether(const QVector<OpsAsked> &asked, const QVector<qsizetype> &which,
+                                 QVector<OpsDone> *done)
+{
+    QVector<QVector<Share::Outcome>> outcomes(which.size());
+    QString error;
+    // Every operation and the record that it was applied, in one
+    // transaction: all or, when the file fails, none (the phones send them
+    // again). Only what changed something is announced: a tick as the lines
+    // it touched, an added line as the list.
+    const bool stored = m_file.change(
+        QString(), {},
+        [&](QString *e) {
+            QSet<qint64> ticked;
+            bool added = false;
+            for (qsizetype w = 0; w < which.size(); ++w) {
+                const ShareProtocol::Batch &batch = asked.at(which.at(w)).batch;
+                outcomes[w].resize(batch.ops.size());
+                for (qsizetype i = 0; i < batch.ops.size(); ++i) {
+                    const Share::Op &op = batch.ops.at(i).op;
+                    if (!batch.ops.at(i).refused.isEmpty())
+                        continue;
+                    if (!ShareStore::apply(m_file.connection(), op, &outcomes[w][i], e))
+                        return false;
+                    if (outcomes[w][i].repeat || !outcomes[w][i].refused.isEmpty())
+                        continue;
+                    if (op.kind == Share::Op::Kind::Add)
+                        added = true;
+                    else
+                        ticked.insert(op.line);
+                }
+                for (auto it = batch.through.cbegin(); it != batch.through.cend(); ++it)
+                    if (!ShareStore::acknowledged(m_file.connection(), it.key(), it.value(), e))
+                        return false;
+            }
+            if (added)
+                m_file.alsoChanged(Household::List);
+            QSet<qint64> now;
+            if (!ticked.isEmpty()) {
+                if (!ShareStore::tickedAmong(m_file.connection(), ticked, &now, e))
+                    return false;
+                m_file.alsoTicked(ticked, now);
+            }
+            return true;
+        },
+        &error);
+    if (!stored) {
+        for (const qsizetype i : which)
+            (*done)[i] = {500, json({{QStringLiteral("error"), error}}).body};
+        return false;
+    }
+    QMutexLocker lock(&m_mutex);
+    for (qsizetype w = 0; w < which.size(); ++w)
+        (*done)[which.at(w)] = {200, ShareProtocol::acksBody(asked.at(which.at(w)).batch.ops,
+                                                             outcomes.at(w), versionText())};
+    return true;
 }
 
 } // namespace pantrio

@@ -4,6 +4,7 @@
 #include "network/DesktopBridge.h"
 #include "network/HttpServer.h"
 #include "network/PhoneRegister.h"
+#include "network/ShareProtocol.h"
 
 #include <QMutex>
 #include <QObject>
@@ -24,7 +25,11 @@ namespace pantrio
 // Requests arrive on the server's threads. They answer from what needs no
 // file (PhoneRegister, the list's snapshot of its version); everything else
 // is handed to the program's thread (DesktopBridge), and no request keeps
-// stopping waiting for it.
+// stopping waiting for it. The list is read there once per version, when it
+// changes while a phone listens or at the first ask, and every phone is
+// answered from that reading on the server's threads. The operations of all
+// phones that arrive within one turn of the program's loop are written in
+// one transaction and announced once.
 class ShareService : public QObject
 {
     Q_OBJECT
@@ -90,6 +95,22 @@ class ShareService : public QObject
     HttpResponse list(const HttpRequest &request);
     HttpResponse wait(const QString &device, const HttpRequest &request);
     HttpResponse ops(const QString &device, const HttpRequest &request);
+    struct OpsAsked {
+        QString device;
+        ShareProtocol::Batch batch;
+    };
+    struct OpsDone {
+        int status = 200;
+        QByteArray body;
+    };
+    // On the program's thread: batches of several phones, together.
+    QVector<OpsDone> applyOps(const QVector<OpsAsked> &asked);
+    bool applyTogether(const QVector<OpsAsked> &asked, const QVector<qsizetype> &which,
+                       QVector<OpsDone> *done);
+    // The list read for the phones at the version of now (program's thread),
+    // and asked for from any thread (m_mutex held).
+    void readSnapshot();
+    void askSnapshot();
     bool hostAllowed(const HttpRequest &request) const;
     QString deviceOf(const QHash<QByteArray, QByteArray> &headers) const;
     // The phones are written to the file unless it may only be read.
@@ -105,15 +126,26 @@ class ShareService : public QObject
     std::function<bool(const QString &)> m_approve;
     PhoneRegister m_phones;
     DesktopBridge m_bridge{this};
+    DesktopBridge::Gathered<OpsAsked, OpsDone> m_ops{
+        m_bridge, [this](const QVector<OpsAsked> &asked) { return applyOps(asked); }};
 
     mutable QMutex m_mutex; // guards what follows, read on the server's threads
     QWaitCondition m_changed;
     qint64 m_version = 1;
     QString m_epoch; // a new one each start: a phone's version of another run is old
     bool m_stopping = false;
-    // The list as last read, and the version it was read at.
-    QString m_snapshotVersion;
+    // The list as last read, the version it was read at (-1: none yet), and
+    // what the last reading that failed said.
+    qint64 m_snapshotVersion = -1;
     QByteArray m_snapshot;
+    int m_readings = 0; // readings finished, whether they failed or not
+    // The list's lines as last read (program's thread): a tick changes none.
+    TakeAlong::List m_lines;
+    bool m_linesRead = false;
+    QString m_readError;
+    bool m_readAsked = false;
+    int m_listening = 0; // phones waiting to hear of a change
+    QWaitCondition m_read;
     int m_listReads = 0;
     int m_listRequests = 0;
 

@@ -108,6 +108,34 @@ void RecordSetModel::setTicked(const QSet<qint64> &keys, const QString &keyField
         emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::CheckStateRole});
 }
 
+void RecordSetModel::setTicks(const QHash<qint64, bool> &changed, const QString &keyField)
+{
+    if (keyField != m_tickKey) {
+        QSet<qint64> ticked = m_ticked;
+        for (auto it = changed.cbegin(); it != changed.cend(); ++it)
+            it.value() ? (void)ticked.insert(it.key()) : (void)ticked.remove(it.key());
+        return setTicked(ticked, keyField);
+    }
+    const bool hadTicks = !m_ticked.isEmpty();
+    QSet<qint64> moved;
+    for (auto it = changed.cbegin(); it != changed.cend(); ++it)
+        if (it.value() != m_ticked.contains(it.key())) {
+            it.value() ? (void)m_ticked.insert(it.key()) : (void)m_ticked.remove(it.key());
+            moved.insert(it.key());
+        }
+    if (moved.isEmpty() || !m_rs)
+        return;
+    // No tick at all shows no boxes: the first or last tick changes every row.
+    if (hadTicks != !m_ticked.isEmpty()) {
+        if (rowCount() > 0)
+            emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::CheckStateRole});
+        return;
+    }
+    for (int row = 0; row < rowCount() && !moved.isEmpty(); ++row)
+        if (moved.remove(m_rs->valueAt(row, m_tickKey).toLongLong()))
+            emit dataChanged(index(row, 0), index(row, 0), {Qt::CheckStateRole});
+}
+
 void RecordSetModel::setNotes(const QHash<qint64, QString> &notes, const QString &keyField,
                               const QString &noteField)
 {

@@ -31,6 +31,9 @@ class RecordSetModel : public QAbstractTableModel
     // Rows whose key (the field keyField) is in keys show as ticked in the
     // first column, the others as unticked; an empty set shows no ticks.
     void setTicked(const QSet<qint64> &keys, const QString &keyField);
+    // Only these keys' ticks changed (ticked or not): their rows alone are
+    // told, so a phone's tick costs one row, not the grid.
+    void setTicks(const QHash<qint64, bool> &changed, const QString &keyField);
     // A note shown after the value of noteField, for rows whose key is in
     // notes ("Onions — for Chili, Tacos"); what is edited stays the value.
     void setNotes(const QHash<qint64, QString> &notes, const QString &keyField,

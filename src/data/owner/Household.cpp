@@ -210,6 +210,7 @@ bool Household::change(const QString &text, Changes what,
     QByteArray changeset;
     QStringList tables;
     m_nested = {};
+    m_ticks.clear();
     {
         const QScopedValueRollback writing(m_writing, true);
         const bool record = !text.isEmpty() && m_noHistory.isEmpty();
@@ -230,6 +231,8 @@ bool Household::change(const QString &text, Changes what,
     what |= m_nested;
     if (!changeset.isEmpty())
         m_history.push({text, int(what), tables, changeset});
+    // Kept for this announcement only: a listener's own change announces its own.
+    const QScopedValueRollback ticks(m_announcedTicks, std::exchange(m_ticks, {}));
     emit changed(what, origin);
     return true;
 }

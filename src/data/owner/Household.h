@@ -36,6 +36,7 @@ class Household : public QObject
         Appearance = 0x10,
         Replaced = 0x20, // the whole file: reload everything
         Meals = 0x40,    // meals, their ingredients, purchases and usual choices
+        Ticks = 0x80,    // lines ticked or unticked: those of ticksChanged()
     };
     Q_DECLARE_FLAGS(Changes, Change)
     Q_FLAG(Changes)
@@ -77,6 +78,21 @@ class Household : public QObject
         if (m_writing)
             m_nested |= what;
     }
+
+    // Inside a change's write: these lines' ticks changed; ticked, those of
+    // them ticked now. Announced as Ticks, so a window can show those rows
+    // alone rather than read the whole list again.
+    void alsoTicked(const QSet<qint64> &lines, const QSet<qint64> &ticked)
+    {
+        if (!m_writing)
+            return;
+        m_nested |= Ticks;
+        for (const qint64 line : lines)
+            m_ticks.insert(line, ticked.contains(line));
+    }
+    // While Ticks is announced: each line whose ticks changed, and whether
+    // it is ticked now.
+    const QHash<qint64, bool> &ticksChanged() const { return m_announcedTicks; }
 
     // A record set's writes as changes of this file, each one step named by
     // what it does ("%n" takes the number of rows), announced as what.
@@ -127,6 +143,7 @@ class Household : public QObject
     bool m_writing = false;
     bool m_keysOff = false;
     Changes m_nested;
+    QHash<qint64, bool> m_ticks, m_announcedTicks;
     std::map<QString, std::unique_ptr<RecordSetGate>> m_gates;
 };
 

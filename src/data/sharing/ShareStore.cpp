@@ -153,6 +153,25 @@ bool tickedLines(Connection &c, QSet<qint64> *lines, QString *error)
     return true;
 }
 
+bool tickedAmong(Connection &c, const QSet<qint64> &lines, QSet<qint64> *ticked, QString *error)
+{
+    QByteArray ids = "[";
+    for (const qint64 line : lines)
+        ids += QByteArray::number(line) + ',';
+    ids.back() = ']';
+    if (lines.isEmpty())
+        ids += ']';
+    Connection::Rows rows;
+    if (!c.select(QStringLiteral("SELECT DISTINCT LineID FROM ShareTicks WHERE Taken = 0 AND "
+                                 "LineID IN (SELECT value FROM json_each(?))"),
+                  {QString::fromLatin1(ids)}, &rows, error))
+        return false;
+    ticked->clear();
+    for (const auto &r : std::as_const(rows.rows))
+        ticked->insert(r.at(0).toLongLong());
+    return true;
+}
+
 bool allLiveTicks(Connection &c, QHash<qint64, QVector<Share::Tag>> *ticks, QString *error)
 {
     Connection::Rows rows;

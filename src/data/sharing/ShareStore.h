@@ -39,6 +39,8 @@ bool tidy(Connection &c, QString *error);
 
 // Lines with a tick no untick has taken.
 bool tickedLines(Connection &c, QSet<qint64> *lines, QString *error);
+// Those of lines with a tick no untick has taken.
+bool tickedAmong(Connection &c, const QSet<qint64> &lines, QSet<qint64> *ticked, QString *error);
 // Every line's live ticks at once.
 bool allLiveTicks(Connection &c, QHash<qint64, QVector<Share::Tag>> *ticks, QString *error);
 // Every device with its token's hash, to check tokens without the file.

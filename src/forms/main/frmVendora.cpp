@@ -106,6 +106,8 @@ void frmVendora::fileChanged(Household::Changes what, const QObject *origin)
         } else {
             rereadList();
         }
+    } else if (what.testFlag(Household::Ticks)) {
+        m_listModel->setTicks(m_file->ticksChanged(), QStringLiteral("ID"));
     }
     if (what.testFlag(Household::Categories) && !m_adoCat->refresh(&error))
         showError(error);
