@@ -95,10 +95,14 @@ ReportPreview::ReportPreview(const ReportDefinition &definition, QWidget *parent
     connect(m_reading, &QTimer::timeout, this, &ReportPreview::readMore);
     setObjectName(definition.name);
     setWindowTitle(definition.caption);
-    // The system's default paper (A4 or Letter), margins drawn by the report.
-    QPrinter defaults;
-    m_pageLayout = defaults.pageLayout();
-    m_pageLayout.setMargins(QMarginsF(0, 0, 0, 0));
+    // The system's default paper (A4 or Letter), margins drawn by the report;
+    // asked of the print system once, as each asking is a round trip to it.
+    static const QPageLayout paper = [] {
+        QPageLayout layout = QPrinter().pageLayout();
+        layout.setMargins(QMarginsF(0, 0, 0, 0));
+        return layout;
+    }();
+    m_pageLayout = paper;
 
     m_scroll->setWidget(m_view);
     m_scroll->setAlignment(Qt::AlignHCenter);

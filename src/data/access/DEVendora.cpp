@@ -182,14 +182,17 @@ GroupedResult DEVendora::group(const Connection::Rows &rows, const QString &grou
         return naturalCompare(itemOrder[size_t(a)], items.at(a), itemOrder[size_t(b)],
                               items.at(b)) < 0;
     });
+    // A new group where the text changes (an empty value and a null one are
+    // one group): told by the distinct texts' numbers, not by comparing texts.
+    int last = -1;
     for (int i : std::as_const(sequence)) {
-        const QVariant &value = rows.rows.at(i).at(g);
-        const bool empty = isEmptyValue(value);
-        if (result.groups.isEmpty() ||
-            (empty ? !isEmptyValue(result.groups.last().value)
-                   : result.groups.last().value.toString() != value.toString())) {
-            result.groups.append({empty ? QVariant(QString()) : value, {}});
+        const int at = groupOf.at(i);
+        const bool sameAsLast = last >= 0 && (at == last || (names.at(at).isEmpty() && names.at(last).isEmpty()));
+        if (!sameAsLast) {
+            const QVariant &value = rows.rows.at(i).at(g);
+            result.groups.append({isEmptyValue(value) ? QVariant(QString()) : value, {}});
         }
+        last = at;
         result.groups.last().rows.append(rows.rows.at(i));
     }
     return result;
