@@ -3,6 +3,18 @@
 namespace pantrio
 {
 
+namespace
+{
+// Most names are ASCII: folded without the Unicode tables.
+inline char16_t folded(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u < 0x80)
+        return u >= 'A' && u <= 'Z' ? char16_t(u + 32) : u;
+    return c.toCaseFolded().unicode();
+}
+} // namespace
+
 int naturalCompare(const QString &a, const QString &b)
 {
     qsizetype i = 0, j = 0;
@@ -32,9 +44,9 @@ int naturalCompare(const QString &a, const QString &b)
             j = ej;
             continue;
         }
-        const QChar la = ca.toCaseFolded(), lb = cb.toCaseFolded();
+        const char16_t la = folded(ca), lb = folded(cb);
         if (la != lb)
-            return la.unicode() < lb.unicode() ? -1 : 1;
+            return la < lb ? -1 : 1;
         ++i;
         ++j;
     }
@@ -81,7 +93,7 @@ NaturalKey naturalKey(const QString &s)
             i = end;
             continue;
         }
-        key.units.push_back(char32_t(c.toCaseFolded().unicode()));
+        key.units.push_back(char32_t(folded(c)));
         ++i;
     }
     return key;
