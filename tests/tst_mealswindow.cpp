@@ -15,6 +15,7 @@
 #include <QAccessible>
 #include <QAction>
 #include <QComboBox>
+#include <QCompleter>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -316,8 +317,34 @@ void TstMealsWindow::usuallyBoughtSaysWhyAndListens()
     QCOMPARE(due->rowCount(), 1);
     click(w, "cmdStopSuggesting");
     QCOMPARE(due->rowCount(), 0);
+    // Completing "always have" asks the file as the user types, whatever the
+    // case, with its wildcards taken as plain letters.
+    QVERIFY(m_dir->exec("INSERT INTO Vendora (Item, Category) VALUES ('Äpfel 100%', 'Produce'), "
+                        "('Apfelsaft', 'Drinks'), ('Salt_Flakes', 'Pantry'), ('SaltXFlakes', 'Pantry')"));
+    auto *always = child<QComboBox>(w, "cboAlways");
+    QTest::keyClicks(always->lineEdit(), "SAL");
+    QStringList offered;
+    const QAbstractItemModel *completions = always->completer()->completionModel();
+    for (int r = 0; r < completions->rowCount(); ++r)
+        offered << completions->index(r, 0).data().toString();
+    QVERIFY2(offered.contains("Salt") && offered.filter("sal", Qt::CaseInsensitive) == offered,
+             qPrintable(offered.join(", ")));
+    QStringList names;
+    QString error;
+    Connection &c = Module1::household().connection();
+    QVERIFY(Meals::namesContaining(c, "äpf", 50, &names, &error));
+    QCOMPARE(names, QStringList({"Äpfel 100%"}));
+    QVERIFY(Meals::namesContaining(c, "apf", 50, &names, &error));
+    QCOMPARE(names, QStringList({"Apfelsaft"}));
+    QVERIFY(Meals::namesContaining(c, "t_f", 50, &names, &error));
+    QCOMPARE(names, QStringList({"Salt_Flakes"}));
+    QVERIFY(Meals::namesContaining(c, "0%", 50, &names, &error));
+    QCOMPARE(names, QStringList({"Äpfel 100%"}));
+    QVERIFY(Meals::namesContaining(c, "a", 2, &names, &error));
+    QCOMPARE(names.size(), 2);
+    always->lineEdit()->clear();
     // Always have: salt, never bought, named as the catalogue names it.
-    child<QComboBox>(w, "cboAlways")->setCurrentText("salt");
+    always->setCurrentText("salt");
     click(w, "cmdAlwaysHave");
     QCOMPARE(due->rowCount(), 1);
     QCOMPARE(due->item(0, 0)->text(), QString("Salt"));

@@ -512,6 +512,64 @@ bool categories(Connection &c, QStringList *out, QString *error)
     return true;
 }
 
+bool itemsIn(Connection &c, const QString &category, QStringList *out, QString *error)
+{
+    Connection::Rows rows;
+    if (!c.select(QStringLiteral("SELECT DISTINCT Item FROM Vendora WHERE Category = ? AND Item IS "
+                                 "NOT NULL AND Item <> ''"),
+                  {category}, &rows, error))
+        return false;
+    out->clear();
+    for (const auto &r : std::as_const(rows.rows))
+        out->append(r.value(0).toString());
+    out->sort(Qt::CaseInsensitive);
+    return true;
+}
+
+bool findItem(Connection &c, const QString &item, const QString &category, bool *known,
+              QString *aisle, QString *error)
+{
+    Connection::Rows rows;
+    if (!c.select(QStringLiteral("SELECT Aisle FROM Vendora WHERE Item = ? AND Category = ? ORDER "
+                                 "BY ID LIMIT 1"),
+                  {item, category}, &rows, error))
+        return false;
+    *known = !rows.rows.isEmpty();
+    *aisle = *known ? rows.rows.first().value(0).toString() : QString();
+    return true;
+}
+
+bool namesContaining(Connection &c, const QString &text, int limit, QStringList *out,
+                     QString *error)
+{
+    out->clear();
+    if (text.isEmpty())
+        return true;
+    // SQLite's LIKE ignores the case of ASCII letters only: the text is also
+    // asked for in lower, upper and title case, and the answer checked here.
+    auto pattern = [](QString t) {
+        t.replace(QLatin1Char('\\'), QLatin1String("\\\\"))
+            .replace(QLatin1Char('%'), QLatin1String("\\%"))
+            .replace(QLatin1Char('_'), QLatin1String("\\_"));
+        return QLatin1Char('%') + t + QLatin1Char('%');
+    };
+    const QString lower = text.toLower();
+    const QVariantList like = {pattern(text), pattern(lower), pattern(text.toUpper()),
+                               pattern(lower.left(1).toUpper() + lower.mid(1))};
+    Connection::Rows rows;
+    if (!c.select(QStringLiteral("SELECT DISTINCT Item FROM Vendora WHERE Item LIKE ?1 ESCAPE '\\' "
+                                 "OR Item LIKE ?2 ESCAPE '\\' OR Item LIKE ?3 ESCAPE '\\' OR Item "
+                                 "LIKE ?4 ESCAPE '\\' ORDER BY Item COLLATE NOCASE LIMIT ?5"),
+                  like + QVariantList{limit}, &rows, error))
+        return false;
+    for (const auto &r : std::as_const(rows.rows)) {
+        const QString name = r.value(0).toString();
+        if (name.contains(text, Qt::CaseInsensitive))
+            out->append(name);
+    }
+    return true;
+}
+
 bool addToCatalogue(Connection &c, const QString &item, const QString &category, QString *error)
 {
     if (item.trimmed().isEmpty()) {

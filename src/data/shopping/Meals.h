@@ -84,6 +84,15 @@ bool addLine(Connection &c, const QString &item, const QString &category, const 
 // Columns Item, Category, Aisle, in the catalogue's order.
 bool catalogue(Connection &c, RowStore *out, QString *error);
 bool categories(Connection &c, QStringList *out, QString *error);
+// The names of a category's items, sorted as a reader expects.
+bool itemsIn(Connection &c, const QString &category, QStringList *out, QString *error);
+// Whether the catalogue holds the item under that category, and its aisle.
+bool findItem(Connection &c, const QString &item, const QString &category, bool *known,
+              QString *aisle, QString *error);
+// Up to limit names that contain text, whatever its case: asked as the user
+// types, so that no window holds the whole catalogue to complete from it.
+bool namesContaining(Connection &c, const QString &text, int limit, QStringList *out,
+                     QString *error);
 bool addToCatalogue(Connection &c, const QString &item, const QString &category, QString *error);
 
 // Meals as a CSV file: one row per ingredient ("Meal", "Serves", "Meal Note",

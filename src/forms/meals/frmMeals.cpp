@@ -38,7 +38,8 @@ constexpr int kMealsTopic = 55;
 constexpr int kUsualTopic = 56;
 } // namespace
 
-frmMeals::frmMeals() : m_names(new ColumnModel(this)), m_inCategory(new QStringListModel(this))
+frmMeals::frmMeals()
+    : m_names(new QStringListModel(this)), m_inCategory(new QStringListModel(this))
 {
     setObjectName(QStringLiteral("frmMeals"));
     setWindowTitle(QStringLiteral("Meals"));
@@ -48,6 +49,18 @@ frmMeals::frmMeals() : m_names(new ColumnModel(this)), m_inCategory(new QStringL
     complete->setCaseSensitivity(Qt::CaseInsensitive);
     complete->setFilterMode(Qt::MatchContains);
     cboAlways->setCompleter(complete);
+    // Asked of the file as the user types: a hundred thousand names are
+    // never held to complete from.
+    connect(cboAlways->lineEdit(), &QLineEdit::textEdited, this, [this, complete](const QString &t) {
+        QStringList names;
+        QString error;
+        if (!Meals::namesContaining(m_file->connection(), t.trimmed(), 50, &names, &error))
+            return void(showError(error));
+        m_names->setStringList(names);
+        complete->setCompletionPrefix(t);
+        if (!names.isEmpty())
+            complete->complete();
+    });
 }
 
 frmMeals::~frmMeals() = default;
@@ -158,8 +171,7 @@ void frmMeals::reloadMeals(qint64 select, bool catalogueToo)
     // Unread, what is shown stays (F5 reads again). A meal's change leaves
     // the hundred thousand items of the catalogue unread.
     if (!Meals::list(m_file->connection(), &meals, &error) ||
-        (catalogueToo && (!Meals::categories(m_file->connection(), &categories, &error) ||
-                          !Meals::catalogue(m_file->connection(), &m_catalogue, &error))))
+        (catalogueToo && !Meals::categories(m_file->connection(), &categories, &error)))
         return void(showError(error));
     const QHash<qint64, int> ticked = tickedMeals();
     {
@@ -317,12 +329,9 @@ void frmMeals::txtMealNote_Changed()
 void frmMeals::cboCategory_Changed()
 {
     QStringList names;
-    const QString category = cboCategory->currentText();
-    for (int r = 0; r < m_catalogue.rowCount(); ++r)
-        if (m_catalogue.value(r, 1).toString() == category) // held once: shared, not made
-            names << m_catalogue.value(r, 0).toString();
-    names.sort(Qt::CaseInsensitive);
-    names.removeDuplicates();
+    QString error;
+    if (!Meals::itemsIn(m_file->connection(), cboCategory->currentText(), &names, &error))
+        showError(error);
     const QString typed = cboItem->currentText();
     m_inCategory->setStringList(names);
     cboItem->setCurrentText(typed);
@@ -353,18 +362,15 @@ void frmMeals::cmdAddIngredient_Click()
     Meals::Ingredient i{name, category, QString(), txtAmount->text().trimmed(),
                         txtIngredientNote->text().trimmed()};
     bool known = false;
-    for (int r = 0; r < m_catalogue.rowCount() && !known; ++r)
-        if (m_catalogue.value(r, 1).toString() == category && m_catalogue.value(r, 0).toString() == name) {
-            known = true;
-            i.aisle = m_catalogue.value(r, 2).toString();
-        }
+    QString error;
+    if (!Meals::findItem(m_file->connection(), name, category, &known, &i.aisle, &error))
+        return void(showError(error));
     if (!known && !Dialogs::askYesNo(this, QStringLiteral("\u201C%1\u201D is not in the catalogue. "
                                                           "Add it there, under %2?")
                                                .arg(name, category.isEmpty() ? QStringLiteral("no category") : category)))
         return;
     // Added to what the file holds, whatever the grid shows.
     QVector<Meals::Ingredient> in;
-    QString error;
     if (!Meals::ingredients(m_file->connection(), meal, &in, &error))
         return void(showError(error));
     in << i;

@@ -4,7 +4,6 @@
 #include <QMainWindow>
 
 #include "data/access/RowStore.h"
-#include "data/models/ColumnModel.h"
 #include "data/owner/Household.h"
 #include "data/shopping/Meals.h"
 
@@ -108,8 +107,7 @@ class frmMeals : public QMainWindow
     QPushButton *cmdAlwaysHave = nullptr;
     QPushButton *cmdUndo = nullptr, *cmdRedo = nullptr, *cmdClose = nullptr;
     QList<Meals::Due> m_due; // each row of grdDue
-    RowStore m_catalogue; // Item, Category, Aisle as last read, for picking items
-    ColumnModel *m_names = nullptr; // the catalogue's names, for completing
+    QStringListModel *m_names = nullptr; // names containing what is typed, for completing
     QStringListModel *m_inCategory = nullptr; // the chosen category's names, for cboItem
     bool m_dueStale = true; // the page of items due is read when it is shown
 };

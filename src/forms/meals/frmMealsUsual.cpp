@@ -17,7 +17,6 @@ void frmMeals::showDue()
     m_dueStale = tabPages->currentIndex() != 1;
     if (m_dueStale)
         return;
-    m_names->setRows(m_catalogue, 0);
     QList<Meals::Due> due;
     QString error;
     if (!Meals::due(m_file->connection(), QDate::currentDate(), &due, &error))
