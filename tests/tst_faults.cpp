@@ -158,6 +158,19 @@ class TstFaults : public Fixture
         r.body = "{\"src\":\"sweep\",\"ops\":[" + op + "]}";
         return r;
     }
+    // A line added on the desktop for the phones to tick, with a new number.
+    void newLineForPhones()
+    {
+        tickFirst();
+        main()->cmdAddToList_Click();
+        ++m_phoneSeq;
+        phoneSends({});
+    }
+    QByteArray tickOfNewestLine()
+    {
+        return "{\"seq\":" + QByteArray::number(m_phoneSeq) + ",\"kind\":\"tick\",\"line\":" +
+               m_dir->scalar("SELECT MAX(ID) FROM Selected").toByteArray() + "}";
+    }
     // Both phones' batches from the server's threads, arriving while the
     // desktop is busy, so that one turn of its loop takes them together.
     void phonesSendTogether(const QByteArray &op)
@@ -425,31 +438,12 @@ class TstFaults : public Fixture
                                       {QStringLiteral("Shop %1").arg(m_serial)}).toString();
              },
              plusOne},
-            {"a phone's tick",
-             [this] {
-                 tickFirst();
-                 main()->cmdAddToList_Click();
-                 ++m_phoneSeq;
-                 phoneSends({});
-             },
-             [this] {
-                 phoneSends("{\"seq\":" + QByteArray::number(m_phoneSeq) + ",\"kind\":\"tick\",\"line\":" +
-                            m_dir->scalar("SELECT MAX(ID) FROM Selected").toByteArray() + "}");
-             },
+            {"a phone's tick", [this] { newLineForPhones(); },
+             [this] { phoneSends(tickOfNewestLine()); },
              [this] { return text("SELECT COUNT(*) FROM ShareTicks WHERE LineID = (SELECT MAX(ID) FROM Selected)"); },
              plusOne},
-            {"ticks of two phones in one turn",
-             [this] {
-                 tickFirst();
-                 main()->cmdAddToList_Click();
-                 ++m_phoneSeq;
-                 phoneSends({});
-             },
-             [this] {
-                 phonesSendTogether("{\"seq\":" + QByteArray::number(m_phoneSeq) +
-                                    ",\"kind\":\"tick\",\"line\":" +
-                                    m_dir->scalar("SELECT MAX(ID) FROM Selected").toByteArray() + "}");
-             },
+            {"ticks of two phones in one turn", [this] { newLineForPhones(); },
+             [this] { phonesSendTogether(tickOfNewestLine()); },
              [this] { return text("SELECT COUNT(*) FROM ShareTicks WHERE LineID = (SELECT MAX(ID) FROM Selected)"); },
              [](const QString &b) { return QString::number(b.toInt() + 2); }},
             {"a meal put on the list",
