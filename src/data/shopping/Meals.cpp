@@ -515,14 +515,17 @@ bool categories(Connection &c, QStringList *out, QString *error)
 bool itemsIn(Connection &c, const QString &category, QStringList *out, QString *error)
 {
     Connection::Rows rows;
-    if (!c.select(QStringLiteral("SELECT DISTINCT Item FROM Vendora WHERE Category = ? AND Item IS "
-                                 "NOT NULL AND Item <> ''"),
+    // Sorted and made distinct here: SQLite's DISTINCT builds a tree of its own.
+    if (!c.select(QStringLiteral("SELECT Item FROM Vendora WHERE Category = ? AND Item IS NOT NULL "
+                                 "AND Item <> ''"),
                   {category}, &rows, error))
         return false;
     out->clear();
+    out->reserve(rows.rows.size());
     for (const auto &r : std::as_const(rows.rows))
         out->append(r.value(0).toString());
     out->sort(Qt::CaseInsensitive);
+    out->removeDuplicates();
     return true;
 }
 
