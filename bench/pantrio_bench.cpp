@@ -502,7 +502,9 @@ void meals(int size, Raw &raw)
     Household &file = Module1::household();
     // The window: the meals, the categories and the first one's items to pick
     // from, the first meal (what is due is read when its page is shown: the
-    // suggestions row below), an empty window shown; in turns.
+    // suggestions row below), an empty window of the Meals window's size
+    // shown; in turns.
+    const QSize kMealsWindowSize(1000, 600); // as the Meals window opens
     const auto [opened, rawOpened] = timeInTurns(
         [&] {
             frmMeals w;
@@ -520,6 +522,7 @@ void meals(int size, Raw &raw)
                      categories.empty() ? "" : categories.front().front().c_str());
             raw.read("SELECT Item, Category, Aisle, Amount, Note FROM MealItems WHERE MealID = 1");
             QWidget shown;
+            shown.resize(kMealsWindowSize);
             shown.show();
             QCoreApplication::processEvents();
         },

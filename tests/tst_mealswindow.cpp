@@ -137,6 +137,47 @@ void TstMealsWindow::aMealMadeThroughItsWidgets()
                  .toString(),
              QString("2"));
     QCOMPARE(grid->item(0, 1)->text(), QString("2")); // the window follows the file
+    // The facts shown are the selected meal's, after an edit, a switch and an undo.
+    makeMeal(w, "Soup", 2, {});
+    auto *meals = child<QListWidget>(w, "lstMeals");
+    auto *serves = child<QSpinBox>(w, "spnServes");
+    auto *note = child<QLineEdit>(w, "txtMealNote");
+    auto select = [&](const QString &name) {
+        meals->setCurrentItem(meals->findItems(name, Qt::MatchExactly).value(0));
+    };
+    note->setText("thick");
+    emit note->editingFinished();
+    select("Chili");
+    QCOMPARE(serves->value(), 4);
+    QCOMPARE(note->text(), QString());
+    select("Soup");
+    QCOMPARE(serves->value(), 2);
+    QCOMPARE(note->text(), QString("thick"));
+    child<QPushButton>(w, "cmdUndo")->click();
+    QCOMPARE(note->text(), QString());
+    select("Chili");
+    select("Soup");
+    QCOMPARE(note->text(), QString());
+    QCOMPARE(m_dir->scalar("SELECT Note FROM Meals WHERE ID = ?", {mealId("Soup")}).toString(),
+             QString());
+    m_dialogs->answers.push_back(Dialogs::Answer::Yes);
+    click(w, "cmdDeleteMeal");
+    QCOMPARE(mealId("Soup"), 0);
+    select("Chili");
+    QCOMPARE(serves->value(), 4);
+    // A category's names to pick from: in any case, each once, folded beyond
+    // ASCII; no empty category offered.
+    QVERIFY(m_dir->exec("INSERT INTO Vendora (Item, Category) VALUES ('zucchini', 'Picks'), "
+                        "('Äpfel', 'Picks'), ('Zucchini', 'Picks'), ('äpfel', 'Picks'), "
+                        "('Apples', 'Picks'), ('Apples', 'Picks'), ('', 'Picks'), "
+                        "('Loose', ''), ('Looser', NULL)"));
+    QStringList names;
+    QString error;
+    QVERIFY(Meals::itemsIn(Module1::household().connection(), "Picks", &names, &error));
+    QCOMPARE(names, QStringList({"Apples", "Zucchini", "zucchini", "Äpfel", "äpfel"}));
+    QVERIFY(Meals::categories(Module1::household().connection(), &names, &error));
+    QVERIFY(names.contains("Picks") && !names.contains(QString()));
+    QVERIFY(m_dir->exec("DELETE FROM Vendora WHERE Category IN ('Picks', '') OR Category IS NULL"));
     // Duplicate, rename, delete (No keeps it).
     click(w, "cmdDuplicateMeal");
     QCOMPARE(m_dir->scalar("SELECT COUNT(*) FROM MealItems WHERE MealID = ?",

@@ -9,6 +9,8 @@
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <algorithm>
+#include <vector>
 
 namespace pantrio::Meals
 {
@@ -502,13 +504,15 @@ bool catalogue(Connection &c, RowStore *out, QString *error)
 bool categories(Connection &c, QStringList *out, QString *error)
 {
     Connection::Rows rows;
-    if (!c.select(QStringLiteral("SELECT DISTINCT Category FROM Vendora WHERE Category IS NOT NULL "
-                                 "AND Category <> '' ORDER BY Category COLLATE NOCASE"),
+    // No WHERE: tested per row it costs more than the one empty name skipped here.
+    if (!c.select(QStringLiteral("SELECT DISTINCT Category FROM Vendora ORDER BY Category COLLATE "
+                                 "NOCASE"),
                   &rows, error))
         return false;
     out->clear();
     for (const auto &r : std::as_const(rows.rows))
-        out->append(r.value(0).toString());
+        if (const QString name = r.value(0).toString(); !name.isEmpty())
+            out->append(name);
     return true;
 }
 
@@ -520,12 +524,20 @@ bool itemsIn(Connection &c, const QString &category, QStringList *out, QString *
                                  "AND Item <> ''"),
                   {category}, &rows, error))
         return false;
+    // Each name folded once, not at every comparison; ties in exact order,
+    // so that a name read twice lies next to itself.
+    std::vector<std::pair<QString, QString>> keyed;
+    keyed.reserve(rows.rows.size());
+    for (const auto &r : std::as_const(rows.rows)) {
+        QString name = r.value(0).toString();
+        keyed.emplace_back(name.toCaseFolded(), std::move(name));
+    }
+    std::sort(keyed.begin(), keyed.end());
     out->clear();
-    out->reserve(rows.rows.size());
-    for (const auto &r : std::as_const(rows.rows))
-        out->append(r.value(0).toString());
-    out->sort(Qt::CaseInsensitive);
-    out->removeDuplicates();
+    out->reserve(qsizetype(keyed.size()));
+    for (auto &k : keyed)
+        if (out->isEmpty() || out->constLast() != k.second)
+            out->append(std::move(k.second));
     return true;
 }
 

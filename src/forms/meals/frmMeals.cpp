@@ -32,6 +32,8 @@ QTableWidgetItem *frmMeals::cell(const QString &text, bool editable)
 namespace
 {
 constexpr int kMealId = Qt::UserRole;
+constexpr int kServes = Qt::UserRole + 1; // the meal's row as last read, kept on its list item
+constexpr int kNote = Qt::UserRole + 2;
 constexpr int kCategory = Qt::UserRole; // an ingredient's category and aisle, kept on its item cell
 constexpr int kAisle = Qt::UserRole + 1;
 constexpr int kMealsTopic = 55;
@@ -182,6 +184,8 @@ void frmMeals::reloadMeals(qint64 select, bool catalogueToo)
         for (const Meals::Row &m : std::as_const(meals)) {
             auto *item = new QListWidgetItem(m.name, lstMeals);
             item->setData(kMealId, m.id);
+            item->setData(kServes, m.serves);
+            item->setData(kNote, m.note);
             item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
             item->setCheckState(ticked.contains(m.id) ? Qt::Checked : Qt::Unchecked);
             if (m.id == select)
@@ -212,13 +216,11 @@ void frmMeals::lstMeals_Changed()
 void frmMeals::showMeal()
 {
     const qint64 meal = selectedMeal();
-    QVector<Meals::Row> meals;
     QVector<Meals::Ingredient> in;
     QString error;
     // A meal that could not be read is shown empty and cannot be changed:
     // its grid would otherwise be written back over what the file holds.
-    const bool read = meal <= 0 || (Meals::list(m_file->connection(), &meals, &error) &&
-                                    Meals::ingredients(m_file->connection(), meal, &in, &error));
+    const bool read = meal <= 0 || Meals::ingredients(m_file->connection(), meal, &in, &error);
     if (!read) {
         showError(error);
         in.clear();
@@ -232,10 +234,13 @@ void frmMeals::showMeal()
         w->setEnabled(any && writable);
     grdIngredients->setEnabled(any);
     spnServings->setEnabled(any);
+    // Its serves and note as the list was last read: every change to the
+    // meals reads the list again.
     Meals::Row row;
-    for (const Meals::Row &m : std::as_const(meals))
-        if (m.id == meal)
-            row = m;
+    if (const QListWidgetItem *item = lstMeals->currentItem(); item && read) {
+        row.serves = item->data(kServes).toInt();
+        row.note = item->data(kNote).toString();
+    }
     const QScopedValueRollback showing(m_showing, true);
     spnServes->setValue(row.serves);
     txtMealNote->setText(row.note);
