@@ -182,12 +182,15 @@ void frmMeals::reloadMeals(qint64 select, bool catalogueToo)
         lstMeals->clear();
         int row = meals.isEmpty() ? -1 : 0;
         for (const Meals::Row &m : std::as_const(meals)) {
-            auto *item = new QListWidgetItem(m.name, lstMeals);
+            // Made whole before it joins the list: each change to a listed
+            // item would tell the view again.
+            auto *item = new QListWidgetItem(m.name);
             item->setData(kMealId, m.id);
             item->setData(kServes, m.serves);
             item->setData(kNote, m.note);
             item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
             item->setCheckState(ticked.contains(m.id) ? Qt::Checked : Qt::Unchecked);
+            lstMeals->addItem(item);
             if (m.id == select)
                 row = lstMeals->count() - 1;
         }
