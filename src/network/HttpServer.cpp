@@ -6,6 +6,7 @@
 #include <microhttpd.h>
 
 #include <arpa/inet.h>
+#include <malloc.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 
@@ -266,10 +267,33 @@ bool HttpServer::allowedPeer(const QHostAddress &address)
            a.isInSubnet(QHostAddress(QStringLiteral("fe80::")), 10);
 }
 
+void HttpServer::ownHeapsForThreads()
+{
+    ownHeapsForThreads(Limits(), 2);
+}
+
+void HttpServer::ownHeapsForThreads(const Limits &limits, int addresses)
+{
+#ifdef __GLIBC__
+    // Each address's connections, its daemon's thread, and the program's own;
+    // never fewer than asked before.
+    static std::mutex mutex;
+    static int asked = 0;
+    const int heaps = addresses * int(limits.connections + limits.trustedRoom + 1) + 16;
+    const std::lock_guard lock(mutex);
+    if (heaps > asked && mallopt(M_ARENA_MAX, heaps) == 1)
+        asked = heaps;
+#else
+    Q_UNUSED(limits);
+    Q_UNUSED(addresses);
+#endif
+}
+
 bool HttpServer::listen(const QList<QHostAddress> &addresses, quint16 port, const Limits &limits,
                         Handler handler, Trust trust, QString *error)
 {
     stop();
+    ownHeapsForThreads(limits, int(addresses.size()));
     m_port = port;
     m_watch = std::make_unique<Watch>(limits);
     for (const QHostAddress &address : addresses) {
