@@ -1742,7 +1742,6 @@ void mealsOpenSteps(int times)
 
 int main(int argc, char *argv[])
 {
-    HttpServer::ownHeapsForThreads(); // as the program starts
     // The offscreen platform's notes about window hints are noise here.
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &msg) {
         if (type >= QtCriticalMsg)

@@ -1,6 +1,5 @@
 #include "app/Module1.h"
 #include "data/text/Plural.h"
-#include "network/HttpServer.h"
 #include "uibase/Fonts.h"
 
 #include <QApplication>
@@ -53,7 +52,6 @@ std::optional<int> answerCommandLine(int argc, char *argv[])
 
 int main(int argc, char *argv[])
 {
-    pantrio::HttpServer::ownHeapsForThreads();
     if (const std::optional<int> done = answerCommandLine(argc, argv))
         return *done;
     QApplication app(argc, argv);

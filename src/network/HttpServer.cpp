@@ -267,20 +267,18 @@ bool HttpServer::allowedPeer(const QHostAddress &address)
            a.isInSubnet(QHostAddress(QStringLiteral("fe80::")), 10);
 }
 
-void HttpServer::ownHeapsForThreads()
-{
-    ownHeapsForThreads(Limits(), 2);
-}
-
-void HttpServer::ownHeapsForThreads(const Limits &limits, int addresses)
+// Gives each thread the server may run a heap of its own. Once threads
+// outnumber glibc's heaps (eight a core) they share them, the program
+// thread's too, and that thread then waits whenever a connection's thread is
+// preempted holding the heap's lock. glibc fixes its count of heaps once it
+// has more than eight, which the program never has before it shares.
+static void ownHeapsForThreads(const HttpServer::Limits &limits, int addresses)
 {
 #ifdef __GLIBC__
     // Each address's connections, its daemon's thread, and the program's own;
     // never fewer than asked before.
-    static std::mutex mutex;
-    static int asked = 0;
+    static int asked = 0; // servers are started on the program's thread
     const int heaps = addresses * int(limits.connections + limits.trustedRoom + 1) + 16;
-    const std::lock_guard lock(mutex);
     if (heaps > asked && mallopt(M_ARENA_MAX, heaps) == 1)
         asked = heaps;
 #else

@@ -67,13 +67,6 @@ class HttpServer
 
     // Whether a peer may talk to the server at all.
     static bool allowedPeer(const QHostAddress &address);
-    // Gives each thread the servers may run a heap of its own. Once threads
-    // outnumber glibc's heaps (eight a core) they share them, the program
-    // thread's too, and that thread then waits whenever a connection's thread
-    // is preempted holding the heap's lock. Takes effect only before glibc
-    // has counted its heaps: called first thing in main, and at listen.
-    static void ownHeapsForThreads(const Limits &limits, int addresses);
-    static void ownHeapsForThreads(); // for the default limits on two addresses
 
   private:
     struct Daemon;
