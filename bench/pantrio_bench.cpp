@@ -584,12 +584,13 @@ void meals(int size, Raw &raw)
                       .arg(100 + i)
                       .arg(i % 2 ? names.at(i * 97 % names.size()).name
                                  : names.at(i * 97 % names.size()).name.section(' ', 1, 2));
-    row(QStringLiteral("meals: a recipe of 40 lines pasted and matched"), size, timeIt([&] {
+    const auto [matched, rawMatched] = timeInTurns(
+        [&] {
             RowStore items;
             Meals::catalogue(file.connection(), &items, nullptr);
             RecipeMatch(items).match(recipe);
-        }),
-        timeIt([&] {
+        },
+        [&] {
             // Exact names only: each name folded into a table, each line looked up.
             QHash<QString, int> byKey;
             const QList<RecipeMatch::Item> items = rawCatalogue(raw);
@@ -597,7 +598,9 @@ void meals(int size, Raw &raw)
                 byKey.insert(foldName(items.at(i).name), i);
             for (const QString &line : recipe.split('\n'))
                 byKey.value(foldName(parseIngredientLine(line).name), -1);
-        }));
+        },
+        g_runs, [] {});
+    row(QStringLiteral("meals: a recipe of 40 lines pasted and matched"), size, matched, rawMatched);
     // Seven meals onto a 200-line list, one step of the history; raw, the same
     // lines read, planned and written in one transaction.
     QVector<Meals::Plan> seven;
@@ -679,11 +682,12 @@ void meals(int size, Raw &raw)
         g_runs, reset);
     row(QStringLiteral("meals: seven added to a 200-line list"), size, ours, rawAdd);
     reset();
-    row(QStringLiteral("meals: suggestions computed (50,000 purchases)"), size, timeIt([&] {
+    const auto [suggested, rawSuggested] = timeInTurns(
+        [&] {
             QList<Meals::Due> due;
             Meals::due(file.connection(), QDate::currentDate(), &due, nullptr);
-        }),
-        timeIt([&] {
+        },
+        [&] {
             QSet<QString> listed;
             sqlite3_stmt *st = nullptr;
             sqlite3_prepare_v2(raw.db, "SELECT Item FROM Selected", -1, &st, nullptr);
@@ -691,7 +695,10 @@ void meals(int size, Raw &raw)
                 listed.insert(foldName(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)))));
             sqlite3_finalize(st);
             Usual::due(rawHistory(raw), QDate::currentDate(), listed, {});
-        }));
+        },
+        g_runs, [] {});
+    row(QStringLiteral("meals: suggestions computed (50,000 purchases)"), size, suggested,
+        rawSuggested);
     // The program's own peak on this file, in a process of its own: this
     // one's high-water mark holds the raw side's copies as well.
     // On a copy, as one instance holds the file open.
