@@ -480,7 +480,7 @@ class TstShare : public Fixture
         QCOMPARE(m_dir->scalar("SELECT COUNT(DISTINCT LineID) FROM ShareTicks WHERE Taken = 0").toInt(), 5);
         QCOMPARE(m_dir->scalar("SELECT COUNT(*) FROM ShareTicks t JOIN Selected s ON s.ID = t.LineID "
                                "WHERE t.Taken = 0 AND s.Item IN ('Zz line 0001', 'Zz line 0002')").toInt(), 0);
-        QCOMPARE(f->findChild<QLabel *>("lblCount")->text(), QString("2007"));
+        QCOMPARE(f->findChild<QLabel *>("lblCount")->text(), QString("2008"));
         QVERIFY(port > 0);
         QCOMPARE(w->findChild<QListWidget *>("lstPhones")->count(), 2);
         QVERIFY(m_dialogs->messages.contains("Let Phone A join?\n\nIt will see the shopping list "

@@ -43,9 +43,8 @@ ShareService::ShareService(Household &file, QObject *parent) : QObject(parent), 
             emit devicesChanged();
         }
         if (what & (Household::List | Household::Replaced | Household::StoresAndAisles |
-                    Household::Catalogue)) {
-                    m_linesRead = false;
-        }
+                    Household::Catalogue))
+            m_linesRead = false;
         if (what & (Household::List | Household::Ticks | Household::Replaced |
                     Household::StoresAndAisles | Household::Catalogue))
             bump();

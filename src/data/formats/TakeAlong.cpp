@@ -399,14 +399,18 @@ const char *const kShareScript = R"js(
           if (readOnly) tell('This list may only be read: the computer cannot change its file.');
           else if (was) { tell('Up to date.'); flush(); }
         } else version = d.version;
-        if (/cannot be reached|Offline/.test($('status').textContent)) tell('Up to date.');
+        if (/cannot be reached|Offline|could not be read/.test($('status').textContent)) tell('Up to date.');
         // A version of another run (sharing restarted) is no longer wanted.
         if (epoch(wanted) !== epoch(version)) wanted = version;
         if (newer(wanted, version)) refresh();
       })
       .catch(function (status) {
         listing = false;
-        if (status === 401) forgotten();
+        if (status === 401) return forgotten();
+        // The version it was for is still wanted: read again, not left
+        // stale until the next change wakes the wait.
+        tell('The list could not be read; trying again.');
+        setTimeout(function () { if (newer(wanted, version)) refresh(); }, 3000);
       });
   }
   function listen() {
