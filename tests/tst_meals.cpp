@@ -433,6 +433,42 @@ class TstMeals : public QObject
         QCOMPARE(db.scalar("SELECT COUNT(*) FROM Purchases").toInt(), 0);
     }
 
+    // Suggestions from the file: named as last bought whatever the rows'
+    // order (on one day the later row), found in the catalogue by that name.
+    void suggestionsFromTheFile()
+    {
+        test::TestDatabase db;
+        Household file;
+        QString error;
+        QVERIFY2(file.open(db.database(), &error), qPrintable(error));
+        const QDate today = QDate::currentDate();
+        QVERIFY(db.exec("INSERT INTO Vendora (Item, Category, Aisle) VALUES ('Coffee', 'Drinks', '7'), "
+                        "('COFFEE', 'Wrong', '1')"));
+        const QString last = today.addDays(-10).toString(Qt::ISODate);
+        // The newest days first, under other spellings before them.
+        QVERIFY(db.exec("INSERT INTO Purchases (Item, Bought) VALUES ('coffee', ?), ('Coffee', ?)",
+                        {last, last}));
+        for (int week = 1; week <= 8; ++week)
+            QVERIFY(db.exec("INSERT INTO Purchases (Item, Bought) VALUES ('COFFEE', ?)",
+                            {today.addDays(-10 - 7 * week).toString(Qt::ISODate)}));
+        QList<Meals::Due> due;
+        QVERIFY2(Meals::due(file.connection(), today, &due, &error), qPrintable(error));
+        QCOMPARE(due.size(), 1);
+        QCOMPARE(due.at(0).item, QString("Coffee"));
+        QCOMPARE(due.at(0).category, QString("Drinks"));
+        QCOMPARE(due.at(0).aisle, QString("7"));
+        QCOMPARE(due.at(0).suggestion.everyDays, 7);
+        QCOMPARE(due.at(0).suggestion.sinceDays, 10);
+        QHash<QString, QList<QDate>> bought;
+        QVERIFY(Meals::history(file.connection(), &bought, &error));
+        QCOMPARE(bought.size(), 1);
+        QCOMPARE(bought.value(foldName("coffee")).size(), 10);
+        // On the list already: not suggested.
+        QVERIFY(db.exec("INSERT INTO Selected (Item, Quantity) VALUES ('coffee', '1')"));
+        QVERIFY(Meals::due(file.connection(), today, &due, &error));
+        QVERIFY(due.isEmpty());
+    }
+
     // Text from anywhere: read without a crash, kept as typed.
     void hostileText()
     {

@@ -12,6 +12,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
+#include <QVarLengthArray>
 
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -171,6 +172,22 @@ bool Connection::select(const QString &sql, const QVariantList &values, RowStore
     if (ok)
         *out = std::move(result);
     return ok;
+}
+
+bool Connection::selectTexts(const QString &sql, const QVariantList &values,
+                             const std::function<void(const QByteArrayView *cells)> &row,
+                             QString *error) const
+{
+    QVarLengthArray<QByteArrayView, 8> cells;
+    return query(
+        sql, values, error, [&](const QStringList &names) { cells.resize(names.size()); },
+        [&](sqlite3_stmt *stmt) {
+            for (int i = 0; i < int(cells.size()); ++i) {
+                const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, i));
+                cells[i] = QByteArrayView(text, text ? sqlite3_column_bytes(stmt, i) : 0);
+            }
+            row(cells.constData());
+        });
 }
 
 bool Connection::query(const QString &sql, const QVariantList &values, QString *error,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QHash>
 #include <QSqlDatabase>
 #include <QString>
@@ -55,6 +56,14 @@ class Connection
     // The same packed, for results kept long (a window's snapshot).
     bool select(const QString &sql, const QVariantList &values, RowStore *out, QStringList *names,
                 QString *error) const;
+
+    // Hands each row's texts, as SQLite holds them in UTF-8 (NULL as empty),
+    // to row as they are read, for a large result used once: nothing is
+    // copied. The views last until row returns; on a failure the rows
+    // handed so far are to be dropped.
+    bool selectTexts(const QString &sql, const QVariantList &values,
+                     const std::function<void(const QByteArrayView *cells)> &row,
+                     QString *error) const;
 
     // Runs a statement that returns no rows, binding values in order. The
     // statement is prepared once and kept until the connection closes, so a

@@ -332,36 +332,48 @@ namespace
 
 // Each item's purchase days by folded name, and the name it was last bought
 // under. Names and days repeat thousands of times in ten years of
-// purchases, so each is folded or parsed once.
+// purchases: each is looked up as SQLite holds it, and folded or parsed
+// only the first time.
 bool readPurchases(Connection &c, QHash<QString, QList<QDate>> *days, QHash<QString, QString> *lastName,
                    QString *error)
 {
-    RowStore rows;
-    QStringList columns;
-    if (!c.select(QStringLiteral("SELECT Item, Bought FROM Purchases"), {}, &rows, &columns, error))
-        return false;
-    days->clear();
-    QHash<QString, QString> folded;
-    QHash<QString, QDate> parsed;
-    QHash<QString, QString> lastDay;
-    for (int r = 0; r < rows.rowCount(); ++r) {
-        const QString item = rows.value(r, 0).toString();
-        const QString day = rows.value(r, 1).toString();
-        auto key = folded.constFind(item);
-        if (key == folded.cend())
-            key = folded.insert(item, foldName(item));
-        auto date = parsed.constFind(day);
-        if (date == parsed.cend())
-            date = parsed.insert(day, QDate::fromString(day, Qt::ISODate));
-        (*days)[*key].append(*date);
-        if (lastName) {
-            // ISO days sort as text; on one day the later row wins.
-            QString &latest = lastDay[*key];
-            if (day >= latest) {
-                latest = day;
-                lastName->insert(*key, item);
+    QHash<QString, QList<QDate>> bought;
+    QHash<QByteArray, QString> folded;
+    QHash<QByteArray, QDate> parsed;
+    struct Latest {
+        QByteArray day, name;
+    };
+    QHash<QString, Latest> latest;
+    const auto view = [](QByteArrayView v) { return QByteArray::fromRawData(v.data(), v.size()); };
+    const bool read = c.selectTexts(
+        QStringLiteral("SELECT Item, Bought FROM Purchases"), {},
+        [&](const QByteArrayView *cell) {
+            auto key = folded.constFind(view(cell[0]));
+            if (key == folded.cend()) {
+                const QByteArray item = cell[0].toByteArray();
+                key = folded.insert(item, foldName(QString::fromUtf8(item)));
             }
-        }
+            auto date = parsed.constFind(view(cell[1]));
+            if (date == parsed.cend()) {
+                const QByteArray day = cell[1].toByteArray();
+                date = parsed.insert(day, QDate::fromString(QString::fromLatin1(day), Qt::ISODate));
+            }
+            bought[*key].append(*date);
+            if (lastName) {
+                // ISO days sort as text; on one day the later row wins.
+                Latest &l = latest[*key];
+                if (l.name.isNull() || date.key() >= l.day)
+                    l = {date.key(), key.key()};
+            }
+        },
+        error);
+    if (!read)
+        return false;
+    *days = std::move(bought);
+    if (lastName) {
+        lastName->clear();
+        for (auto it = latest.cbegin(); it != latest.cend(); ++it)
+            lastName->insert(it.key(), QString::fromUtf8(it->name));
     }
     return true;
 }
