@@ -408,8 +408,9 @@ const char *const kShareScript = R"js(
         listing = false;
         if (status === 401) return forgotten();
         // The version it was for is still wanted: read again, not left
-        // stale until the next change wakes the wait.
-        tell('The list could not be read; trying again.');
+        // stale until the next change wakes the wait. A network failure is
+        // told by the wait; an answer with an error only here.
+        if (typeof status === 'number') tell('The list could not be read; trying again.');
         setTimeout(function () { if (newer(wanted, version)) refresh(); }, 3000);
       });
   }

@@ -362,7 +362,7 @@ bool readPurchases(Connection &c, QHash<QString, QList<QDate>> *days, QHash<QStr
             if (lastName) {
                 // ISO days sort as text; on one day the later row wins.
                 Latest &l = latest[*key];
-                if (l.name.isNull() || date.key() >= l.day)
+                if (date.key() >= l.day)
                     l = {date.key(), key.key()};
             }
         },
